@@ -1,0 +1,15 @@
+// Registration of the value types that cross threads in queued signals.
+#include "acquisition/metatypes.h"
+
+namespace k740 {
+
+void registerMetaTypes() {
+    qRegisterMetaType<LidarDataSingleLine>("LidarDataSingleLine");
+    qRegisterMetaType<LidarDataSingleLine>("struct LidarDataSingleLine");
+    qRegisterMetaType<SettingData>("SettingData");
+    qRegisterMetaType<SettingData>("struct SettingData");
+    qRegisterMetaType<std::vector<int>>("std::vector<int>");
+    qRegisterMetaType<QList<int>>("QList<int>");
+}
+
+}  // namespace k740

@@ -1,0 +1,58 @@
+// Point maths shared by the point-cloud builder and the CSV export.
+#include "display/point_math.h"
+
+#include <cmath>
+
+namespace k740 {
+
+double scaleDistance(double raw, int protocol) {
+    return protocol == 0 ? raw / 0.5 : raw / 0.25;
+}
+
+PointCm pointCoordinates(double distanceMm, double azimuthDeg, int viewMode) {
+    const double a = azimuthDeg * kDisplayPi / 180.0;
+    const double vertical = 0.0;
+    PointCm p;
+    p.x = static_cast<float>(distanceMm * std::cos(vertical) * std::sin(a) * 0.1);
+    p.y = static_cast<float>(distanceMm * std::cos(vertical) * std::cos(a) * 0.1);
+    p.z = static_cast<float>(distanceMm * std::sin(vertical) * 0.1);
+    if (viewMode == 0) {
+        p.x = std::trunc(p.x);
+        p.y = std::trunc(p.y);
+        p.z = std::trunc(p.z);
+    }
+    return p;
+}
+
+namespace {
+inline std::uint8_t low8(int v) { return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu); }
+}  // namespace
+
+Rgb pointColour(int mode, int I, float z, double a) {
+    switch (mode) {
+        case kColourIntensity:
+            if (I < 32) return {0, low8(8 * I), 255};
+            if (I < 64) return {0, 255, low8(255 - (4 * I - 128))};
+            if (I < 128) return {low8(4 * I - 64), 255, 0};
+            return {255, low8(2 * (255 - I) - 256), 0};
+        case kColourSolid:
+            return {255, 255, 255};
+        case kColourElevation:
+            if (z < -2) return {139, 69, 19};
+            if (z > -2 && z < 0) return {255, 255, 0};
+            if (z > 0 && z < 1) return {255, 255, 255};
+            if (z > 1 && z < 5) return {0, 128, 0};
+            return {0, 0, 255};
+        case kColourAzimuth:
+            if (a < 90) return {0, 255, 255};
+            if (a < 180) return {0, 125, 192};
+            if (a < 270) return {0, 255, 0};
+            return {255, 255, 0};
+        case kColourLaserId:
+            return {102, 102, 255};
+        default:
+            return {255, 255, 255};
+    }
+}
+
+}  // namespace k740
