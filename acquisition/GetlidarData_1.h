@@ -45,6 +45,7 @@ public:
     // dropped (and counted) until the consumer calls frameConsumed().
     void setMaxFramesInFlight(int n) { m_MaxInFlight.store(n); }
     void frameConsumed();
+    int framesInFlight() const { return m_InFlight.load(); }
     long long framesDropped() const { return m_FramesDropped.load(); }
     long long framesEmitted() const { return m_FramesEmitted.load(); }
 
@@ -67,6 +68,7 @@ private:
 
     k740::UdpSocket m_Socket;
     std::atomic<int> m_Protocol{0};
+    std::atomic<bool> m_CloseRequested{false};
     SettingData m_Status{};
     std::unique_ptr<k740::LiveFrameAssembler> m_Assembler;
     std::atomic<int> m_MaxInFlight{0};  // 0 = unbounded
