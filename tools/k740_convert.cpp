@@ -1,1 +1,439 @@
-int main() { return 1; }
+// k740-convert: the field engineer's command-line tool. Counts, dumps and exports the frames
+// of capture files, and listens to a live sensor stream on the data port.
+#include <QCoreApplication>
+#include <QObject>
+#include <QTimer>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "acquisition/GetlidarData_1.h"
+#include "acquisition/frame_assembler.h"
+#include "acquisition/metatypes.h"
+#include "acquisition/packet_format.h"
+#include "export/csv_format.h"
+#include "platform/pcap_file.h"
+#include "playback/capture_index.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // file missing, unreadable, damaged or truncated; socket failure
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "usage:\n"
+    "  k740-convert info FILE [--single-line]\n"
+    "  k740-convert dump FILE [--single-line] [--live [--protocol 0|1] [--return-mode 0..3]]\n"
+    "  k740-convert csv FILE OUT.csv [--single-line] [--live [--return-mode 0..3]] [--protocol 0|1]\n"
+    "                   [--view-mode 1|2] [--angle-min A] [--angle-max B]\n"
+    "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
+    "                   [--return-mode 0..3] [--frames N] [--dump]\n"
+    "\n"
+    "Sensor packets in a capture file are the records of captured length 1248 whose payload\n"
+    "(after the 42-byte Ethernet/IPv4/UDP header) begins FF EE; with --single-line, records of\n"
+    "captured length 820 beginning A2 5C.\n"
+    "\n"
+    "info    prints 'packets: N' and 'frames: M' (frames of the capture-file analysis).\n"
+    "dump    prints every frame as 'F <index> <blocks> <points>' (index from 0), then one line\n"
+    "        'P <azimuth> <distance> <intensity> <timestamp>' per point. Frames come from the\n"
+    "        capture-file analysis, or with --live from the live receiver's assembly fed with\n"
+    "        every record of captured length 1248 or 820 (both packet kinds; --single-line has\n"
+    "        no effect there). --protocol is the protocol requested from the start; protocol\n"
+    "        0 applies until the first frame boundary, as on the live receiver.\n"
+    "csv     writes all frames as the CSV export does: FreamID from 1, x/y/z in cm with the\n"
+    "        protocol's distance divisor (0: /0.5, 1: /0.25), whole cm in view mode 1, points\n"
+    "        whose azimuth lies in [A, B] (defaults 0 and 360; equal bounds widen by 0.5).\n"
+    "listen  receives the data port (and the group, when given) and prints a line per frame,\n"
+    "        or the dump format with --dump; stops after N frames (--frames) or on Ctrl-C.\n"
+    "        Port 0 takes any free port; the port is reported on stderr.\n"
+    "\n"
+    "A missing or unreadable file ends with one line on stderr and exit status 1. A damaged or\n"
+    "truncated file is processed as far as it can be read; the error is then reported on\n"
+    "stderr and the exit status is 1. Usage errors exit with status 2.\n";
+
+struct Options {
+    std::string command;
+    std::vector<std::string> files;
+    bool singleLine = false;
+    bool live = false;
+    bool dump = false;
+    bool protocolGiven = false;
+    bool returnModeGiven = false;
+    int protocol = k740::kProtocol16;
+    int returnMode = k740::kStrongEcho;
+    int viewMode = 1;  // as the operator names them: 1 or 2
+    float angleMin = 0.0f;
+    float angleMax = 360.0f;
+    long port = 2368;
+    std::string group;
+    std::string interfaceAddress;
+    long frames = 0;  // 0 = until interrupted
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "k740-convert: %s (run 'k740-convert --help' for usage)\n", message.c_str());
+    return kExitUsage;
+}
+
+bool parseLong(const std::string& text, long lo, long hi, long* out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || end == nullptr || *end != '\0' || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+bool parseFloat(const std::string& text, float* out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const float v = std::strtof(text.c_str(), &end);
+    if (errno != 0 || end == nullptr || *end != '\0' || !std::isfinite(v)) return false;
+    *out = v;
+    return true;
+}
+
+// Parses the arguments after the command name. Returns an empty string or the complaint.
+std::string parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            o.files.push_back(arg);
+            continue;
+        }
+        std::string value;
+        bool hasInlineValue = false;
+        const std::size_t eq = arg.find('=');
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasInlineValue = true;
+        }
+        auto needValue = [&](std::string* v) -> bool {
+            if (hasInlineValue) {
+                *v = value;
+                return true;
+            }
+            if (i + 1 >= argc) return false;
+            *v = argv[++i];
+            return true;
+        };
+        auto isFlag = [&](const char* name) { return arg == name && !hasInlineValue; };
+        std::string v;
+        long n = 0;
+        if (isFlag("--single-line")) {
+            o.singleLine = true;
+        } else if (isFlag("--live")) {
+            o.live = true;
+        } else if (isFlag("--dump")) {
+            o.dump = true;
+        } else if (arg == "--protocol") {
+            if (!needValue(&v) || !parseLong(v, 0, 1, &n)) return "--protocol takes 0 or 1";
+            o.protocol = static_cast<int>(n);
+            o.protocolGiven = true;
+        } else if (arg == "--return-mode") {
+            if (!needValue(&v) || !parseLong(v, 0, 3, &n)) return "--return-mode takes 0, 1, 2 or 3";
+            o.returnMode = static_cast<int>(n);
+            o.returnModeGiven = true;
+        } else if (arg == "--view-mode") {
+            if (!needValue(&v) || !parseLong(v, 1, 2, &n)) return "--view-mode takes 1 or 2";
+            o.viewMode = static_cast<int>(n);
+        } else if (arg == "--angle-min") {
+            if (!needValue(&v) || !parseFloat(v, &o.angleMin)) return "--angle-min takes a number of degrees";
+        } else if (arg == "--angle-max") {
+            if (!needValue(&v) || !parseFloat(v, &o.angleMax)) return "--angle-max takes a number of degrees";
+        } else if (arg == "--port") {
+            if (!needValue(&v) || !parseLong(v, 0, 65535, &o.port)) return "--port takes a port number 0..65535";
+        } else if (arg == "--group") {
+            if (!needValue(&v) || v.empty()) return "--group takes a multicast group address";
+            o.group = v;
+        } else if (arg == "--interface") {
+            if (!needValue(&v) || v.empty()) return "--interface takes an interface address";
+            o.interfaceAddress = v;
+        } else if (arg == "--frames") {
+            if (!needValue(&v) || !parseLong(v, 1, 1000000000L, &o.frames)) return "--frames takes a positive count";
+        } else {
+            return "unknown option '" + std::string(argv[i]) + "' for '" + o.command + "'";
+        }
+    }
+    return std::string();
+}
+
+// Checks which options belong to which command; returns the complaint or an empty string.
+std::string checkOptions(Options& o) {
+    const std::string& c = o.command;
+    std::size_t wantFiles = 0;
+    if (c == "info" || c == "dump") wantFiles = 1;
+    if (c == "csv") wantFiles = 2;
+    if (o.files.size() != wantFiles) {
+        if (c == "info" || c == "dump") return "'" + c + "' takes one capture file";
+        if (c == "csv") return "'csv' takes a capture file and an output file";
+        return "'listen' takes no file";
+    }
+    const bool fileCommand = c != "listen";
+    if (!fileCommand && (o.singleLine || o.live)) return "--single-line and --live are for capture files";
+    if (fileCommand && (o.port != 2368 || !o.group.empty() || !o.interfaceAddress.empty() || o.frames != 0))
+        return "--port, --group, --interface and --frames are for 'listen'";
+    if (c != "listen" && o.dump) return "--dump is for 'listen'";
+    if (!o.interfaceAddress.empty() && o.group.empty()) return "--interface needs --group";
+    if (c == "info" && (o.live || o.protocolGiven || o.returnModeGiven))
+        return "'info' counts by the capture-file analysis and takes no --live, --protocol or --return-mode";
+    if (c == "dump" && !o.live && (o.protocolGiven || o.returnModeGiven))
+        return "--protocol and --return-mode need --live for 'dump'";
+    if (c == "csv" && !o.live && o.returnModeGiven) return "--return-mode needs --live";
+    if (c != "csv") {
+        if (o.viewMode != 1 || o.angleMin != 0.0f || o.angleMax != 360.0f)
+            return "--view-mode, --angle-min and --angle-max are for 'csv'";
+    } else {
+        // The export dialog's rules for the range.
+        if (o.angleMin < 0.0f || o.angleMin > 360.0f || o.angleMax < 0.0f || o.angleMax > 360.0f)
+            return "angles must lie within 0..360";
+        if (o.angleMin > o.angleMax) return "--angle-min is above --angle-max";
+        if (o.angleMin == o.angleMax) {
+            o.angleMin -= 0.5f;
+            o.angleMax += 0.5f;
+        }
+    }
+    return std::string();
+}
+
+// ---- frames of a capture file ----
+
+using FrameCallback = std::function<void(const LidarDataSingleLine&)>;
+
+// Feeds every record of an open capture to the analysis or to the live assembly. Returns false
+// when reading stopped at a fault (the reader's error() says which).
+bool feedCapture(k740::PcapFileReader& reader, const Options& o, const FrameCallback& onFrame) {
+    k740::CaptureFrameAnalyzer analyzer(o.singleLine);
+    const k740::FrameSink analysisSink = [&](LidarDataSingleLine&& f) { onFrame(f); };
+    k740::LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { onFrame(f); });
+    const std::size_t payload = k740::sensorPayloadSize(o.singleLine);
+    k740::CaptureRecord record;
+    for (;;) {
+        const k740::PcapFileReader::Result r = reader.next(record);
+        if (r == k740::PcapFileReader::Result::End) return true;
+        if (r == k740::PcapFileReader::Result::Error) return false;
+        if (o.live) {
+            if (record.capturedLength == k740::kCaptureDataRecordSize ||
+                record.capturedLength == k740::kCaptureSingleLineRecordSize) {
+                assembler.addDatagram(record.data + k740::kCaptureHeaderSize,
+                                      record.capturedLength - k740::kCaptureHeaderSize, o.returnMode, o.protocol);
+            }
+        } else if (k740::isSensorRecord(record.data, record.capturedLength, o.singleLine)) {
+            analyzer.addPacket(record.data + k740::kCaptureHeaderSize, payload, analysisSink);
+        }
+    }
+}
+
+void printFrameDump(std::FILE* out, std::size_t index, const LidarDataSingleLine& f) {
+    const std::size_t n = f.pointAngle.size();
+    std::fprintf(out, "F %zu %zu %zu\n", index, f.blockAngle.size(), n);
+    for (std::size_t k = 0; k < n; ++k) {
+        std::fprintf(out, "P %.17g %.17g %d %" PRIu64 "\n", f.pointAngle[k], f.distance[k], f.intensity[k],
+                     f.timeStamp[k]);
+    }
+}
+
+bool openCapture(k740::PcapFileReader& reader, const std::string& path) {
+    if (reader.open(path)) return true;
+    std::fprintf(stderr, "k740-convert: %s: %s\n", path.c_str(), reader.error().c_str());
+    return false;
+}
+
+int reportReadFault(const std::string& path, const k740::PcapFileReader& reader) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "k740-convert: %s: %s (output covers the records read before)\n", path.c_str(),
+                 reader.error().c_str());
+    return kExitFailure;
+}
+
+int runInfo(const Options& o) {
+    const std::string& path = o.files[0];
+    const k740::CaptureSummary s = k740::summarizeCaptureFile(path, o.singleLine);
+    if (!s.status.opened) {
+        std::fprintf(stderr, "k740-convert: %s: %s\n", path.c_str(), s.status.error.c_str());
+        return kExitFailure;
+    }
+    std::printf("packets: %" PRIu64 "\nframes: %" PRIu64 "\n", s.packets, s.frames);
+    if (!s.status.complete) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "k740-convert: %s: %s (counts cover the records read before)\n", path.c_str(),
+                     s.status.error.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int runDump(const Options& o) {
+    const std::string& path = o.files[0];
+    k740::PcapFileReader reader;
+    if (!openCapture(reader, path)) return kExitFailure;
+    std::size_t index = 0;
+    const bool ok = feedCapture(reader, o, [&](const LidarDataSingleLine& f) { printFrameDump(stdout, index++, f); });
+    if (!ok) return reportReadFault(path, reader);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+int runCsv(const Options& o) {
+    const std::string& path = o.files[0];
+    const std::string& outPath = o.files[1];
+    k740::PcapFileReader reader;
+    if (!openCapture(reader, path)) return kExitFailure;
+    std::ofstream out;
+    std::vector<char> buffer(1 << 20);
+    out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    out.open(outPath, std::ios::out | std::ios::trunc);
+    if (!out) {
+        std::fprintf(stderr, "k740-convert: %s: cannot open for writing: %s\n", outPath.c_str(), std::strerror(errno));
+        return kExitFailure;
+    }
+    k740::CsvExportOptions csv;
+    csv.protocol = o.protocol;
+    csv.viewMode = o.viewMode - 1;  // combo index
+    csv.angleMin = o.angleMin;
+    csv.angleMax = o.angleMax;
+    k740::writeCsvHeader(out);
+    int frameId = 0;
+    const bool ok = feedCapture(reader, o, [&](const LidarDataSingleLine& f) { k740::writeCsvFrame(out, f, ++frameId, csv); });
+    out.close();
+    if (out.fail()) {
+        std::fprintf(stderr, "k740-convert: %s: write failed\n", outPath.c_str());
+        return kExitFailure;
+    }
+    if (!ok) return reportReadFault(path, reader);
+    return kExitOk;
+}
+
+// ---- live listening ----
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int) { g_interrupted = 1; }
+
+// Prints the frames the receiver thread hands over, in the GUI-less event loop.
+class FramePrinter : public QObject {
+    Q_OBJECT
+public:
+    FramePrinter(GetlidarData_1* receiver, bool dump, long limit)
+        : receiver_(receiver), dump_(dump), limit_(limit) {}
+    long printed() const { return printed_; }
+
+public slots:
+    void onFrame(LidarDataSingleLine frame) {
+        receiver_->frameConsumed();
+        if (limit_ > 0 && printed_ >= limit_) return;
+        const std::size_t index = static_cast<std::size_t>(printed_++);
+        if (dump_) {
+            printFrameDump(stdout, index, frame);
+        } else {
+            const std::size_t n = frame.pointAngle.size();
+            if (n == 0)
+                std::printf("frame %zu: 0 points\n", index);
+            else
+                std::printf("frame %zu: %zu points, azimuth %.3f .. %.3f\n", index, n, frame.pointAngle.front(),
+                            frame.pointAngle.back());
+        }
+        std::fflush(stdout);
+        if (limit_ > 0 && printed_ >= limit_) QCoreApplication::quit();
+    }
+
+private:
+    GetlidarData_1* receiver_;
+    bool dump_;
+    long limit_;
+    long printed_ = 0;
+};
+
+int runListen(int argc, char** argv, const Options& o) {
+    QCoreApplication app(argc, argv);
+    k740::registerMetaTypes();
+    GetlidarData_1 receiver;
+    receiver.m_Port = static_cast<std::uint16_t>(o.port);
+    receiver.m_MulticastIp = QString::fromStdString(o.group);
+    receiver.m_InterfaceIp = QString::fromStdString(o.interfaceAddress);
+    receiver.m_PendingProtocol = o.protocol;
+    receiver.m_ReturnMode = o.returnMode;
+    receiver.m_Running = true;
+    // A slow terminal must not let frames pile up in the event queue.
+    receiver.setMaxFramesInFlight(64);
+
+    FramePrinter printer(&receiver, o.dump, o.frames);
+    QObject::connect(&receiver, &GetlidarData_1::SendData, &printer, &FramePrinter::onFrame,
+                     static_cast<Qt::ConnectionType>(Qt::AutoConnection | Qt::UniqueConnection));
+
+    receiver.setupSocket();
+    const std::uint16_t bound = receiver.boundPort();
+    if (bound == 0) {
+        std::fprintf(stderr, "k740-convert: cannot receive on port %ld\n", o.port);
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(bound));
+    std::fflush(stderr);
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    QTimer interruptPoll;
+    QObject::connect(&interruptPoll, &QTimer::timeout, &app, [] {
+        if (g_interrupted) QCoreApplication::quit();
+    });
+    interruptPoll.start(50);
+
+    receiver.start();
+    app.exec();
+
+    receiver.m_Running = false;
+    receiver.closeSocket();
+    receiver.wait();
+    if (receiver.framesDropped() > 0)
+        std::fprintf(stderr, "k740-convert: %lld frames dropped while printing\n", receiver.framesDropped());
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    Options o;
+    o.command = argv[1];
+    if (o.command == "--help" || o.command == "-h" || o.command == "help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
+        return usageError("unknown command '" + o.command + "'");
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        }
+    }
+    std::string complaint = parseOptions(argc, argv, o);
+    if (complaint.empty()) complaint = checkOptions(o);
+    if (!complaint.empty()) return usageError(complaint);
+
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+
+    if (o.command == "info") return runInfo(o);
+    if (o.command == "dump") return runDump(o);
+    if (o.command == "csv") return runCsv(o);
+    return runListen(argc, argv, o);
+}
+
+#include "k740_convert.moc"

@@ -1,0 +1,82 @@
+// Capture-file reader over the capture library's offline reader.
+#include "platform/pcap_file.h"
+
+#include <pcap/pcap.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace k740 {
+
+namespace {
+// Records are read one by one with small reads; a large stream buffer keeps the number of
+// system calls down on big files.
+constexpr std::size_t kStreamBufferSize = 1 << 20;
+}  // namespace
+
+PcapFileReader::~PcapFileReader() { close(); }
+
+bool PcapFileReader::open(const std::string& path) {
+    close();
+    error_.clear();
+    records_ = 0;
+    char errbuf[PCAP_ERRBUF_SIZE] = {0};
+#ifdef _WIN32
+    handle_ = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
+#else
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error_ = std::strerror(errno);  // missing file, no permission, ...
+        return false;
+    }
+    streamBuffer_.reset(new char[kStreamBufferSize]);
+    std::setvbuf(file, streamBuffer_.get(), _IOFBF, kStreamBufferSize);
+    handle_ = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    if (handle_ == nullptr) {
+        std::fclose(file);  // on failure the library leaves the stream to us
+        streamBuffer_.reset();
+    }
+#endif
+    if (handle_ == nullptr) {
+        error_ = errbuf[0] != '\0' ? errbuf : "cannot open capture file";
+        return false;
+    }
+    return true;
+}
+
+void PcapFileReader::close() {
+    if (handle_ != nullptr) {
+        pcap_close(handle_);  // closes the stream too
+        handle_ = nullptr;
+    }
+    streamBuffer_.reset();
+}
+
+PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
+    if (handle_ == nullptr) {
+        if (error_.empty()) error_ = "capture file not open";
+        return Result::Error;
+    }
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    const int rc = pcap_next_ex(handle_, &header, &data);
+    if (rc == 1) {
+        record.data = data;
+        record.capturedLength = header->caplen;
+        record.originalLength = header->len;
+        record.seconds = static_cast<std::int64_t>(header->ts.tv_sec);
+        // With nanosecond precision the library puts nanoseconds into tv_usec.
+        record.nanoseconds = static_cast<std::uint32_t>(header->ts.tv_usec);
+        ++records_;
+        return Result::Record;
+    }
+    if (rc == PCAP_ERROR_BREAK) return Result::End;  // -2: no more records
+    error_ = pcap_geterr(handle_);
+    if (error_.empty()) error_ = "error reading capture file";
+    return Result::Error;
+}
+
+int PcapFileReader::linkType() const { return handle_ != nullptr ? pcap_datalink(handle_) : -1; }
+
+}  // namespace k740

@@ -1,0 +1,56 @@
+// Reading capture files record by record through the capture library's offline reader:
+// classic pcap in either byte order, micro- or nanosecond time stamps, and pcapng.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct pcap;
+
+namespace k740 {
+
+// One record of a capture file. The bytes stay valid until the next call to next() or
+// close(); callers copy what they keep.
+struct CaptureRecord {
+    const std::uint8_t* data = nullptr;
+    std::uint32_t capturedLength = 0;  // bytes present in the file
+    std::uint32_t originalLength = 0;  // bytes on the wire
+    std::int64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;     // time stamps are always read at nanosecond resolution
+};
+
+class PcapFileReader {
+public:
+    enum class Result { Record, End, Error };
+
+    PcapFileReader() = default;
+    ~PcapFileReader();
+    PcapFileReader(const PcapFileReader&) = delete;
+    PcapFileReader& operator=(const PcapFileReader&) = delete;
+
+    // Opens a capture file; false with error() set when it is missing, unreadable or not a
+    // capture file the library knows.
+    bool open(const std::string& path);
+    bool isOpen() const { return handle_ != nullptr; }
+    void close();
+
+    // Reads the next record. End at a clean end of file; Error for a damaged or truncated
+    // file (error() says why); records read before stay valid results.
+    Result next(CaptureRecord& record);
+
+    // Link-layer type of the file (1 = Ethernet), -1 when not open.
+    int linkType() const;
+    // Records returned so far.
+    std::uint64_t recordsRead() const { return records_; }
+    const std::string& error() const { return error_; }
+
+private:
+    pcap* handle_ = nullptr;
+    std::unique_ptr<char[]> streamBuffer_;  // the file stream's buffer, outlives the stream
+    std::uint64_t records_ = 0;
+    std::string error_;
+};
+
+}  // namespace k740
