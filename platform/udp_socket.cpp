@@ -1,0 +1,297 @@
+// IPv4 UDP sockets for the receivers and the configuration senders: POSIX sockets on Linux,
+// Winsock 2 on Windows.
+#include "platform/udp_socket.h"
+
+#include <cstring>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <mutex>
+#else
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+#endif
+
+namespace k740 {
+
+namespace {
+
+constexpr std::intptr_t kNoSocket = -1;
+
+#ifdef _WIN32
+using NativeSocket = SOCKET;
+
+// The socket library is started once for the life of the process.
+void startSocketLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    });
+}
+int closeNative(NativeSocket s) { return closesocket(s); }
+#else
+using NativeSocket = int;
+void startSocketLibrary() {}
+int closeNative(NativeSocket s) { return ::close(s); }
+#endif
+
+NativeSocket native(std::intptr_t fd) { return static_cast<NativeSocket>(fd); }
+
+sockaddr_in makeAddress(std::uint32_t hostOrderAddress, std::uint16_t port) {
+    sockaddr_in a;
+    std::memset(&a, 0, sizeof a);
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(hostOrderAddress);
+    a.sin_port = htons(port);
+    return a;
+}
+
+// Empty or unparsable text means "any".
+std::uint32_t addressOrAny(const std::string& text) {
+    std::uint32_t a = 0;
+    if (text.empty() || !UdpSocket::parseIPv4(text, &a)) return INADDR_ANY;
+    return a;
+}
+
+std::string addressText(const sockaddr_in& a) {
+    const std::uint32_t v = ntohl(a.sin_addr.s_addr);
+    return std::to_string(v >> 24) + '.' + std::to_string((v >> 16) & 0xFF) + '.' +
+           std::to_string((v >> 8) & 0xFF) + '.' + std::to_string(v & 0xFF);
+}
+
+template <typename T>
+bool setOption(std::intptr_t fd, int level, int name, const T& value) {
+    return setsockopt(native(fd), level, name, reinterpret_cast<const char*>(&value),
+                      static_cast<socklen_t>(sizeof value)) == 0;
+}
+
+}  // namespace
+
+UdpSocket::UdpSocket() : fd_(kNoSocket) {}
+
+UdpSocket::~UdpSocket() { close(); }
+
+bool UdpSocket::open() {
+    close();
+    startSocketLibrary();
+#ifdef _WIN32
+    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) return false;
+    fd_ = static_cast<std::intptr_t>(s);
+#else
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (s < 0) return false;
+    fd_ = s;
+#endif
+    return true;
+}
+
+bool UdpSocket::isOpen() const { return fd_ != kNoSocket; }
+
+bool UdpSocket::joinMulticast(const std::string& group, const std::string& interfaceAddress) {
+    std::uint32_t g = 0;
+    if (!isOpen() || !parseIPv4(group, &g)) return false;
+    ip_mreq request;
+    std::memset(&request, 0, sizeof request);
+    request.imr_multiaddr.s_addr = htonl(g);
+    request.imr_interface.s_addr = htonl(addressOrAny(interfaceAddress));
+    return setOption(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, request);
+}
+
+bool UdpSocket::setNonBlocking(bool on) {
+    if (!isOpen()) return false;
+#ifdef _WIN32
+    u_long mode = on ? 1 : 0;
+    return ioctlsocket(native(fd_), FIONBIO, &mode) == 0;
+#else
+    const int flags = fcntl(native(fd_), F_GETFL, 0);
+    if (flags < 0) return false;
+    return fcntl(native(fd_), F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+#endif
+}
+
+bool UdpSocket::setReuseAddress(bool on) {
+    if (!isOpen()) return false;
+    const int value = on ? 1 : 0;
+    return setOption(fd_, SOL_SOCKET, SO_REUSEADDR, value);
+}
+
+bool UdpSocket::setMulticastInterface(const std::string& interfaceAddress) {
+    if (!isOpen()) return false;
+    in_addr a;
+    a.s_addr = htonl(addressOrAny(interfaceAddress));
+    return setOption(fd_, IPPROTO_IP, IP_MULTICAST_IF, a);
+}
+
+bool UdpSocket::setMulticastLoop(bool on) {
+    if (!isOpen()) return false;
+#ifdef _WIN32
+    const DWORD value = on ? 1 : 0;
+#else
+    const unsigned char value = on ? 1 : 0;
+#endif
+    return setOption(fd_, IPPROTO_IP, IP_MULTICAST_LOOP, value);
+}
+
+bool UdpSocket::setBroadcast(bool on) {
+    if (!isOpen()) return false;
+    const int value = on ? 1 : 0;
+    return setOption(fd_, SOL_SOCKET, SO_BROADCAST, value);
+}
+
+bool UdpSocket::bind(std::uint16_t port, const std::string& address) {
+    if (!isOpen()) return false;
+    const sockaddr_in a = makeAddress(addressOrAny(address), port);
+    return ::bind(native(fd_), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+}
+
+std::uint16_t UdpSocket::localPort() const {
+    if (!isOpen()) return 0;
+    sockaddr_in a;
+    std::memset(&a, 0, sizeof a);
+    socklen_t len = sizeof a;
+    if (getsockname(native(fd_), reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
+    return ntohs(a.sin_port);
+}
+
+int UdpSocket::waitReadable(int timeoutMs) {
+    if (!isOpen()) return -1;
+    if (timeoutMs < 0) timeoutMs = 0;
+#ifdef _WIN32
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(native(fd_), &readable);
+    timeval tv;
+    tv.tv_sec = timeoutMs / 1000;
+    tv.tv_usec = (timeoutMs % 1000) * 1000;
+    const int r = ::select(0, &readable, nullptr, nullptr, &tv);
+    if (r < 0) return -1;
+    return r == 0 ? 0 : 1;
+#else
+    pollfd p;
+    p.fd = native(fd_);
+    p.events = POLLIN;
+    p.revents = 0;
+    int r;
+    do {
+        r = ::poll(&p, 1, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    if (r == 0) return 0;
+    if (p.revents & POLLNVAL) return -1;
+    return 1;
+#endif
+}
+
+long UdpSocket::receiveFrom(void* buffer, std::size_t capacity, std::string* senderAddress,
+                            std::uint16_t* senderPort) {
+    if (!isOpen()) return -1;
+    sockaddr_in from;
+    std::memset(&from, 0, sizeof from);
+    socklen_t fromLen = sizeof from;
+    long length;
+#ifdef _WIN32
+    // For datagram sockets FIONREAD gives the size of the next datagram; a datagram larger than
+    // the buffer then fails with WSAEMSGSIZE, and this size is what the caller gets back.
+    u_long pending = 0;
+    ioctlsocket(native(fd_), FIONREAD, &pending);
+    const int r = ::recvfrom(native(fd_), static_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                             reinterpret_cast<sockaddr*>(&from), &fromLen);
+    if (r == SOCKET_ERROR) {
+        if (WSAGetLastError() != WSAEMSGSIZE) return -1;
+        length = pending > capacity ? static_cast<long>(pending) : static_cast<long>(capacity) + 1;
+    } else {
+        length = r;
+    }
+#elif defined(__linux__)
+    // MSG_TRUNC makes the kernel report the datagram's real length.
+    ssize_t r;
+    do {
+        r = ::recvfrom(native(fd_), buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from),
+                       &fromLen);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    length = static_cast<long>(r);
+#else
+    iovec iov{buffer, capacity};
+    msghdr msg;
+    std::memset(&msg, 0, sizeof msg);
+    msg.msg_name = &from;
+    msg.msg_namelen = fromLen;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    ssize_t r;
+    do {
+        r = ::recvmsg(native(fd_), &msg, 0);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    length = (msg.msg_flags & MSG_TRUNC) ? static_cast<long>(capacity) + 1 : static_cast<long>(r);
+#endif
+    if (senderAddress) *senderAddress = addressText(from);
+    if (senderPort) *senderPort = ntohs(from.sin_port);
+    return length;
+}
+
+long UdpSocket::sendTo(const void* data, std::size_t length, const std::string& address,
+                       std::uint16_t port) {
+    std::uint32_t a = 0;
+    if (!isOpen() || !parseIPv4(address, &a)) return -1;
+    const sockaddr_in to = makeAddress(a, port);
+#ifdef _WIN32
+    const int r = ::sendto(native(fd_), static_cast<const char*>(data), static_cast<int>(length), 0,
+                           reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return r == SOCKET_ERROR ? -1 : r;
+#else
+    ssize_t r;
+    do {
+        r = ::sendto(native(fd_), data, length, 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to);
+    } while (r < 0 && errno == EINTR);
+    return static_cast<long>(r);
+#endif
+}
+
+void UdpSocket::close() {
+    if (!isOpen()) return;
+    closeNative(native(fd_));
+    fd_ = kNoSocket;
+}
+
+bool UdpSocket::parseIPv4(const std::string& text, std::uint32_t* hostOrder) {
+    std::uint32_t result = 0;
+    int parts = 0;
+    std::size_t i = 0;
+    while (parts < 4) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits == 0 || value > 255) return false;
+        result = (result << 8) | value;
+        ++parts;
+        if (parts < 4) {
+            if (i >= text.size() || text[i] != '.') return false;
+            ++i;
+        }
+    }
+    if (i != text.size()) return false;
+    if (hostOrder) *hostOrder = result;
+    return true;
+}
+
+}  // namespace k740

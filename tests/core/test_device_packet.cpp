@@ -1,0 +1,265 @@
+// The device information packet: recognition, the record and status values, the network
+// blocks of both sensor generations, the texts of the settings dialogs and the packet writer.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "device/device_packet.h"
+
+using namespace k740;
+
+namespace {
+
+// A packet in which every field holds its own recognisable value.
+DevicePacketFields distinctFields() {
+    DevicePacketFields f;
+    f.motorSpeed = 1200;
+    f.sensorIp = {{10, 1, 2, 3}};
+    f.destIp = {{10, 4, 5, 6}};
+    f.mac = {{0x0A, 0x1B, 0x2C, 0xD3, 0xE4, 0xF5}};
+    f.dataPort = 3001;
+    f.devicePort = 3002;
+    f.ntpIp = {{10, 7, 8, 9}};
+    f.gateway = {{10, 0, 0, 1}};
+    f.subnetMask = {{255, 255, 0, 0}};
+    f.motorState = 2;
+    f.packetInterval = 513;
+    f.sensorStatus = 1;
+    f.ppsSetAngle = 12345;
+    f.ppsDeviationRaw = 0x8000;
+    f.gpsTime = {{24, 5, 12, 3, 4, 5}};
+    std::memcpy(f.latitude.data(), "3114.5678N", 10);
+    std::memcpy(f.longitude.data(), "12128.1234", 10);
+    f.latitudeHemisphere = 'N';
+    f.longitudeHemisphere = 'E';
+    f.boardTemperatureCode = 75;
+    f.lvdsState = 0x0101;
+    f.gpsState = 1;
+    f.ppsState = 2;
+    f.highTempPause = 3;
+    f.stopTemperatureCode = 1000;
+    for (int i = 0; i < 10; ++i) f.board3Values[i] = static_cast<std::uint8_t>(i * 11);
+    f.board2HighVoltage = 0x0102;
+    f.board2HighVoltageAdjust = 0x0304;
+    f.board2Threshold = 0x55;
+    for (int i = 0; i < 10; ++i) f.advancedBlock[i] = static_cast<std::uint8_t>(0xC0 + i);
+    f.measuringRange = 20000;
+    f.tailThreshold = 0x0A0B;
+    f.tailDistance = 0x0C0D;
+    f.zeroAnglePosition = 1;
+    f.echoMode = 1;
+    f.horizontalOffset = 0xFF38;
+    f.encoderZero = 0x1234;
+    for (int i = 0; i < 32; ++i) f.verticalAngles[i] = static_cast<std::uint8_t>(0x80 + i);
+    std::memcpy(f.serialText.data(), "K740P-2024-0001", 15);
+    for (int i = 0; i < 10; ++i) f.versionPairs[i] = static_cast<std::uint8_t>(i + 1);
+    f.board2Version = {{3, 0x12}};
+    f.board3Version = {{20, 24, 5, 12, 1, 0x23}};
+    return f;
+}
+
+}  // namespace
+
+TEST(DevicePacket, RecognisedOnlyWithExactLengthAndHeader) {
+    const DevicePacket p = buildDevicePacket(DevicePacketFields{});
+    EXPECT_TRUE(isDevicePacket(p.data(), p.size()));
+    EXPECT_FALSE(isDevicePacket(p.data(), 1205));
+    EXPECT_FALSE(isDevicePacket(p.data(), 1207));
+    EXPECT_FALSE(isDevicePacket(p.data(), 0));
+    for (std::size_t i = 0; i < kDeviceHeaderSize; ++i) {
+        DevicePacket bad = p;
+        bad[i] ^= 0x01;
+        EXPECT_FALSE(isDevicePacket(bad.data(), bad.size())) << "header byte " << i;
+    }
+    // A data packet has the same length but other leading bytes.
+    DevicePacket data{};
+    data[0] = 0xFF;
+    data[1] = 0xEE;
+    EXPECT_FALSE(isDevicePacket(data.data(), data.size()));
+}
+
+TEST(DevicePacket, RecordTakesEveryFieldFromItsOffset) {
+    const DevicePacket p = buildDevicePacket(distinctFields());
+    const SettingData d = decodeSettingData(p.data());
+
+    // The consumers copy and index the record as a block; these positions are fixed.
+    EXPECT_EQ(offsetof(SettingData, motorSpeed), 6u);
+    EXPECT_EQ(offsetof(SettingData, reserved168), 54u);
+    EXPECT_EQ(offsetof(SettingData, board2Version), 64u);
+    EXPECT_EQ(offsetof(SettingData, board3Version), 66u);
+    EXPECT_EQ(offsetof(SettingData, versionPairs), 139u);
+
+    const std::uint8_t destIp[4] = {10, 4, 5, 6};
+    EXPECT_EQ(std::memcmp(d.destIp, destIp, 4), 0);
+    EXPECT_EQ(d.dataPortBytes[0], 3001 >> 8);
+    EXPECT_EQ(d.dataPortBytes[1], 3001 & 0xFF);
+    EXPECT_EQ(d.motorSpeed, 1200);
+    EXPECT_EQ(d.motorState, 2);
+    const std::uint8_t gps[6] = {24, 5, 12, 3, 4, 5};
+    EXPECT_EQ(std::memcmp(d.gpsTime, gps, 6), 0);
+    EXPECT_EQ(d.packetInterval, 513);
+    EXPECT_EQ(d.ppsSetAngle[0], 12345 >> 8);
+    EXPECT_EQ(d.ppsSetAngle[1], 12345 & 0xFF);
+    EXPECT_EQ(d.ppsDeviation[0], 0x80);
+    EXPECT_EQ(d.ppsDeviation[1], 0x00);
+    EXPECT_EQ(std::memcmp(d.latitude, "3114.5678N", 10), 0);
+    EXPECT_EQ(d.latitudeHemisphere, 'N');
+    EXPECT_EQ(std::memcmp(d.longitude, "12128.1234", 10), 0);
+    EXPECT_EQ(d.longitudeHemisphere, 'E');
+    EXPECT_EQ(d.boardTemperature[1], 75);
+    EXPECT_EQ(d.lvdsState[0], 1);
+    EXPECT_EQ(d.lvdsState[1], 1);
+    EXPECT_EQ(d.reserved168, 0xC0);
+    EXPECT_EQ(d.reserved169, 0xC1);
+    EXPECT_EQ(d.reserved170[0], 0xC2);
+    EXPECT_EQ(d.reserved170[3], 0xC5);
+    EXPECT_EQ(d.reserved174[0], 0xC6);
+    EXPECT_EQ(d.reserved174[3], 0xC9);
+    EXPECT_EQ(d.board2Version[0], 3);
+    EXPECT_EQ(d.board2Version[1], 0x12);
+    const std::uint8_t b3[6] = {20, 24, 5, 12, 1, 0x23};
+    EXPECT_EQ(std::memcmp(d.board3Version, b3, 6), 0);
+    EXPECT_EQ(d.verticalAngles[0], 0x80);
+    EXPECT_EQ(d.verticalAngles[31], 0x80 + 31);
+    EXPECT_EQ(d.gpsState, 1);
+    EXPECT_EQ(d.ppsState, 2);
+    EXPECT_EQ(d.highTempPause, 3);
+    EXPECT_EQ(d.stopTemperature[0], 1000 >> 8);
+    EXPECT_EQ(d.stopTemperature[1], 1000 & 0xFF);
+    EXPECT_EQ(d.board3Values[9], 99);
+    EXPECT_EQ(std::memcmp(d.serialText, "K740P-2024-0001\0\0\0\0\0", 20), 0);
+    EXPECT_EQ(d.versionPairs[0][0], 1);
+    EXPECT_EQ(d.versionPairs[4][1], 10);
+}
+
+TEST(DevicePacket, NineteenStatusValuesInTheirOrder) {
+    const DevicePacket p = buildDevicePacket(distinctFields());
+    const std::vector<int> expected = {0x0A,   0x1B,   0x2C,   0xD3,   0xE4,   0xF5, 0x8000,
+                                       3001,   3002,   20000,  0x0A0B, 0x0C0D, 1,    1,
+                                       0xFF38, 0x1234, 0x0102, 0x0304, 0x55};
+    EXPECT_EQ(decodeStatusValues(p.data()), expected);
+}
+
+TEST(DevicePacket, NetworkBlocksOfBothGenerations) {
+    DevicePacket p = buildDevicePacket(distinctFields());
+    EXPECT_FALSE(isEarlierGeneration(p.data()));
+
+    const DeviceNetworkFields n = decodeNetworkFields(p.data());
+    EXPECT_EQ(ipv4Text(n.sensorIp), "10.1.2.3");
+    EXPECT_EQ(ipv4Text(n.destIp), "10.4.5.6");
+    EXPECT_EQ(ipv4Text(n.ntpIp), "10.7.8.9");
+    EXPECT_EQ(ipv4Text(n.gateway), "10.0.0.1");
+    EXPECT_EQ(ipv4Text(n.subnetMask), "255.255.0.0");
+    EXPECT_EQ(n.dataPort, 3001);
+    EXPECT_EQ(n.devicePort, 3002);
+    EXPECT_EQ(n.mac[5], 0xF5);
+    EXPECT_EQ(n.motorSpeed, 1200);
+    EXPECT_EQ(n.motorState, 2);
+    EXPECT_EQ(n.packetInterval, 513);
+    EXPECT_EQ(n.sensorStatus, 1);
+
+    // Earlier generation: byte 1202 is 3; the record still follows the main layout.
+    p[1202] = 3;
+    p[8] = 192, p[9] = 168, p[10] = 1, p[11] = 200;  // sensor IP
+    p[12] = 0x09, p[13] = 0x40;                      // data port 2368
+    p[18] = 0x09, p[19] = 0x41;                      // device port 2369
+    p[20] = 0x01, p[21] = 0x2C;                      // motor speed 300
+    EXPECT_TRUE(isEarlierGeneration(p.data()));
+    const SettingData d = decodeSettingData(p.data());
+    EXPECT_TRUE(isEarlierGeneration(d));
+    EXPECT_EQ(d.motorSpeed, (192 << 8) | 168);
+    const EarlierNetworkFields e = decodeEarlierNetworkFields(p.data());
+    EXPECT_EQ(ipv4Text(e.sensorIp), "192.168.1.200");
+    EXPECT_EQ(ipv4Text(e.destIp), "10.4.5.6");
+    EXPECT_EQ(e.dataPort, 2368);
+    EXPECT_EQ(e.devicePort, 2369);
+    EXPECT_EQ(e.motorSpeed, 300);
+}
+
+TEST(DevicePacket, WriterKeepsTheBytesOfItsBasePacket) {
+    DevicePacket base{};
+    for (std::size_t i = 0; i < base.size(); ++i) base[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    const DevicePacket p = buildDevicePacket(distinctFields(), base);
+    EXPECT_TRUE(isDevicePacket(p.data(), p.size()));
+    // Bytes that no field covers: 46-47, 104-167, 188-193, 196-244, 277-1163, 1194-1195, 1204-1205.
+    for (std::size_t i : {46u, 47u, 104u, 167u, 188u, 193u, 196u, 244u, 277u, 700u, 1163u, 1194u,
+                          1195u, 1204u, 1205u})
+        EXPECT_EQ(p[i], base[i]) << "byte " << i;
+    const DevicePacket fresh = buildDevicePacket(distinctFields());
+    EXPECT_EQ(fresh[700], 0);
+    EXPECT_EQ(decodeStatusValues(p.data()), decodeStatusValues(fresh.data()));
+}
+
+TEST(DeviceTexts, SpeedTimeAnglesAndTemperatures) {
+    EXPECT_EQ(motorSpeedText(0), "0");
+    EXPECT_EQ(motorSpeedText(100), "0");
+    EXPECT_EQ(motorSpeedText(101), "101");
+    EXPECT_EQ(motorSpeedText(600), "600");
+
+    const std::uint8_t t[6] = {24, 5, 12, 3, 4, 5};
+    EXPECT_EQ(gpsTimeText(t), "2024/5/12 3:4:5");
+    const std::uint8_t t2[6] = {0, 12, 31, 23, 59, 59};
+    EXPECT_EQ(gpsTimeText(t2), "2000/12/31 23:59:59");
+
+    const std::uint8_t a1[2] = {0x30, 0x39};  // 12345
+    EXPECT_EQ(ppsSetAngleText(a1), "123.45");
+    const std::uint8_t a2[2] = {0x00, 0x05};
+    EXPECT_EQ(ppsSetAngleText(a2), "0.05");
+
+    // PPS deviation: subtract 65535, not 65536.
+    EXPECT_EQ(signedPpsDeviation(0xFFFF), 0);
+    EXPECT_EQ(signedPpsDeviation(0x8000), -32767);
+    EXPECT_EQ(signedPpsDeviation(0x7FFF), -32768);
+    EXPECT_EQ(signedPpsDeviation(0x7FFE), 32766);
+    EXPECT_EQ(signedPpsDeviation(0xFFFE), -1);
+    EXPECT_EQ(ppsDeviationText(0xFFFF), "0");
+    EXPECT_EQ(ppsDeviationText(0x8000), "-327.67");
+    EXPECT_EQ(ppsDeviationText(0x7FFF), "-327.68");
+    EXPECT_EQ(ppsDeviationText(150), "1.5");
+    EXPECT_DOUBLE_EQ(ppsDeviationDegrees(0x8000), -327.67);
+
+    const std::uint8_t warm[2] = {0x00, 75};
+    EXPECT_EQ(boardTemperatureText(warm), "25.00");
+    const std::uint8_t cold[2] = {0x00, 0x00};
+    EXPECT_EQ(boardTemperatureText(cold), "-50.00");
+    const std::uint8_t wrap[2] = {0xFF, 0xFF};  // 65485 as signed 16-bit
+    EXPECT_EQ(boardTemperatureText(wrap), "-51.00");
+
+    const std::uint8_t stop0[2] = {0, 0};
+    EXPECT_EQ(stopTemperatureText(stop0), "0.00");
+    const std::uint8_t stop1[2] = {0x03, 0xE8};  // 1000 / 4096 * 330 - 50 = 30.566...
+    EXPECT_EQ(stopTemperatureText(stop1), "30.57");
+    const std::uint8_t stop2[2] = {0x00, 0x01};
+    EXPECT_EQ(stopTemperatureText(stop2), "-49.92");
+}
+
+TEST(DeviceTexts, VersionsMacSerialAndPosition) {
+    const std::uint8_t b2[2] = {3, 0x12};
+    EXPECT_EQ(board2VersionText(b2), "V3.1.2");
+    const std::uint8_t b2b[2] = {10, 0xF0};
+    EXPECT_EQ(board2VersionText(b2b), "V10.15.0");
+
+    const std::uint8_t b3[6] = {20, 24, 5, 12, 1, 0x23};
+    EXPECT_EQ(board3VersionText(b3), "2024.5.12-V.1.2.3");
+    EXPECT_EQ(board3VersionTextCompact(b3), "2024.5.12-V1.2.3");
+    const std::uint8_t b3b[6] = {20, 5, 10, 1, 3, 0x0F};
+    EXPECT_EQ(board3VersionText(b3b), "205.10.1-V.3.0.15");
+
+    EXPECT_EQ(versionPairText(1, 10), "V1.10");
+    EXPECT_EQ(versionPairText(0, 0), "V0.0");
+
+    EXPECT_EQ(macText(std::vector<int>{0x0A, 0x1B, 0x2C, 0xD3, 0xE4, 0xF5}), "0a-1b-2c-d3-e4-f5");
+    const std::uint8_t mac[6] = {0x60, 0x76, 0x88, 0x00, 0x00, 0x01};
+    EXPECT_EQ(macText(mac), "60-76-88-00-00-01");
+
+    const DevicePacket p = buildDevicePacket(distinctFields());
+    const SettingData d = decodeSettingData(p.data());
+    const QString serial = serialText(d);
+    EXPECT_EQ(serial.size(), 20);
+    EXPECT_TRUE(serial.startsWith("K740P-2024-0001"));
+    EXPECT_EQ(serial.at(19), QChar(0));
+    EXPECT_EQ(positionText(d.latitude, d.latitudeHemisphere), "3114.5678NN");
+    EXPECT_EQ(positionText(d.longitude, d.longitudeHemisphere), "12128.1234E");
+    EXPECT_EQ(board3ValuesText(d), "0112233445566778899");
+}
