@@ -1,0 +1,420 @@
+// Capture files: the encodings the reader accepts, which records count as sensor packets,
+// frame counts (analysis, streaming counter, slider) and damaged files.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "acquisition/frame_assembler.h"
+#include "acquisition/packet_format.h"
+#include "capture_writer.h"
+#include "packet_writer.h"
+#include "platform/pcap_file.h"
+#include "playback/capture_index.h"
+
+using namespace k740test;
+
+namespace {
+
+std::string realCapture(const char* name) { return std::string(K740_TESTDATA) + "/real/" + name; }
+
+// Frames of the capture-file analysis over loaded packets, with their point counts checked.
+std::size_t analysedFrames(const k740::SensorPackets& packets) {
+    k740::CaptureFrameAnalyzer analyzer(packets.singleLine());
+    std::size_t frames = 0;
+    const k740::FrameSink sink = [&](LidarDataSingleLine&& f) {
+        ++frames;
+        EXPECT_EQ(f.distance.size(), f.pointAngle.size());
+        EXPECT_EQ(f.intensity.size(), f.pointAngle.size());
+        EXPECT_EQ(f.timeStamp.size(), f.pointAngle.size());
+        if (!packets.singleLine()) {
+            EXPECT_EQ(f.pointAngle.size(), 30 * f.blockAngle.size());
+        }
+    };
+    for (std::size_t i = 0; i < packets.size(); ++i) analyzer.addPacket(packets.packet(i), packets.payloadSize(), sink);
+    return frames;
+}
+
+// Boundaries counted straight from the bytes, without the library's decoder: azimuth raw/100
+// in single precision, 0 from 360 up; a frame ends at a jump of more than 180 from the
+// previous block of the same frame.
+std::size_t independentFrameCount(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    std::vector<std::uint8_t> file;
+    std::uint8_t buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) file.insert(file.end(), buf, buf + n);
+    std::fclose(f);
+    // The real captures are classic little-endian pcap.
+    auto le32 = [&](std::size_t at) {
+        return std::uint32_t(file[at]) | std::uint32_t(file[at + 1]) << 8 | std::uint32_t(file[at + 2]) << 16 |
+               std::uint32_t(file[at + 3]) << 24;
+    };
+    std::size_t frames = 0;
+    bool inFrame = false;
+    float previous = 0;
+    for (std::size_t at = 24; at + 16 <= file.size();) {
+        const std::uint32_t caplen = le32(at + 8);
+        const std::uint8_t* rec = file.data() + at + 16;
+        at += 16 + caplen;
+        if (caplen != 1248 || rec[42] != 0xFF || rec[43] != 0xEE) continue;
+        for (int b = 0; b < 12; ++b) {
+            const std::uint8_t* az = rec + 42 + 100 * b + 2;
+            float a = float(az[0] | az[1] << 8) / 100.0f;
+            if (a >= 360.0f) a = 0.0f;
+            if (inFrame && std::fabs(double(a) - double(previous)) > 180.0) {
+                ++frames;
+                inFrame = false;
+            } else {
+                previous = a;
+                inFrame = true;
+            }
+        }
+    }
+    return frames;
+}
+
+std::vector<std::uint8_t> payloadOf(const TestRecord& r) {
+    return std::vector<std::uint8_t>(r.bytes.begin() + 42, r.bytes.end());
+}
+
+// A small mixed capture: sensor packets, a tagged sensor packet, a device information
+// packet, single-line packets and unrelated traffic.
+std::vector<TestRecord> mixedRecords() {
+    std::vector<TestRecord> r;
+    r.push_back(udpRecord(makeSweepPacket(35000, 100, 1000), 1000));
+    TestRecord arp;
+    arp.bytes.assign(60, 0x11);
+    arp.nanoseconds = 2000;
+    r.push_back(arp);
+    r.push_back(udpRecord(makeSweepPacket(200, 100, 2000), 3000, /*vlanTag=*/true));  // 1252 bytes
+    std::vector<std::uint8_t> device(1206, 0);
+    const std::uint8_t head[8] = {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55};
+    std::copy(head, head + 8, device.begin());
+    r.push_back(udpRecord(device, 4000));
+    r.push_back(udpRecord(makeSingleLinePacket(900000), 5000));
+    r.push_back(udpRecord(makeSweepPacket(1400, 100, 3000), 6000));
+    const DataPacket base = makeSweepPacket(2600, 100, 4000);
+    std::vector<std::uint8_t> longer(base.begin(), base.end());
+    longer.push_back(0);  // 1207-byte payload: 1249 captured bytes
+    r.push_back(udpRecord(longer, 7000));
+    r.push_back(udpRecord(makeSingleLinePacket(2700000), 8000));
+    r.push_back(udpRecord(makeSweepPacket(2600, 100, 5000), 999999000));
+    return r;
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    std::string path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
+    QTemporaryDir dir_;
+};
+
+using CaptureFiles = TempDir;
+using DamagedCaptures = TempDir;
+
+}  // namespace
+
+TEST_F(CaptureFiles, EveryEncodingReadsTheSameRecords) {
+    const std::vector<TestRecord> records = mixedRecords();
+    const std::array<CaptureFormat, 5> formats = {CaptureFormat::PcapLittleMicro, CaptureFormat::PcapBigMicro,
+                                                  CaptureFormat::PcapLittleNano, CaptureFormat::PcapBigNano,
+                                                  CaptureFormat::PcapNg};
+    std::vector<std::vector<std::uint8_t>> firstPackets;
+    for (CaptureFormat format : formats) {
+        SCOPED_TRACE(formatName(format));
+        const std::string file = path(std::string(formatName(format)) + ".pcap");
+        ASSERT_TRUE(writeFile(file, captureBytes(records, format)));
+        k740::PcapFileReader reader;
+        ASSERT_TRUE(reader.open(file)) << reader.error();
+        EXPECT_EQ(reader.linkType(), 1);
+        k740::CaptureRecord rec;
+        for (const TestRecord& want : records) {
+            ASSERT_EQ(reader.next(rec), k740::PcapFileReader::Result::Record) << reader.error();
+            ASSERT_EQ(rec.capturedLength, want.bytes.size());
+            EXPECT_EQ(rec.originalLength, want.bytes.size());
+            EXPECT_TRUE(std::equal(want.bytes.begin(), want.bytes.end(), rec.data));
+            EXPECT_EQ(rec.seconds, want.seconds);
+            const bool micro = format == CaptureFormat::PcapLittleMicro || format == CaptureFormat::PcapBigMicro;
+            EXPECT_EQ(rec.nanoseconds, micro ? want.nanoseconds / 1000 * 1000 : want.nanoseconds);
+        }
+        EXPECT_EQ(reader.next(rec), k740::PcapFileReader::Result::End);
+        EXPECT_EQ(reader.recordsRead(), records.size());
+
+        // Loading gives the same payloads in every encoding.
+        k740::SensorPackets packets;
+        const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, packets);
+        ASSERT_TRUE(st.ok()) << st.error;
+        std::vector<std::vector<std::uint8_t>> got;
+        for (std::size_t i = 0; i < packets.size(); ++i)
+            got.emplace_back(packets.packet(i), packets.packet(i) + packets.payloadSize());
+        if (firstPackets.empty())
+            firstPackets = got;
+        else
+            EXPECT_EQ(got, firstPackets);
+    }
+}
+
+TEST_F(CaptureFiles, OnlyRecordsOfTheSensorLengthAndLeadingBytesAreLoaded) {
+    const std::vector<TestRecord> records = mixedRecords();
+    const std::string file = path("mixed.pcap");
+    ASSERT_TRUE(writeFile(file, captureBytes(records, CaptureFormat::PcapLittleMicro)));
+
+    // Data mode: the three untagged 1248-byte records starting FF EE, in file order. The
+    // tagged copy (1252 bytes), the device information packet, the 1249-byte record and the
+    // single-line packets contribute nothing.
+    k740::SensorPackets data;
+    ASSERT_TRUE(k740::loadSensorPackets(file, false, data).ok());
+    ASSERT_EQ(data.size(), 3u);
+    EXPECT_EQ(data.payloadSize(), 1206u);
+    const std::size_t dataIdx[3] = {0, 5, 8};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::vector<std::uint8_t> want = payloadOf(records[dataIdx[i]]);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), data.packet(i))) << "packet " << i;
+    }
+    const std::vector<const std::uint8_t*> ptrs = data.pointers();
+    ASSERT_EQ(ptrs.size(), 3u);
+    EXPECT_EQ(ptrs[2], data.packet(2));
+
+    // Single-line mode: the two 820-byte records starting A2 5C.
+    k740::SensorPackets single;
+    ASSERT_TRUE(k740::loadSensorPackets(file, true, single).ok());
+    ASSERT_EQ(single.size(), 2u);
+    EXPECT_EQ(single.payloadSize(), 778u);
+    const std::vector<std::uint8_t> last = payloadOf(records[7]);
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), single.packet(1)));
+
+    const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
+    EXPECT_TRUE(s.status.ok());
+    EXPECT_EQ(s.status.records, records.size());
+    EXPECT_EQ(s.packets, 3u);
+    const k740::CaptureSummary s1 = k740::summarizeCaptureFile(file, true);
+    EXPECT_EQ(s1.packets, 2u);
+    EXPECT_EQ(s1.frames, 1u);  // start azimuth 270 closes the single-line frame
+}
+
+TEST_F(CaptureFiles, RealCapturesPacketAndFrameCounts) {
+    struct Case {
+        const char* name;
+        std::size_t packets;
+    };
+    for (const Case& c : {Case{"rotating-16ch-a.pcap", 84}, Case{"rotating-32ch-a.pcap", 91},
+                          Case{"rotating-32ch-b.pcap", 876}}) {
+        SCOPED_TRACE(c.name);
+        const std::string file = realCapture(c.name);
+        k740::SensorPackets packets;
+        const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, packets);
+        ASSERT_TRUE(st.ok()) << st.error;
+        EXPECT_EQ(packets.size(), c.packets);
+
+        const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
+        ASSERT_TRUE(s.status.ok()) << s.status.error;
+        EXPECT_EQ(s.packets, c.packets);
+        const std::size_t independent = independentFrameCount(file);
+        EXPECT_EQ(s.frames, independent);
+        EXPECT_EQ(analysedFrames(packets), independent);
+        // Every boundary of the analysis is a neighbour pair the slider counts too.
+        EXPECT_GE(k740::sliderFrameCount(packets), independent);
+    }
+    // The longest capture holds several revolutions.
+    EXPECT_GE(independentFrameCount(realCapture("rotating-32ch-b.pcap")), 5u);
+}
+
+TEST(FrameCounting, StreamingCounterAgreesWithTheAnalysisPacketByPacket) {
+    std::mt19937 rng(740);
+    for (int round = 0; round < 40; ++round) {
+        k740::CaptureFrameAnalyzer analyzer(false);
+        k740::CaptureFrameCounter counter(false);
+        std::uint32_t az = rng() % 36000;
+        for (int p = 0; p < 60; ++p) {
+            std::array<std::uint16_t, 12> raw{};
+            for (int b = 0; b < 12; ++b) {
+                switch (rng() % 10) {
+                    case 0: az = rng() % 36000; break;              // jump anywhere
+                    case 1: az = 36000 + rng() % 29535; break;      // out of range: reads as 0
+                    default: az = (az % 36000 + 30 + rng() % 2000) % 36000;  // sweep, wraps now and then
+                }
+                raw[b] = static_cast<std::uint16_t>(az);
+            }
+            DataPacket pkt = makeDataPacket(raw, 100000 + p);
+            std::size_t length = pkt.size();
+            if (rng() % 25 == 0) pkt[1] = 0xEF;      // skipped by both
+            if (rng() % 25 == 0) length = 1000;      // skipped by both
+            int emitted = 0;
+            const int byAnalysis =
+                analyzer.addPacket(pkt.data(), length, [&](LidarDataSingleLine&&) { ++emitted; });
+            const int byCounter = counter.addPacket(pkt.data(), length);
+            ASSERT_EQ(byCounter, byAnalysis) << "round " << round << " packet " << p;
+            ASSERT_EQ(emitted, byAnalysis);
+        }
+    }
+    // Single-line packets: a frame at start azimuth exactly 270.
+    k740::CaptureFrameAnalyzer analyzer(true);
+    k740::CaptureFrameCounter counter(true);
+    for (std::uint32_t start : {0u, 900000u, 2700000u, 2700001u, 2699999u, 2700000u, 1800000u}) {
+        const SingleLinePacket pkt = makeSingleLinePacket(start);
+        EXPECT_EQ(counter.addPacket(pkt.data(), pkt.size()), analyzer.addPacket(pkt.data(), pkt.size(), nullptr))
+            << start;
+    }
+    EXPECT_EQ(counter.frames(), 2u);
+}
+
+TEST(FrameCounting, SliderCountComparesTheFirstBlockWithZeroAndEveryNeighbourPair) {
+    auto count = [](const std::vector<DataPacket>& pkts) {
+        std::vector<const std::uint8_t*> ptrs;
+        for (const DataPacket& p : pkts) ptrs.push_back(p.data());
+        return k740::sliderFrameCount(ptrs.data(), ptrs.size(), false);
+    };
+    auto analysis = [](const std::vector<DataPacket>& pkts) {
+        k740::CaptureFrameCounter c(false);
+        for (const DataPacket& p : pkts) c.addPacket(p.data(), p.size());
+        return c.frames();
+    };
+    // Starting at 200 degrees: the slider counts the jump from 0; the analysis has no frame.
+    const std::vector<DataPacket> start200 = {makeSweepPacket(20000, 100)};
+    EXPECT_EQ(count(start200), 1u);
+    EXPECT_EQ(analysis(start200), 0u);
+    // So does a file starting at 348 degrees.
+    EXPECT_EQ(count({makeSweepPacket(34800, 100)}), 1u);
+    // Starting near 0 and wrapping exactly at a packet border (331 -> 2): one frame each way.
+    const std::vector<DataPacket> border = {makeSweepPacket(100, 3000), makeSweepPacket(200, 100)};
+    EXPECT_EQ(count(border), 1u);
+    EXPECT_EQ(analysis(border), 1u);
+    // Two jumps in a row (10 -> 300 -> 10): the slider counts both pairs; the analysis ends the
+    // frame at 300 and starts the next one afresh at 10.
+    const std::vector<DataPacket> twice = {
+        makeDataPacket({1000, 1100, 30000, 1000, 1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800})};
+    EXPECT_EQ(count(twice), 2u);
+    EXPECT_EQ(analysis(twice), 1u);
+    // Single-line: start azimuth exactly 270 only.
+    std::vector<SingleLinePacket> sl = {makeSingleLinePacket(2700000), makeSingleLinePacket(2700001),
+                                        makeSingleLinePacket(0), makeSingleLinePacket(2700000)};
+    std::vector<const std::uint8_t*> ptrs;
+    for (const SingleLinePacket& p : sl) ptrs.push_back(p.data());
+    EXPECT_EQ(k740::sliderFrameCount(ptrs.data(), ptrs.size(), true), 2u);
+    EXPECT_EQ(k740::sliderFrameCount(nullptr, 0, false), 0u);
+}
+
+TEST_F(DamagedCaptures, CutAtEveryFewBytesKeepsTheCompleteRecords) {
+    std::vector<TestRecord> records;
+    records.push_back(udpRecord(makeSweepPacket(34000, 300), 1000));
+    TestRecord other;
+    other.bytes.assign(61, 0x22);
+    records.push_back(other);
+    records.push_back(udpRecord(makeSweepPacket(1000, 300), 2000));
+    records.push_back(udpRecord(makeSweepPacket(34000, 300), 3000));
+    const bool isSensor[4] = {true, false, true, true};
+    for (CaptureFormat format : {CaptureFormat::PcapLittleMicro, CaptureFormat::PcapBigNano, CaptureFormat::PcapNg}) {
+        SCOPED_TRACE(formatName(format));
+        std::vector<std::size_t> ends;
+        std::size_t headerEnd = 0;
+        const std::vector<std::uint8_t> full = captureBytes(records, format, &ends, &headerEnd);
+        const std::string file = path("cut.pcap");
+        std::vector<std::size_t> cuts;
+        for (std::size_t cut = 0; cut <= full.size(); cut += 13) cuts.push_back(cut);
+        cuts.push_back(headerEnd);
+        for (std::size_t e : ends) {
+            cuts.push_back(e);
+            cuts.push_back(e - 1);
+            cuts.push_back(e + 1);
+        }
+        for (std::size_t cut : cuts) {
+            if (cut > full.size()) continue;
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            ASSERT_TRUE(writeFile(file, std::vector<std::uint8_t>(full.begin(), full.begin() + cut)));
+            const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
+            k740::SensorPackets loaded;
+            const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, loaded);
+            if (cut < headerEnd) {
+                EXPECT_FALSE(s.status.opened);
+                EXPECT_FALSE(s.status.error.empty());
+                EXPECT_FALSE(st.ok());
+                EXPECT_EQ(loaded.size(), 0u);
+                continue;
+            }
+            std::size_t whole = 0, sensor = 0;
+            bool atBoundary = cut == headerEnd;
+            for (std::size_t i = 0; i < ends.size(); ++i) {
+                if (ends[i] <= cut) {
+                    ++whole;
+                    if (isSensor[i]) ++sensor;
+                }
+                if (ends[i] == cut) atBoundary = true;
+            }
+            EXPECT_TRUE(s.status.opened) << s.status.error;
+            EXPECT_EQ(s.status.complete, atBoundary) << s.status.error;
+            EXPECT_EQ(s.status.error.empty(), atBoundary);
+            EXPECT_EQ(s.status.records, whole);
+            EXPECT_EQ(s.packets, sensor);
+            EXPECT_EQ(loaded.size(), sensor);
+            EXPECT_EQ(st.complete, atBoundary);
+        }
+    }
+}
+
+TEST_F(DamagedCaptures, GarbageBadMagicAndMutationsEndCleanly) {
+    const std::string file = path("bad.pcap");
+    std::mt19937 rng(1248);
+
+    // Missing, empty, random bytes.
+    EXPECT_FALSE(k740::summarizeCaptureFile(path("missing.pcap"), false).status.opened);
+    ASSERT_TRUE(writeFile(file, {}));
+    EXPECT_FALSE(k740::summarizeCaptureFile(file, false).status.opened);
+    for (std::size_t size : {1u, 23u, 24u, 100u, 5000u}) {
+        std::vector<std::uint8_t> junk(size);
+        for (auto& b : junk) b = static_cast<std::uint8_t>(rng());
+        ASSERT_TRUE(writeFile(file, junk));
+        const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
+        EXPECT_FALSE(s.status.ok()) << size;
+        EXPECT_FALSE(s.status.error.empty());
+    }
+
+    std::vector<TestRecord> records;
+    for (int i = 0; i < 6; ++i) records.push_back(udpRecord(makeSweepPacket(30000 + 1500 * i, 120), 1000 * i));
+    const std::vector<std::uint8_t> good = captureBytes(records, CaptureFormat::PcapLittleMicro);
+
+    // A bad magic number: not a capture file.
+    std::vector<std::uint8_t> badMagic = good;
+    badMagic[0] ^= 0x5A;
+    ASSERT_TRUE(writeFile(file, badMagic));
+    const k740::CaptureSummary bm = k740::summarizeCaptureFile(file, false);
+    EXPECT_FALSE(bm.status.opened);
+    EXPECT_FALSE(bm.status.error.empty());
+
+    // A record header claiming an absurd length: an error after the records before it, not a
+    // giant allocation or a long read.
+    std::vector<std::uint8_t> huge = good;
+    const std::size_t third = 24 + 2 * (16 + 1248);
+    huge[third + 8] = 0xFF;
+    huge[third + 9] = 0xFF;
+    huge[third + 10] = 0xFF;
+    huge[third + 11] = 0x7F;
+    ASSERT_TRUE(writeFile(file, huge));
+    const k740::CaptureSummary h = k740::summarizeCaptureFile(file, false);
+    EXPECT_TRUE(h.status.opened);
+    EXPECT_FALSE(h.status.complete);
+    EXPECT_EQ(h.packets, 2u);
+
+    // Random byte mutations: every read ends, and loading agrees with the streaming count.
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> m = good;
+        const int flips = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < flips; ++i) m[rng() % m.size()] = static_cast<std::uint8_t>(rng());
+        ASSERT_TRUE(writeFile(file, m));
+        const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
+        k740::SensorPackets loaded;
+        const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, loaded);
+        ASSERT_EQ(st.opened, s.status.opened) << round;
+        ASSERT_EQ(st.complete, s.status.complete) << round;
+        ASSERT_EQ(loaded.size(), s.packets) << round;
+        ASSERT_LE(s.packets, records.size()) << round;
+        k740::CaptureFrameCounter counter(false);
+        for (std::size_t i = 0; i < loaded.size(); ++i) counter.addPacket(loaded.packet(i), loaded.payloadSize());
+        ASSERT_EQ(counter.frames(), s.frames) << round;
+    }
+}
