@@ -149,6 +149,7 @@ TEST_F(LiveReceiverTest, OversizedAndOddDatagramsAreDroppedAndPauseDrains) {
 }
 
 TEST_F(LiveReceiverTest, StopAndStartRebindTheSamePort) {
+    rx.m_PendingProtocol = 1;
     start();
     const std::uint16_t port = port_;
     sendAll(revolutionPackets());
@@ -158,13 +159,15 @@ TEST_F(LiveReceiverTest, StopAndStartRebindTheSamePort) {
     // Starting again waits for the old loop before re-creating the socket.
     rx.m_Port = port;
     rx.m_Running = true;
+    rx.m_PendingProtocol = 0;  // applies only from the first boundary of the new run
     rx.setupSocket();
     EXPECT_EQ(rx.boundPort(), port);
     rx.start();
     frames.clear();
     sendAll(revolutionPackets());
     ASSERT_TRUE(waitUntil([&] { return frames.size() >= 2; }));
-    EXPECT_EQ(frames[1].pointAngle.size(), 360u * 30) << "protocol left from the previous run applies";
+    EXPECT_EQ(frames[0].pointAngle.size(), 3u * 30) << "the previous run's protocol applies until the first boundary";
+    EXPECT_EQ(frames[1].pointAngle.size(), 360u * 2) << "then the protocol requested at this start";
 }
 
 TEST_F(LiveReceiverTest, BoundedFramesInFlightDropWholeFrames) {
