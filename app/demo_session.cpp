@@ -1,0 +1,76 @@
+// Demonstration start-up with the simulated sensor on loopback.
+#include "app/demo_session.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "app/manwindow.h"
+#include "platform/udp_socket.h"
+#include "tools/sim/sim_engine.h"
+#include "ui_manwindow.h"
+
+namespace k740 {
+
+namespace {
+constexpr const char* kSensorAddress = "127.0.0.2";
+constexpr const char* kHostAddress = "127.0.0.1";
+}  // namespace
+
+bool pickLoopbackPorts(std::uint16_t wishData, std::uint16_t wishDevice, std::uint16_t* data,
+                       std::uint16_t* device) {
+    if (wishData != 0 && wishDevice != 0 && wishData != wishDevice) {
+        UdpSocket a, b;
+        if (a.open() && b.open() && a.bind(wishData) && b.bind(wishDevice)) {
+            *data = wishData;
+            *device = wishDevice;
+            return true;
+        }
+    }
+    // Both sockets stay open until both ports are known, so the two differ.
+    UdpSocket a, b;
+    if (!a.open() || !b.open() || !a.bind(0) || !b.bind(0)) return false;
+    *data = a.localPort();
+    *device = b.localPort();
+    return *data != 0 && *device != 0;
+}
+
+DemoSession::~DemoSession() {
+    if (engine_) engine_->stop();
+}
+
+std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QString* error) {
+    Ui::manwindowClass* ui = window.form();
+    std::unique_ptr<DemoSession> session(new DemoSession);
+    if (!pickLoopbackPorts(static_cast<std::uint16_t>(ui->lineEdit_portNumber->text().toInt()),
+                           static_cast<std::uint16_t>(ui->lineEdit->text().toInt()), &session->dataPort_,
+                           &session->devicePort_)) {
+        if (error) *error = QStringLiteral("no free UDP ports on the loopback interface");
+        return nullptr;
+    }
+
+    sim::SimConfig config;
+    config.host = kHostAddress;
+    config.sourceAddress = kSensorAddress;
+    config.dataPort = session->dataPort_;
+    config.devicePort = session->devicePort_;
+    config.protocol = kProtocol17;
+    config.rpm = rpm;
+    session->engine_ = std::make_unique<sim::SimEngine>(config);
+    std::string why;
+    if (!session->engine_->start(&why)) {
+        if (error) *error = QString::fromStdString(why);
+        return nullptr;
+    }
+
+    // The window listens where the simulated sensor sends, reads the 30-point layout and keeps
+    // any group membership on the loopback interface.
+    ui->lineEdit_portNumber->setText(QString::number(session->dataPort_));
+    ui->lineEdit->setText(QString::number(session->devicePort_));
+    ui->comboBox_agree->setCurrentIndex(kProtocol17);
+    window.setMulticastInterface(QString::fromLatin1(kHostAddress));
+    if (!window.liveRunning()) ui->toolButton_Lidar->click();
+    return session;
+}
+
+}  // namespace k740

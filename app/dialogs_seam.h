@@ -1,0 +1,55 @@
+// The one place where the program asks the operator something: message boxes and file
+// dialogs. Normally the real boxes are shown; a test installs a handler that records each
+// request and answers it, so nothing blocks.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+namespace k740 {
+
+class Dialogs {
+public:
+    enum class Kind { Warning, Information, Question, Critical, OpenFile, SaveFile };
+
+    struct Request {
+        Kind kind = Kind::Information;
+        QString title;   // window title (file dialogs: the caption)
+        QString text;    // message text (file dialogs: the proposed directory or file name)
+        QString filter;  // file dialogs only
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    };
+
+    struct Answer {
+        QMessageBox::StandardButton button = QMessageBox::Ok;
+        QString fileName;  // empty = cancelled
+    };
+
+    using Handler = std::function<Answer(const Request&)>;
+
+    // An empty handler brings the real dialogs back.
+    static void setHandler(Handler handler);
+    static bool hasHandler();
+
+    static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+                                               QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    static QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+                                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    static QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    static QMessageBox::StandardButton question(
+        QWidget* parent, const QString& title, const QString& text,
+        QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
+
+    static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                   const QString& filter);
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& fileName,
+                                   const QString& filter);
+
+private:
+    static QMessageBox::StandardButton message(Kind kind, QWidget* parent, const QString& title,
+                                               const QString& text, QMessageBox::StandardButtons buttons);
+};
+
+}  // namespace k740

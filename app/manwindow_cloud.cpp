@@ -1,0 +1,85 @@
+// The main window's live point cloud: every frame becomes the coloured cloud
+// "realTime_points", the highlighted "clicked_points" and the first rows of the data table.
+#include <QMutexLocker>
+#include <QStandardItemModel>
+
+#include <pcl/visualization/point_cloud_color_handlers.h>
+
+#include "acquisition/GetlidarData_1.h"
+#include "app/manwindow.h"
+#include "ui_manwindow.h"
+
+namespace {
+const char* const kRealTimeId = "realTime_points";
+const char* const kClickedId = "clicked_points";
+constexpr int kClickedPointSize = 5;
+}  // namespace
+
+k740::Cloud manwindow::realTimeCloud() const {
+    QMutexLocker lock(&m_DisplayMutex);
+    return *m_RealTimeCloud;
+}
+
+void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
+    // The receiver keeps only a couple of frames on their way here; this one has arrived.
+    if (m_Receiver && sender() == m_Receiver) m_Receiver->frameConsumed();
+    if (!m_DisplayRunning || m_Closing) return;
+
+    m_FrameCloud->clear();
+    m_LastFrame = lidardata;
+    ui->comboBox_4->setEnabled(true);
+
+    k740::CloudOptions options;
+    options.protocol = ui->comboBox_agree->currentIndex();
+    options.viewMode = ui->comboBox_degree->currentIndex();
+    options.colourMode = ui->comboBox_4->currentIndex();
+    options.angleLimit = k740::g_DisplayAngleLimit;
+    options.selectionActive = m_SelectionActive;
+    options.box = m_SelectionBox;
+
+    std::vector<k740::TableRow> rows;
+    m_ClickedCloud->clear();
+    {
+        QMutexLocker lock(&m_DisplayMutex);
+        m_RealTimeCloud->clear();
+        k740::buildFrameClouds(lidardata, options, *m_FrameCloud, *m_RealTimeCloud, *m_ClickedCloud, rows);
+    }
+
+    // The first visible points of the frame overwrite the table from the top.
+    m_TableRows = 0;
+    for (const k740::TableRow& row : rows) {
+        for (int column = 0; column < k740::kTableColumns; ++column) {
+            QStandardItem* item = m_TableModel->item(m_TableRows, column);
+            if (item)
+                item->setText(row[column]);
+            else
+                m_TableModel->setItem(m_TableRows, column, new QStandardItem(row[column]));
+        }
+        ++m_TableRows;
+    }
+
+    // Frame counter while a capture file plays.
+    if (m_OfflineActive && !m_LiveRunning) {
+        if (m_Backward) ui->Spbox_Frame->setValue(--m_FrameIndex);
+        if (m_Forward) ui->Spbox_Frame->setValue(++m_FrameIndex);
+    }
+
+    showClouds();
+    repaintScreen();
+    ++m_FramesDrawn;
+    if (m_ReadoutOn) refreshReadout();
+}
+
+void manwindow::showClouds() {
+    m_Viewer->removePointCloud(kClickedId);
+    pcl::visualization::PointCloudColorHandlerCustom<k740::CloudPoint> green(m_ClickedCloud, 0, 255, 0);
+    m_Viewer->addPointCloud<k740::CloudPoint>(m_ClickedCloud, green, kClickedId);
+    m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE, kClickedPointSize,
+                                               kClickedId);
+
+    m_Viewer->removePointCloud(kRealTimeId);
+    pcl::visualization::PointCloudColorHandlerRGBField<k740::CloudPoint> rgb(m_RealTimeCloud);
+    m_Viewer->addPointCloud<k740::CloudPoint>(m_RealTimeCloud, rgb, kRealTimeId);
+    m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE, m_PointSize,
+                                               kRealTimeId);
+}

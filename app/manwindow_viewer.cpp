@@ -1,0 +1,174 @@
+// The main window's 3-D viewer: set-up, preset views, axes, measuring grid, clearing,
+// point-size keys and the cursor read-out.
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QDebug>
+
+#include <vtkAxesActor.h>
+#include <vtkGenericOpenGLRenderWindow.h>
+#include <vtkOrientationMarkerWidget.h>
+#include <vtkRenderWindowInteractor.h>
+#include <vtkRenderer.h>
+#include <vtkRendererCollection.h>
+#include <vtkWorldPointPicker.h>
+
+#include "app/manwindow.h"
+#include "display/viewer_geometry.h"
+#include "ui_manwindow.h"
+
+namespace {
+const char* const kAxesId = "coordinate";
+const char* const kOverlayId = "0";
+constexpr double kAxesScale = 50.0;  // cm
+constexpr int kMinPointSize = 1;
+constexpr int kMaxPointSize = 10;
+constexpr int kOverlayX = 150, kOverlayY = 0, kOverlayFontSize = 20;
+}  // namespace
+
+void manwindow::setupViewer() {
+    auto renderer = vtkSmartPointer<vtkRenderer>::New();
+    auto renderWindow = vtkSmartPointer<vtkGenericOpenGLRenderWindow>::New();
+    m_Viewer.reset(new pcl::visualization::PCLVisualizer(renderer, renderWindow, "viewer", false));
+    ui->screen->setRenderWindow(m_Viewer->getRenderWindow());
+    m_Viewer->setupInteractor(ui->screen->interactor(), ui->screen->renderWindow());
+
+    m_RealTimeCloud.reset(new k740::Cloud);
+    m_ClickedCloud.reset(new k740::Cloud);
+
+    m_Viewer->registerKeyboardCallback(
+        [this](const pcl::visualization::KeyboardEvent& event) { onViewerKey(event); });
+    m_Viewer->registerMouseCallback([this](const pcl::visualization::MouseEvent& event) { onViewerMouse(event); });
+
+    m_FrameCloud.reset(new k740::Cloud);
+
+    auto axes = vtkSmartPointer<vtkAxesActor>::New();
+    m_OrientationMarker = vtkSmartPointer<vtkOrientationMarkerWidget>::New();
+    m_OrientationMarker->SetOrientationMarker(axes);
+    m_OrientationMarker->SetInteractor(ui->screen->interactor());
+    m_OrientationMarker->SetEnabled(1);
+    m_OrientationMarker->InteractiveOff();
+
+    m_ReadoutPicker = vtkSmartPointer<vtkWorldPointPicker>::New();
+
+    repaintScreen();
+
+    m_LinkLabel = new QLabel(this);
+    m_LinkLabel->setObjectName(QStringLiteral("label_Link"));
+    m_LinkLabel->setTextFormat(Qt::RichText);
+    m_LinkLabel->setStyleSheet(QStringLiteral("color: white;"));
+    m_LinkLabel->setOpenExternalLinks(true);
+    m_LinkLabel->setText(QStringLiteral("<a href=\"https://www.kestrel-lidar.example/\">Kestrel K740-P lidar</a>"));
+    ui->statusBar->addPermanentWidget(m_LinkLabel);
+}
+
+void manwindow::repaintScreen() {
+    if (ui->screen->renderWindow()) ui->screen->renderWindow()->Render();
+    ui->screen->update();
+}
+
+void manwindow::view() {
+    k740::CameraPreset preset;
+    if (!k740::presetView(ui->comboBox_View->currentIndex(), &preset)) return;
+    m_Viewer->setCameraPosition(preset.position[0], preset.position[1], preset.position[2], preset.focalPoint[0],
+                                preset.focalPoint[1], preset.focalPoint[2], preset.viewUp[0], preset.viewUp[1],
+                                preset.viewUp[2]);
+    repaintScreen();
+}
+
+void manwindow::toggleAxes() {
+    if (m_AxesShown) {
+        m_Viewer->removeCoordinateSystem(kAxesId);
+        m_AxesShown = false;
+    } else {
+        m_Viewer->addCoordinateSystem(kAxesScale, 0.0f, 0.0f, 0.0f, kAxesId);
+        m_AxesShown = true;
+    }
+    repaintScreen();
+}
+
+void manwindow::toggleGrid() {
+    if (m_GridHidden) {
+        m_GridHidden = false;
+        const double c = k740::kGridColour;
+        for (const auto& lines : {k740::gridStraightLines(), k740::gridRingChords()}) {
+            for (const k740::GridLine& l : lines) {
+                m_Viewer->addLine(pcl::PointXYZ(float(l.from[0]), float(l.from[1]), float(l.from[2])),
+                                  pcl::PointXYZ(float(l.to[0]), float(l.to[1]), float(l.to[2])), c, c, c, l.id);
+                m_Viewer->setShapeRenderingProperties(pcl::visualization::PCL_VISUALIZER_OPACITY, k740::kGridOpacity,
+                                                      l.id);
+            }
+        }
+        for (const k740::GridLabel& t : k740::gridLabels()) {
+            m_Viewer->addText3D(t.text,
+                                pcl::PointXYZ(float(t.position[0]), float(t.position[1]), float(t.position[2])),
+                                k740::kGridLabelScale, c, c, c, t.id);
+        }
+    } else {
+        // Takes every shape, the cursor text included; the axes are no shape and stay.
+        m_Viewer->removeAllShapes();
+        m_GridHidden = true;
+    }
+    m_Viewer->resetCamera();
+    repaintScreen();
+}
+
+void manwindow::clearView() {
+    m_SelectionBox = k740::SelectionBox();
+    m_SelectionActive = false;
+    m_PickedCount = 0;
+    resetTableModel();
+    if (m_AxesShown) m_Viewer->removeCoordinateSystem(kAxesId);
+    m_Viewer->removeAllPointClouds();
+    m_Viewer->removeAllShapes();
+    m_Viewer->resetCamera();
+    if (m_AxesShown) m_Viewer->addCoordinateSystem(kAxesScale, 0.0f, 0.0f, 0.0f, kAxesId);
+    repaintScreen();
+}
+
+void manwindow::resetTableModel() {
+    m_TableModel->clear();
+    m_TableModel->setColumnCount(k740::kTableColumns);
+    m_TableModel->setHorizontalHeaderLabels(k740::tableHeaderLabels());
+    // Twice: the axes end as they were, drawn again on top.
+    toggleAxes();
+    toggleAxes();
+}
+
+void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) {
+    if (!event.keyDown()) return;
+    const std::string key = event.getKeySym();
+    const char code = event.getKeyCode();
+    if (code == '+' || key == "plus" || key == "KP_Add") {
+        if (m_PointSize < kMaxPointSize) ++m_PointSize;
+    } else if (code == '-' || key == "minus" || key == "KP_Subtract") {
+        if (m_PointSize > kMinPointSize) --m_PointSize;
+    }
+}
+
+void manwindow::onViewerMouse(const pcl::visualization::MouseEvent& event) {
+    if (!m_NotPlayingOffline && event.getType() == pcl::visualization::MouseEvent::MouseDblClick)
+        qDebug() << "mouse exec";
+}
+
+void manwindow::refreshReadout() {
+    vtkRenderWindowInteractor* interactor = ui->screen->interactor();
+    vtkRenderWindow* window = ui->screen->renderWindow();
+    if (!interactor || !window) return;
+    vtkRenderer* renderer = window->GetRenderers()->GetFirstRenderer();
+    if (!renderer) return;
+    interactor->SetPicker(m_ReadoutPicker);
+    const int* pos = interactor->GetEventPosition();
+    m_ReadoutPicker->Pick(pos[0], pos[1], 0, renderer);
+    double p[3];
+    m_ReadoutPicker->GetPickPosition(p);
+    const double distance = k740::readoutDistance(p[0], p[1], p[2]);
+    const double azimuth = k740::readoutAzimuth(p[0], p[1]);
+    if (m_SelectionActive) return;
+    m_ReadoutText = k740::readoutText(distance, azimuth);
+    const std::string text = m_ReadoutText.toStdString();
+    // The visualizer refuses a second text under the same id; the update then shows it.
+    if (!m_Viewer->contains(kOverlayId))
+        m_Viewer->addText(text, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+    m_Viewer->updateText(text, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+}
