@@ -356,29 +356,43 @@ TEST_F(ConvertTool, UsageErrorsExitWithTwo) {
     EXPECT_NE(help.out.find("k740-convert info FILE"), std::string::npos);
 }
 
-TEST_F(ConvertTool, ListenPrintsFramesFromLoopbackAndStopsCleanly) {
-    QProcess p;
-    p.start(QString::fromUtf8(K740_CONVERT), {"listen", "--port", "0", "--protocol", "1", "--frames", "2"});
-    ASSERT_TRUE(p.waitForStarted(kTimeoutMs));
-    // The port is announced on stderr once the socket is bound.
+namespace {
+
+// Starts `k740-convert listen ...` and returns the port it announces on stderr (0 on failure).
+int startListen(QProcess& p, const QStringList& args) {
+    p.start(QString::fromUtf8(K740_CONVERT), QStringList{"listen"} + args);
+    if (!p.waitForStarted(kTimeoutMs)) return 0;
     std::string err;
-    QRegularExpression re("listening on port (\\d+)");
-    int port = 0;
-    for (int i = 0; i < 100 && port == 0; ++i) {
+    const QRegularExpression re("listening on port (\\d+)");
+    for (int i = 0; i < 150; ++i) {
         p.waitForReadyRead(200);
         err += p.readAllStandardError().toStdString();
         const auto m = re.match(QString::fromStdString(err));
-        if (m.hasMatch()) port = m.captured(1).toInt();
+        if (m.hasMatch()) return m.captured(1).toInt();
+        if (p.state() == QProcess::NotRunning) break;
     }
-    ASSERT_GT(port, 0) << err;
+    return 0;
+}
 
-    // Four packets a turn (48 blocks of 7.5 degrees), three turns.
+// Three turns of four packets (48 blocks of 7.5 degrees a turn).
+std::vector<DataPacket> threeTurns() {
+    std::vector<DataPacket> v;
+    for (int k = 0; k < 12; ++k)
+        v.push_back(makeSweepPacket(9000u * static_cast<std::uint32_t>(k) + 100u, 750, 100000 + k));
+    return v;
+}
+
+}  // namespace
+
+TEST_F(ConvertTool, ListenPrintsFramesFromLoopbackAndStopsCleanly) {
+    QProcess p;
+    // The port is announced on stderr once the socket is bound.
+    const int port = startListen(p, {"--port", "0", "--protocol", "1", "--frames", "2"});
+    ASSERT_GT(port, 0);
     k740::UdpSocket sender;
     ASSERT_TRUE(sender.open());
-    for (int k = 0; k < 12; ++k) {
-        const DataPacket pkt = makeSweepPacket(9000u * static_cast<std::uint32_t>(k) + 100u, 750, 100000 + k);
+    for (const DataPacket& pkt : threeTurns())
         ASSERT_EQ(sender.sendTo(pkt.data(), pkt.size(), "127.0.0.1", static_cast<std::uint16_t>(port)), 1206);
-    }
     ASSERT_TRUE(p.waitForFinished(kTimeoutMs));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
@@ -395,16 +409,39 @@ TEST_F(ConvertTool, ListenPrintsFramesFromLoopbackAndStopsCleanly) {
 
     // Without a frame limit it runs until told to stop, then exits cleanly.
     QProcess q2;
-    q2.start(QString::fromUtf8(K740_CONVERT), {"listen", "--port", "0"});
-    ASSERT_TRUE(q2.waitForStarted(kTimeoutMs));
-    std::string err2;
-    for (int i = 0; i < 100 && err2.find("listening on port") == std::string::npos; ++i) {
-        q2.waitForReadyRead(200);
-        err2 += q2.readAllStandardError().toStdString();
-    }
-    ASSERT_NE(err2.find("listening on port"), std::string::npos);
+    ASSERT_GT(startListen(q2, {"--port", "0"}), 0);
     q2.terminate();  // SIGTERM, handled like Ctrl-C
     ASSERT_TRUE(q2.waitForFinished(kTimeoutMs));
     EXPECT_EQ(q2.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(q2.exitCode(), 0);
+}
+
+TEST_F(ConvertTool, ListenJoinsAGroupOnTheLoopbackInterface) {
+    QProcess p;
+    const int port = startListen(p, {"--port", "0", "--group", "239.255.74.41", "--interface", "127.0.0.1",
+                                     "--frames", "1", "--dump"});
+    ASSERT_GT(port, 0);
+    k740::UdpSocket mc;
+    ASSERT_TRUE(mc.open());
+    mc.setMulticastInterface("127.0.0.1");
+    mc.setMulticastLoop(true);
+    for (const DataPacket& pkt : threeTurns()) {
+        if (mc.sendTo(pkt.data(), pkt.size(), "239.255.74.41", static_cast<std::uint16_t>(port)) != 1206) {
+            p.kill();
+            p.waitForFinished();
+            GTEST_SKIP() << "this machine refuses multicast on the loopback interface";
+        }
+    }
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished();
+        GTEST_SKIP() << "multicast on the loopback interface is not delivered on this machine";
+    }
+    EXPECT_EQ(p.exitCode(), 0);
+    // The first turn: 49 blocks of protocol 0, two points each, in the dump format.
+    const std::vector<std::string> lines = linesOf(p.readAllStandardOutput().toStdString());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "F 0 49 98");
+    EXPECT_EQ(lines.size(), 99u);
+    EXPECT_EQ(lines[1], "P 1 1 0 99403");
 }
