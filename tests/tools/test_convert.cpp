@@ -63,7 +63,8 @@ std::size_t countLines(const std::string& text) { return linesOf(text).size(); }
 //   packet 1 (T = 1000000): 345, 352.5, 0 | 7.5, 15, ... 67.5
 //   packet 2 (T = 1001000): 300 | 307.5, ... 352.5, 0 | 7.5, 15, 22.5
 // The analysis cuts three frames: 3 blocks, 10 blocks (the last one, 300, is completed
-// with the step 300 - 67.5 = 232.5) and 8 blocks; the last three blocks stay open.
+// with the step 300 - 67.5 = 232.5) and 8 blocks; the last three blocks stay open. The third
+// frame ends at block 8 of the last packet: the analysis decodes the last packet whole.
 constexpr std::uint32_t kT1 = 1000000, kT2 = 1001000;
 
 DataPacket tinyPacket1() {
