@@ -17,9 +17,10 @@ PointCm pointCoordinates(double distanceMm, double azimuthDeg, int viewMode) {
     p.y = static_cast<float>(distanceMm * std::cos(vertical) * std::cos(a) * 0.1);
     p.z = static_cast<float>(distanceMm * std::sin(vertical) * 0.1);
     if (viewMode == 0) {
-        p.x = std::trunc(p.x);
-        p.y = std::trunc(p.y);
-        p.z = std::trunc(p.z);
+        // Adding 0 turns the -0 that truncating (-1, 0) leaves into 0, so it never prints "-0".
+        p.x = std::trunc(p.x) + 0.0f;
+        p.y = std::trunc(p.y) + 0.0f;
+        p.z = std::trunc(p.z) + 0.0f;
     }
     return p;
 }
