@@ -19,7 +19,7 @@
 
 #include "app/demo_session.h"
 #include "app/manwindow.h"
-#include "ui_manwindow.h"
+#include "app/manwindow_form.h"
 
 namespace {
 

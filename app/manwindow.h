@@ -166,5 +166,6 @@ private:
     QString m_ReadoutText;
     QString m_MulticastInterface;
     long long m_FramesDrawn = 0;
+    int m_CamerasFitted = 0;
     bool m_Closing = false;
 };

@@ -13,6 +13,7 @@ namespace {
 const char* const kRealTimeId = "realTime_points";
 const char* const kClickedId = "clicked_points";
 constexpr int kClickedPointSize = 5;
+constexpr int kFramesToFit = 2;
 }  // namespace
 
 k740::Cloud manwindow::realTimeCloud() const {
@@ -65,6 +66,12 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
     }
 
     showClouds();
+    if (m_CamerasFitted < kFramesToFit && !m_RealTimeCloud->empty()) {
+        // The first clouds the window ever shows are brought into view (the very first one may
+        // be a part of a revolution); afterwards the camera stays where the operator puts it.
+        m_Viewer->resetCamera();
+        ++m_CamerasFitted;
+    }
     repaintScreen();
     ++m_FramesDrawn;
     if (m_ReadoutOn) refreshReadout();

@@ -51,6 +51,8 @@ void manwindow::setupViewer() {
 
     m_ReadoutPicker = vtkSmartPointer<vtkWorldPointPicker>::New();
 
+    // Start looking down on the measuring plane; the first cloud then fills the view.
+    m_Viewer->setCameraPosition(0, 0, 1, 0, 0, 0, 0, 1, 0);
     repaintScreen();
 
     m_LinkLabel = new QLabel(this);

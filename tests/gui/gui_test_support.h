@@ -1,0 +1,113 @@
+// Shared helpers of the window tests: a recorder that answers message boxes, access to the
+// window's state flags, frames built point by point, free loopback ports and waiting.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "acquisition/lidar_frame.h"
+#include "app/dialogs_seam.h"
+#include "app/manwindow.h"
+#include "platform/udp_socket.h"
+
+// Records every message box and file dialog and answers it without showing anything.
+class DialogRecorder {
+public:
+    DialogRecorder() {
+        k740::Dialogs::setHandler([this](const k740::Dialogs::Request& r) {
+            calls.push_back(r);
+            return answer;
+        });
+    }
+    ~DialogRecorder() { k740::Dialogs::setHandler({}); }
+    std::vector<k740::Dialogs::Request> calls;
+    k740::Dialogs::Answer answer;
+};
+
+// The window's private state, for tests.
+struct ManwindowProbe {
+    static bool& notPlayingOffline(manwindow& w) { return w.m_NotPlayingOffline; }
+    static bool& displayRunning(manwindow& w) { return w.m_DisplayRunning; }
+    static bool& selectionActive(manwindow& w) { return w.m_SelectionActive; }
+    static k740::SelectionBox& selectionBox(manwindow& w) { return w.m_SelectionBox; }
+    static int& pickedCount(manwindow& w) { return w.m_PickedCount; }
+    static bool& readoutOn(manwindow& w) { return w.m_ReadoutOn; }
+    static bool areaSelectArmed(manwindow& w) { return w.m_AreaSelectArmed; }
+    static const float* regionStats(manwindow& w) { return w.m_RegionStats; }
+    static bool playing(manwindow& w) { return w.m_Playing; }
+    static bool forwardSeekUsed(manwindow& w) { return w.m_ForwardSeekUsed; }
+    static int forwardSpeed(manwindow& w) { return w.m_ForwardSpeed; }
+    static int backwardSpeed(manwindow& w) { return w.m_BackwardSpeed; }
+    static bool forward(manwindow& w) { return w.m_Forward; }
+    static bool backward(manwindow& w) { return w.m_Backward; }
+    static int playPresses(manwindow& w) { return w.m_PlayPresses; }
+    static QString fileName(manwindow& w) { return w.m_FileName; }
+    static int frameCount(manwindow& w) { return w.m_FrameCount; }
+    static bool liveStartedOnce(manwindow& w) { return w.m_LiveStartedOnce; }
+    static int frameIndex(manwindow& w) { return w.m_FrameIndex; }
+    static bool offlineActive(manwindow& w) { return w.m_OfflineActive; }
+    static bool finished(manwindow& w) { return w.m_Finished; }
+};
+
+struct TestPoint {
+    double azimuth;      // degrees
+    double rawDistance;  // count as the sensor sends it
+    int intensity;
+    std::uint64_t timeStamp;
+};
+
+inline LidarDataSingleLine makeFrame(const std::vector<TestPoint>& points) {
+    LidarDataSingleLine f;
+    for (const TestPoint& p : points) {
+        f.pointAngle.push_back(p.azimuth);
+        f.distance.push_back(p.rawDistance);
+        f.intensity.push_back(p.intensity);
+        f.timeStamp.push_back(p.timeStamp);
+    }
+    if (!points.empty()) f.blockAngle.push_back(points.front().azimuth);
+    return f;
+}
+
+// Two different UDP ports free on this machine right now.
+inline void freePortPair(std::uint16_t* a, std::uint16_t* b) {
+    k740::UdpSocket s1, s2;
+    s1.open();
+    s2.open();
+    s1.bind(0);
+    s2.bind(0);
+    *a = s1.localPort();
+    *b = s2.localPort();
+}
+
+// Processes events until the condition holds or the time is up.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// A shown main window (the viewer needs a real GL surface) with message boxes recorded.
+class WindowFixtureBase {
+public:
+    WindowFixtureBase() : window(new manwindow) {
+        window->setMulticastInterface(QStringLiteral("127.0.0.1"));
+        window->show();
+        exposed = QTest::qWaitForWindowExposed(window.get());
+    }
+    ~WindowFixtureBase() {
+        window->stopReceivers(2000);
+    }
+    DialogRecorder dialogs;
+    std::unique_ptr<manwindow> window;
+    bool exposed = false;
+};

@@ -1,0 +1,390 @@
+// The main window: its form, palette and start-up state, the mode refusals, the live switch
+// and the combo boxes that reach the receiver.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDockWidget>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
+
+#include "acquisition/GetlidarData_1.h"
+#include "device/GetSet.h"
+#include "gui_test_support.h"
+#include "app/manwindow_form.h"
+
+namespace {
+
+const QString kImages = QStringLiteral(":/image/Resources/images/");
+
+// The icon shown is the one of the resource file: compare what they draw.
+bool sameIcon(const QIcon& shown, const QString& file) {
+    if (!QFile::exists(file) || shown.isNull()) return false;
+    return shown.pixmap(24, 24).toImage() == QIcon(file).pixmap(24, 24).toImage();
+}
+
+class MainWindowTest : public ::testing::Test, public WindowFixtureBase {
+protected:
+    Ui::manwindowClass* ui() { return window->form(); }
+    QWidget* child(const char* name) { return window->findChild<QWidget*>(QString::fromLatin1(name)); }
+};
+
+struct Button {
+    const char* tab;
+    const char* name;
+    const char* text;
+    const char* icon;  // under :/image/Resources/images/
+};
+
+TEST_F(MainWindowTest, ButtonsStandInTheirTabsWithTextAndIcon) {
+    const Button buttons[] = {
+        {"Tab_1", "toolButton_Lidar", "Lidar", "kestrel-K740-P.png"},
+        {"Tab_1", "tolbtn_LidarDataList", "LidarData", "DataList.png"},
+        {"Tab_1", "toolButton_MeaGrid", "MeaGrid", "Grid.png"},
+        {"Tab_1", "toolButton_Coor", "Coordinate", "Coordinate.png"},
+        {"Tab_1", "tolbtn_offdata", "Pause", "Red.png"},
+        {"Tab_1", "toolButton_selectCloud", "Select", "select.png"},
+        {"Tab_1", "toolButton_clear", "Clear", "clear.png"},
+        {"Tab_4", "toolButton_Open", "Open", "OpenCaptureFile.png"},
+        {"Tab_4", "toolButton_GoToStart", "", "Gotostart.png"},
+        {"Tab_4", "toolButton_SeekBackward", "", "Seekbackward.png"},
+        {"Tab_4", "toolButton_Play", "", "Play.png"},
+        {"Tab_4", "toolButton_SeekForward", "", "Seekforward.png"},
+        {"Tab_4", "toolButton_GoToEnd", "", "Gotostop.png"},
+        {"Tab_4", "toolButton_SavePcapData", "Record", "Record.png"},
+        {"Tab_3", "Btn_Setting", "Parameter", "InteractionSetUp.png"},
+        {"Tab_3", "Btn_ACWPSetting", "ACWPSettin", "AdvancedSetting.png"},
+        {"Tab_3", "Btn_Channel", "Channel", "Chanel.png"},
+        {"Tab_3", "Btn_SaveCSV", "SaveData", "Csv.png"},
+        {"Tab_3", "setVerticalPushButton", "俯仰角度信息", nullptr},
+        {"Tab_5", "toolButton_About", "About", "About.png"},
+        {"Tab_5", "toolButton_User", "UserGuide", "User.png"},
+        {"Tab_5", "toolButton_Develop", "Develop", "Develop.png"},
+    };
+    for (const Button& b : buttons) {
+        SCOPED_TRACE(b.name);
+        auto* button = qobject_cast<QAbstractButton*>(child(b.name));
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(child(b.tab)->isAncestorOf(button));
+        EXPECT_EQ(button->text(), QString::fromUtf8(b.text));
+        if (b.icon) {
+            EXPECT_TRUE(sameIcon(button->icon(), kImages + QLatin1String(b.icon)));
+        }
+    }
+    EXPECT_TRUE(ui()->toolButton_Lidar->isCheckable());
+    EXPECT_TRUE(ui()->toolButton_SavePcapData->isCheckable());
+
+    const std::pair<const char*, const char*> tabs[] = {
+        {"Tab_1", "Lidar"}, {"Tab_4", "Offline"}, {"Tab_3", "K740-P"}, {"Tab_5", "Help"}};
+    auto* tabWidget = window->findChild<QTabWidget*>();
+    ASSERT_NE(tabWidget, nullptr);
+    for (const auto& t : tabs)
+        EXPECT_EQ(tabWidget->tabText(tabWidget->indexOf(child(t.first))), QLatin1String(t.second)) << t.first;
+}
+
+TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
+    struct Combo {
+        const char* name;
+        std::vector<const char*> items;
+        std::vector<const char*> icons;
+    };
+    const Combo combos[] = {
+        {"comboBox_View", {"Front", "Top", "Left"}, {"zhengshi.png", "fushi.png", "zuoshi.png"}},
+        {"CBox_Echo",
+         {"StrongEcho", "DualEcho", "DualEcho_first", "DualEcho_second"},
+         {"Measure_mentGrid.png", "Measure_mentGrid.png", "Measure_mentGrid.png", "Measure_mentGrid.png"}},
+        {"comboBox_4",
+         {"Intensity", "Solid", "Elevation", "Azimuth", "LaserID"},
+         {"Purple.png", "Purple.png", "Color.png", "Green.png", "Yellow.png"}},
+        {"comboBox_degree", {"View Mode 1", "View Mode 2"}, {}},
+        {"comboBoxLidarModel", {"K740", "K740防爆协议"}, {}},
+        {"comboBox_agree", {"协议1.6", "协议1.7"}, {}},
+    };
+    for (const Combo& c : combos) {
+        SCOPED_TRACE(c.name);
+        auto* combo = qobject_cast<QComboBox*>(child(c.name));
+        ASSERT_NE(combo, nullptr);
+        ASSERT_EQ(combo->count(), int(c.items.size()));
+        for (int i = 0; i < combo->count(); ++i) {
+            EXPECT_EQ(combo->itemText(i), QString::fromUtf8(c.items[i]));
+            if (!c.icons.empty()) {
+                EXPECT_TRUE(sameIcon(combo->itemIcon(i), kImages + QLatin1String(c.icons[i])));
+            }
+        }
+    }
+    EXPECT_EQ(ui()->comboBox_agree->currentText(), QString::fromUtf8("协议1.6"));
+
+    const std::pair<const char*, const char*> texts[] = {
+        {"label_portNumber", "Port Number："}, {"lineEdit_portNumber", "2368"},
+        {"label", "  Telemetry Port："},       {"lineEdit", "2369"},
+        {"label_2", " Multicast IP:"},          {"lineEdit_2", "224.1.1.1"},
+        {"label_3", "显示角度：±"},            {"showAngle_lineEdit", "180.0"},
+        {"LabFileLoading", "文件加载："},      {"LabCsvFileSave", "文件保存："},
+    };
+    for (const auto& t : texts) {
+        QWidget* w = child(t.first);
+        ASSERT_NE(w, nullptr) << t.first;
+        const QString shown = qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text()
+                                                       : qobject_cast<QLineEdit*>(w)->text();
+        EXPECT_EQ(shown, QString::fromUtf8(t.second)) << t.first;
+    }
+    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->Slider_Frame));
+    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->Spbox_Frame));
+    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->analysedata));
+    EXPECT_TRUE(ui()->Tab_3->isAncestorOf(ui()->FileSaveProgressBar));
+    EXPECT_EQ(QString::fromLatin1(ui()->screen->metaObject()->className()), QStringLiteral("QVTKOpenGLNativeWidget"));
+    EXPECT_TRUE(ui()->splitter->isAncestorOf(ui()->screen));
+}
+
+TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("RV-K740-P"));
+    EXPECT_TRUE(sameIcon(window->windowIcon(), kImages + QStringLiteral("kestrel-K740-P.png")));
+    EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+
+    const QPalette p = QApplication::palette();
+    EXPECT_EQ(p.color(QPalette::Window), QColor(230, 230, 230));
+    EXPECT_EQ(p.color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(p.color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(p.color(QPalette::AlternateBase), QColor(105, 105, 105));
+    EXPECT_EQ(p.color(QPalette::ToolTipBase), QColor(Qt::black));
+    EXPECT_EQ(p.color(QPalette::Button), QColor(105, 105, 105));
+    EXPECT_EQ(p.color(QPalette::BrightText), QColor(Qt::red));
+    EXPECT_EQ(p.color(QPalette::Highlight), QColor(142, 45, 197).lighter(150));
+    EXPECT_EQ(p.color(QPalette::HighlightedText), QColor(Qt::black));
+
+    for (const char* name : {"showAngle_lineEdit", "label_3", "Btn_ACWPSetting", "CBox_Echo", "toolButton_User",
+                             "toolButton_Develop", "Btn_Channel", "setVerticalPushButton", "analysedata",
+                             "LabFileLoading", "FileSaveProgressBar", "LabCsvFileSave"})
+        EXPECT_TRUE(child(name)->isHidden()) << name;
+    for (const char* name : {"toolButton_Play", "toolButton_GoToEnd", "toolButton_GoToStart",
+                             "toolButton_SeekBackward", "toolButton_SeekForward"})
+        EXPECT_FALSE(child(name)->isEnabled()) << name;
+    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+
+    EXPECT_EQ(ui()->LidraDataDock->windowTitle(), QStringLiteral("LidarData"));
+    EXPECT_TRUE(ui()->LidraDataDock->isAncestorOf(ui()->tableView));
+    auto* model = qobject_cast<QStandardItemModel*>(ui()->tableView->model());
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(model->columnCount(), 6);
+    const char* headers[] = {"PointID", "Points_cm_XYZ", "Azimuth", "Distance_cm", "Intensity", "Timestamp"};
+    for (int c = 0; c < 6; ++c) EXPECT_EQ(model->horizontalHeaderItem(c)->text(), QLatin1String(headers[c]));
+
+    // The data list button shows and hides the dock.
+    const bool shown = ui()->LidraDataDock->isVisible();
+    ui()->tolbtn_LidarDataList->click();
+    EXPECT_NE(ui()->LidraDataDock->isVisible(), shown);
+    ui()->tolbtn_LidarDataList->click();
+    EXPECT_EQ(ui()->LidraDataDock->isVisible(), shown);
+
+    // The status bar carries the maker's link, opened in the browser.
+    QLabel* link = nullptr;
+    for (QLabel* l : ui()->statusBar->findChildren<QLabel*>())
+        if (l->text().contains(QLatin1String("<a href"))) link = l;
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(link->openExternalLinks());
+    EXPECT_EQ(link->textFormat(), Qt::RichText);
+}
+
+TEST_F(MainWindowTest, StartsIdleWithTheDocumentedMembers) {
+    manwindow& w = *window;
+    EXPECT_FALSE(w.axesShown());
+    EXPECT_TRUE(w.gridHidden());
+    EXPECT_EQ(w.pointSize(), 1);
+    EXPECT_FALSE(ManwindowProbe::areaSelectArmed(w));
+    EXPECT_FALSE(w.selectionActive());
+    EXPECT_EQ(ManwindowProbe::pickedCount(w), 0);
+    const k740::SelectionBox& box = w.selectionBox();
+    EXPECT_EQ(box.minX, 0);
+    EXPECT_EQ(box.maxZ, 0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(ManwindowProbe::regionStats(w)[i], 0.0f);
+    EXPECT_TRUE(ManwindowProbe::readoutOn(w));
+    EXPECT_TRUE(w.lastFrame().empty());
+    EXPECT_TRUE(w.realTimeCloud().empty());
+    EXPECT_TRUE(w.clickedCloud().empty());
+    EXPECT_EQ(w.tableRows(), 0);
+    EXPECT_FALSE(ManwindowProbe::playing(w));
+    EXPECT_TRUE(w.notPlayingOffline());
+    EXPECT_FALSE(ManwindowProbe::forwardSeekUsed(w));
+    EXPECT_EQ(ManwindowProbe::forwardSpeed(w), 1);
+    EXPECT_EQ(ManwindowProbe::backwardSpeed(w), 1);
+    EXPECT_TRUE(ManwindowProbe::forward(w));
+    EXPECT_FALSE(ManwindowProbe::backward(w));
+    EXPECT_EQ(ManwindowProbe::playPresses(w), 1);
+    EXPECT_TRUE(ManwindowProbe::fileName(w).isEmpty());
+    EXPECT_EQ(ManwindowProbe::frameCount(w), 30);
+    EXPECT_FALSE(ManwindowProbe::liveStartedOnce(w));
+    EXPECT_EQ(ManwindowProbe::frameIndex(w), 0);
+    EXPECT_FALSE(ManwindowProbe::offlineActive(w));
+    EXPECT_FALSE(ManwindowProbe::finished(w));
+    EXPECT_EQ(w.returnMode(), 0);
+    EXPECT_EQ(w.viewMode(), 0);
+    EXPECT_TRUE(w.displayRunning());
+    EXPECT_FALSE(w.liveRunning());
+    EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 180.0f);
+    EXPECT_FALSE(w.receiver()->isRunning());
+    EXPECT_FALSE(w.statusReceiver()->isRunning());
+}
+
+TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
+    ui()->tolbtn_offdata->click();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("This operation cannot be performed because lidar data is not being played"));
+    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
+    EXPECT_TRUE(window->displayRunning());
+
+    ui()->toolButton_SavePcapData->click();
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].kind, k740::Dialogs::Kind::Information);
+    EXPECT_EQ(dialogs.calls[1].title, QStringLiteral("warn"));
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Please connect the lidar first"));
+    EXPECT_FALSE(ui()->toolButton_SavePcapData->isChecked());
+
+    ui()->Btn_SaveCSV->click();
+    ASSERT_EQ(dialogs.calls.size(), 3u);
+    EXPECT_EQ(dialogs.calls[2].kind, k740::Dialogs::Kind::Information);
+    EXPECT_EQ(dialogs.calls[2].title, QStringLiteral("warn"));
+    EXPECT_EQ(dialogs.calls[2].text, QStringLiteral("Please connect the lidar first"));
+    EXPECT_FALSE(window->liveRunning());
+}
+
+TEST_F(MainWindowTest, LiveDisplayIsRefusedWhileAFilePlays) {
+    ManwindowProbe::notPlayingOffline(*window) = false;
+    ui()->toolButton_Lidar->click();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("The current video is playing and the real - time lidar display cannot be turned on"));
+    EXPECT_FALSE(ui()->toolButton_Lidar->isChecked());
+    EXPECT_FALSE(window->liveRunning());
+    EXPECT_FALSE(window->receiver()->isRunning());
+}
+
+class LiveWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        freePortPair(&dataPort, &devicePort);
+        ui()->lineEdit_portNumber->setText(QString::number(dataPort));
+        ui()->lineEdit->setText(QString::number(devicePort));
+    }
+    std::uint16_t dataPort = 0, devicePort = 0;
+};
+
+TEST_F(LiveWindowTest, SwitchStartsBothReceiversWithTheFormsSettings) {
+    ui()->comboBox_agree->setCurrentIndex(1);
+    ui()->toolButton_Lidar->click();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(window->liveRunning());
+    EXPECT_TRUE(ui()->toolButton_Lidar->isChecked());
+    GetlidarData_1* r = window->receiver();
+    GetSet* s = window->statusReceiver();
+    EXPECT_TRUE(r->isRunning());
+    EXPECT_TRUE(s->isRunning());
+    EXPECT_EQ(r->m_Port.load(), dataPort);
+    EXPECT_EQ(s->m_Port.load(), devicePort);
+    EXPECT_EQ(r->boundPort(), dataPort);
+    EXPECT_EQ(s->boundPort(), devicePort);
+    EXPECT_EQ(r->m_MulticastIp, QStringLiteral("224.1.1.1"));
+    EXPECT_EQ(s->m_MulticastIp, QStringLiteral("224.1.1.1"));
+    EXPECT_EQ(r->m_PendingProtocol.load(), 1);
+
+    // While live, the protocol combo reaches the receiver at once.
+    ui()->comboBox_agree->setCurrentIndex(0);
+    EXPECT_EQ(r->m_PendingProtocol.load(), 0);
+
+    // Record and play refusals of the live state.
+    ui()->toolButton_Play->setEnabled(true);
+    ui()->toolButton_Play->click();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("The real-time lidar data is being played. Please close the lidar connection before "
+                             "playing offline data "));
+
+    // Off: run flags cleared at once, without waiting for the loops.
+    ui()->toolButton_Lidar->click();
+    EXPECT_FALSE(window->liveRunning());
+    EXPECT_FALSE(ui()->toolButton_Lidar->isChecked());
+    EXPECT_FALSE(r->m_Running.load());
+    EXPECT_FALSE(s->m_Running.load());
+    EXPECT_TRUE(waitUntil([&] { return !r->isRunning() && !s->isRunning(); }, 3000));
+
+    // While off, the protocol combo leaves the receiver alone.
+    ui()->comboBox_agree->setCurrentIndex(1);
+    EXPECT_EQ(r->m_PendingProtocol.load(), 0);
+}
+
+TEST_F(LiveWindowTest, SwitchingOnAgainRightAwayWaitsForTheOldLoopsAndRebinds) {
+    GetlidarData_1* r = window->receiver();
+    GetSet* s = window->statusReceiver();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ui()->toolButton_Lidar->click();  // on
+        ASSERT_TRUE(window->liveRunning());
+        EXPECT_TRUE(r->isRunning());
+        EXPECT_TRUE(s->isRunning());
+        EXPECT_TRUE(r->m_Running.load());
+        EXPECT_EQ(r->boundPort(), dataPort);
+        EXPECT_EQ(s->boundPort(), devicePort);
+        ui()->toolButton_Lidar->click();  // off, and on again in the next round at once
+        EXPECT_FALSE(window->liveRunning());
+    }
+    EXPECT_TRUE(waitUntil([&] { return !r->isRunning() && !s->isRunning(); }, 3000));
+}
+
+TEST_F(LiveWindowTest, PauseButtonFlipsBetweenPauseAndPlay) {
+    ui()->toolButton_Lidar->click();
+    ui()->tolbtn_offdata->click();
+    EXPECT_FALSE(window->displayRunning());
+    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Paly "));
+    EXPECT_TRUE(sameIcon(ui()->tolbtn_offdata->icon(), kImages + QStringLiteral("Green.png")));
+    ui()->tolbtn_offdata->click();
+    EXPECT_TRUE(window->displayRunning());
+    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
+    EXPECT_TRUE(sameIcon(ui()->tolbtn_offdata->icon(), kImages + QStringLiteral("Red.png")));
+    EXPECT_TRUE(dialogs.calls.empty());
+
+    // Recording and export are no longer refused while live.
+    ui()->toolButton_SavePcapData->click();
+    ui()->Btn_SaveCSV->click();
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(MainWindowTest, ModeCombosAndTheAngleFieldReachTheirTargets) {
+    QSignalSpy model(window.get(), &manwindow::SendModel);
+    QSignalSpy degree(window.get(), &manwindow::SendDegreeMode);
+
+    ui()->CBox_Echo->setCurrentIndex(2);
+    EXPECT_EQ(window->returnMode(), 2);
+    ASSERT_EQ(model.count(), 1);
+    EXPECT_EQ(model.at(0).at(0).toInt(), 2);
+    // The receiver object lives in this thread, so the return mode is there at once.
+    EXPECT_EQ(window->receiver()->m_ReturnMode.load(), 2);
+
+    ui()->comboBox_degree->setCurrentIndex(1);
+    EXPECT_EQ(window->viewMode(), 1);
+    ASSERT_EQ(degree.count(), 1);
+    EXPECT_EQ(degree.at(0).at(0).toInt(), 1);
+
+    ui()->showAngle_lineEdit->setText(QStringLiteral("90"));
+    emit ui()->showAngle_lineEdit->returnPressed();
+    EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 90.0f);
+    ui()->showAngle_lineEdit->setText(QStringLiteral("ninety"));
+    emit ui()->showAngle_lineEdit->returnPressed();
+    EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 0.0f);
+    k740::g_DisplayAngleLimit = 180.0f;
+}
+
+}  // namespace
