@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QColor>
 #include <QLabel>
 #include <QPalette>
@@ -64,7 +63,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_TableModel = new QStandardItemModel(this);
     resetTableModel();
     ui->tableView->setModel(m_TableModel);
-    ui->tableView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    sizeTableColumns();
     ui->analysedata->hide();
     ui->LabFileLoading->hide();
     ui->FileSaveProgressBar->hide();

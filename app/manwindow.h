@@ -114,6 +114,7 @@ private:
     void makeConnections();
     void setupViewer();
     void resetTableModel();
+    void sizeTableColumns();
     void showClouds();
     void refreshReadout();
     void repaintScreen();

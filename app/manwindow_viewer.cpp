@@ -1,6 +1,8 @@
 // The main window's 3-D viewer: set-up, preset views, axes, measuring grid, clearing,
 // point-size keys and the cursor read-out.
+#include <QFontMetrics>
 #include <QLabel>
+#include <QTableView>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QDebug>
@@ -135,6 +137,18 @@ void manwindow::resetTableModel() {
     // Twice: the axes end as they were, drawn again on top.
     toggleAxes();
     toggleAxes();
+    sizeTableColumns();
+}
+
+void manwindow::sizeTableColumns() {
+    // Widths for the widest text each column takes, set once per reset: fitting the columns to
+    // their contents after every frame would lay out every cell's text again each time.
+    if (ui->tableView->model() != m_TableModel) return;
+    static const char* const kWidest[k740::kTableColumns] = {
+        "PointID", "-4999.0000 -4999.0000 0.0000", "359.999", "Distance_cm", "Intensity", "4294967295"};
+    const QFontMetrics metrics(ui->tableView->font());
+    for (int c = 0; c < k740::kTableColumns; ++c)
+        ui->tableView->setColumnWidth(c, metrics.horizontalAdvance(QLatin1String(kWidest[c])) + 16);
 }
 
 void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) {

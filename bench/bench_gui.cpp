@@ -1,0 +1,161 @@
+// Cost of drawing in the viewer: per frame, the point work alone and the whole slot with the
+// render, for revolutions of 16,000 and 32,000 points; then frames drawn against frames
+// dropped with the simulated sensor at 1200 rpm over loopback. Run under Xvfb.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSurfaceFormat>
+#include <QTest>
+#include <QTimer>
+#include <QVTKOpenGLNativeWidget.h>
+#include <vtkObject.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "acquisition/GetlidarData_1.h"
+#include "acquisition/frame_assembler.h"
+#include "app/manwindow.h"
+#include "app/manwindow_form.h"
+#include "display/cloud_builder.h"
+#include "platform/udp_socket.h"
+#include "tools/sim/sim_engine.h"
+
+namespace {
+
+// Whole revolutions of the simulated room, decoded as the live receiver decodes them.
+std::vector<LidarDataSingleLine> simulatedFrames(int rpm, int count) {
+    k740::sim::SimConfig config;
+    config.protocol = 1;
+    config.rpm = rpm;
+    k740::sim::SweepGenerator sweep(k740::sim::initialState(config), 0);
+    std::vector<LidarDataSingleLine> frames;
+    k740::LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
+    while (int(frames.size()) < count + 1) {
+        const k740::sim::SimPacket p = sweep.next();
+        if (p.size > 0) assembler.addDatagram(p.bytes.data(), p.size, 0, 1);
+    }
+    frames.erase(frames.begin());  // the first one starts mid-revolution
+    return frames;
+}
+
+struct Stats {
+    double mean = 0, median = 0, p95 = 0;
+};
+
+Stats summarise(std::vector<double> ms) {
+    Stats s;
+    std::sort(ms.begin(), ms.end());
+    for (double v : ms) s.mean += v;
+    s.mean /= double(ms.size());
+    s.median = ms[ms.size() / 2];
+    s.p95 = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    return s;
+}
+
+void frameCost(manwindow& window, int rpm) {
+    const std::vector<LidarDataSingleLine> frames = simulatedFrames(rpm, 8);
+    const int rounds = 40;
+    std::vector<double> build, whole;
+    // Warm up: the first draws create the GL resources.
+    for (int i = 0; i < 3; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
+    QCoreApplication::processEvents();
+    for (int i = 0; i < rounds; ++i) {
+        const LidarDataSingleLine& f = frames[i % frames.size()];
+        {
+            LidarDataSingleLine copy = f;
+            k740::CloudOptions options;
+            options.protocol = 1;
+            k740::Cloud scratch, realTime, clicked;
+            std::vector<k740::TableRow> rows;
+            QElapsedTimer t;
+            t.start();
+            k740::buildFrameClouds(copy, options, scratch, realTime, clicked, rows);
+            build.push_back(t.nsecsElapsed() / 1e6);
+        }
+        QElapsedTimer t;
+        t.start();
+        window.CalculateCoordinates(f);
+        QCoreApplication::processEvents();  // the widget's paint of the rendered image
+        whole.push_back(t.nsecsElapsed() / 1e6);
+    }
+    const Stats b = summarise(build), w = summarise(whole);
+    std::printf("%5d rpm, %6zu points/frame: point work %6.2f ms (median %6.2f), whole slot + render %7.2f ms "
+                "(median %7.2f, p95 %7.2f) -> %5.1f frames/s\n",
+                rpm, frames[0].pointCount(), b.mean, b.median, w.mean, w.median, w.p95, 1000.0 / w.mean);
+}
+
+void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
+    std::uint16_t dataPort = 0, devicePort = 0;
+    {
+        k740::UdpSocket a, b;
+        a.open();
+        b.open();
+        a.bind(0);
+        b.bind(0);
+        dataPort = a.localPort();
+        devicePort = b.localPort();
+    }
+    k740::sim::SimConfig config;
+    config.host = "127.0.0.1";
+    config.sourceAddress = "127.0.0.2";
+    config.dataPort = dataPort;
+    config.devicePort = devicePort;
+    config.protocol = 1;
+    config.rpm = rpm;
+    k740::sim::SimEngine sensor(config);
+    std::string error;
+    if (!sensor.start(&error)) {
+        std::printf("simulated sensor did not start: %s\n", error.c_str());
+        return;
+    }
+    Ui::manwindowClass* ui = window.form();
+    ui->lineEdit_portNumber->setText(QString::number(dataPort));
+    ui->lineEdit->setText(QString::number(devicePort));
+    ui->comboBox_agree->setCurrentIndex(1);
+    if (grid != !window.gridHidden()) ui->toolButton_MeaGrid->click();
+    ui->toolButton_Lidar->click();
+    QTest::qWait(1000);  // settle
+    GetlidarData_1* r = window.receiver();
+    const long long drawn0 = window.framesDrawn(), emitted0 = r->framesEmitted(), dropped0 = r->framesDropped();
+    // The queue towards the window, looked at between events.
+    int maxInFlight = 0;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { maxInFlight = std::max(maxInFlight, r->framesInFlight()); });
+    sampler.start(1);
+    QTest::qWait(seconds * 1000);
+    sampler.stop();
+    const long long drawn = window.framesDrawn() - drawn0;
+    const long long emitted = r->framesEmitted() - emitted0;
+    const long long dropped = r->framesDropped() - dropped0;
+    window.stopReceivers(2000);
+    sensor.stop();
+    std::printf("%5d rpm live for %d s%s: %lld frames assembled, %lld drawn (%.1f/s), %lld dropped (%.0f%%), "
+                "at most %d seen in flight\n",
+                rpm, seconds, grid ? " with the grid" : "", emitted + dropped, drawn, double(drawn) / seconds,
+                dropped, 100.0 * double(dropped) / double(std::max(1LL, emitted + dropped)), maxInFlight);
+    if (grid) ui->toolButton_MeaGrid->click();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    vtkObject::GlobalWarningDisplayOff();
+    QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
+    QApplication app(argc, argv);
+    manwindow window;
+    window.setMulticastInterface(QStringLiteral("127.0.0.1"));
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::printf("window not exposed\n");
+    std::printf("viewer %dx%d pixels\n", window.form()->screen->width(), window.form()->screen->height());
+
+    window.form()->comboBox_agree->setCurrentIndex(1);
+    frameCost(window, 1200);  // about 16,000 points a revolution
+    frameCost(window, 600);   // about 32,000
+
+    liveRate(window, 1200, 10, false);
+    liveRate(window, 600, 10, false);
+    // The measuring grid adds a thousand line actors to every render.
+    liveRate(window, 1200, 10, true);
+    return 0;
+}
