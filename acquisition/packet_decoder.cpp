@@ -72,26 +72,30 @@ void appendBlock(LidarDataSingleLine& frame, const std::uint8_t* packet, int b, 
     }
 }
 
-void interpolatePreviousBlock(LidarDataSingleLine& frame, int n) {
+namespace {
+// The last two block azimuths, when the frame holds two blocks.
+inline bool lastTwoAzimuths(const LidarDataSingleLine& frame, double* a0, double* a1) {
     const std::size_t k = frame.blockAngle.size();
-    if (k < 2) return;
-    const double a0 = frame.blockAngle[k - 2];
-    const double a1 = frame.blockAngle[k - 1];
-    appendAzimuths(frame, a0, azimuthStep(a0, a1), n);
+    if (k < 2) return false;
+    *a0 = frame.blockAngle[k - 2];
+    *a1 = frame.blockAngle[k - 1];
+    return true;
+}
+}  // namespace
+
+void interpolatePreviousBlock(LidarDataSingleLine& frame, int n) {
+    double a0, a1;
+    if (lastTwoAzimuths(frame, &a0, &a1)) appendAzimuths(frame, a0, azimuthStep(a0, a1), n);
 }
 
 bool frameBoundaryReached(const LidarDataSingleLine& frame) {
-    const std::size_t k = frame.blockAngle.size();
-    if (k < 2) return false;
-    return std::fabs(frame.blockAngle[k - 1] - frame.blockAngle[k - 2]) > 180.0;
+    double a0, a1;
+    return lastTwoAzimuths(frame, &a0, &a1) && std::fabs(a1 - a0) > 180.0;
 }
 
 void completeLastBlock(LidarDataSingleLine& frame, int n) {
-    const std::size_t k = frame.blockAngle.size();
-    if (k < 2) return;
-    const double a0 = frame.blockAngle[k - 2];
-    const double a1 = frame.blockAngle[k - 1];
-    appendAzimuths(frame, a1, azimuthStep(a0, a1), n);
+    double a0, a1;
+    if (lastTwoAzimuths(frame, &a0, &a1)) appendAzimuths(frame, a1, azimuthStep(a0, a1), n);
 }
 
 void trimToAngledPoints(LidarDataSingleLine& frame) {
