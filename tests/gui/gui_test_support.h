@@ -37,21 +37,6 @@ struct ManwindowProbe {
     static k740::SelectionBox& selectionBox(manwindow& w) { return w.m_SelectionBox; }
     static int& pickedCount(manwindow& w) { return w.m_PickedCount; }
     static bool& readoutOn(manwindow& w) { return w.m_ReadoutOn; }
-    static bool areaSelectArmed(manwindow& w) { return w.m_AreaSelectArmed; }
-    static const float* regionStats(manwindow& w) { return w.m_RegionStats; }
-    static bool playing(manwindow& w) { return w.m_Playing; }
-    static bool forwardSeekUsed(manwindow& w) { return w.m_ForwardSeekUsed; }
-    static int forwardSpeed(manwindow& w) { return w.m_ForwardSpeed; }
-    static int backwardSpeed(manwindow& w) { return w.m_BackwardSpeed; }
-    static bool forward(manwindow& w) { return w.m_Forward; }
-    static bool backward(manwindow& w) { return w.m_Backward; }
-    static int playPresses(manwindow& w) { return w.m_PlayPresses; }
-    static QString fileName(manwindow& w) { return w.m_FileName; }
-    static int frameCount(manwindow& w) { return w.m_FrameCount; }
-    static bool liveStartedOnce(manwindow& w) { return w.m_LiveStartedOnce; }
-    static int frameIndex(manwindow& w) { return w.m_FrameIndex; }
-    static bool offlineActive(manwindow& w) { return w.m_OfflineActive; }
-    static bool finished(manwindow& w) { return w.m_Finished; }
 };
 
 struct TestPoint {

@@ -193,46 +193,6 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
     EXPECT_EQ(link->textFormat(), Qt::RichText);
 }
 
-TEST_F(MainWindowTest, StartsIdleWithTheDocumentedMembers) {
-    manwindow& w = *window;
-    EXPECT_FALSE(w.axesShown());
-    EXPECT_TRUE(w.gridHidden());
-    EXPECT_EQ(w.pointSize(), 1);
-    EXPECT_FALSE(ManwindowProbe::areaSelectArmed(w));
-    EXPECT_FALSE(w.selectionActive());
-    EXPECT_EQ(ManwindowProbe::pickedCount(w), 0);
-    const k740::SelectionBox& box = w.selectionBox();
-    EXPECT_EQ(box.minX, 0);
-    EXPECT_EQ(box.maxZ, 0);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(ManwindowProbe::regionStats(w)[i], 0.0f);
-    EXPECT_TRUE(ManwindowProbe::readoutOn(w));
-    EXPECT_TRUE(w.lastFrame().empty());
-    EXPECT_TRUE(w.realTimeCloud().empty());
-    EXPECT_TRUE(w.clickedCloud().empty());
-    EXPECT_EQ(w.tableRows(), 0);
-    EXPECT_FALSE(ManwindowProbe::playing(w));
-    EXPECT_TRUE(w.notPlayingOffline());
-    EXPECT_FALSE(ManwindowProbe::forwardSeekUsed(w));
-    EXPECT_EQ(ManwindowProbe::forwardSpeed(w), 1);
-    EXPECT_EQ(ManwindowProbe::backwardSpeed(w), 1);
-    EXPECT_TRUE(ManwindowProbe::forward(w));
-    EXPECT_FALSE(ManwindowProbe::backward(w));
-    EXPECT_EQ(ManwindowProbe::playPresses(w), 1);
-    EXPECT_TRUE(ManwindowProbe::fileName(w).isEmpty());
-    EXPECT_EQ(ManwindowProbe::frameCount(w), 30);
-    EXPECT_FALSE(ManwindowProbe::liveStartedOnce(w));
-    EXPECT_EQ(ManwindowProbe::frameIndex(w), 0);
-    EXPECT_FALSE(ManwindowProbe::offlineActive(w));
-    EXPECT_FALSE(ManwindowProbe::finished(w));
-    EXPECT_EQ(w.returnMode(), 0);
-    EXPECT_EQ(w.viewMode(), 0);
-    EXPECT_TRUE(w.displayRunning());
-    EXPECT_FALSE(w.liveRunning());
-    EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 180.0f);
-    EXPECT_FALSE(w.receiver()->isRunning());
-    EXPECT_FALSE(w.statusReceiver()->isRunning());
-}
-
 TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
     ui()->tolbtn_offdata->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
