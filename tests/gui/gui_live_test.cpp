@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTabWidget>
 #include <QThread>
 #include <QToolButton>
 
@@ -135,6 +136,12 @@ TEST_F(LiveTest, DemoSessionFeedsTheWindowOverLoopback) {
         ui()->toolButton_Coor->click();
         waitUntil([&] { return window->framesDrawn() >= 6; }, 5000);
         window->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"), QStringLiteral("-grid.png")));
+        auto* tabs = window->findChild<QTabWidget*>();
+        for (int i = 0; tabs && i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            tabs->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"),
+                                                                  QStringLiteral("-tab%1.png").arg(i)));
+        }
     }
     window->stopReceivers(2000);
 }
