@@ -57,6 +57,7 @@ public:
     const k740::SelectionBox& selectionBox() const { return m_SelectionBox; }
     QString readoutTextShown() const { return m_ReadoutText; }
     long long framesDrawn() const { return m_FramesDrawn; }
+    long long staleFramesSkipped() const { return m_StaleFramesSkipped; }
 
     // Interface address for the receivers' multicast membership (empty = any). The demo and
     // the tests keep group traffic on the loopback interface with "127.0.0.1".
@@ -167,6 +168,7 @@ private:
     QString m_ReadoutText;
     QString m_MulticastInterface;
     long long m_FramesDrawn = 0;
+    long long m_StaleFramesSkipped = 0;
     int m_CamerasFitted = 0;
     bool m_Closing = false;
 };

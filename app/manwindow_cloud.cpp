@@ -22,8 +22,15 @@ k740::Cloud manwindow::realTimeCloud() const {
 }
 
 void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
-    // The receiver keeps only a couple of frames on their way here; this one has arrived.
-    if (m_Receiver && sender() == m_Receiver) m_Receiver->frameConsumed();
+    // The receiver keeps only a couple of frames on their way here; this one has arrived. When
+    // drawing falls behind and a newer frame is already waiting, this one is stale: skip it.
+    if (m_Receiver && sender() == m_Receiver) {
+        m_Receiver->frameConsumed();
+        if (m_Receiver->framesInFlight() > 0 && m_DisplayRunning && !m_Closing) {
+            ++m_StaleFramesSkipped;
+            return;
+        }
+    }
     if (!m_DisplayRunning || m_Closing) return;
 
     m_FrameCloud->clear();

@@ -117,7 +117,7 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
     ui->toolButton_Lidar->click();
     QTest::qWait(1000);  // settle
     GetlidarData_1* r = window.receiver();
-    const long long drawn0 = window.framesDrawn(), emitted0 = r->framesEmitted(), dropped0 = r->framesDropped();
+    const long long drawn0 = window.framesDrawn(), stale0 = window.staleFramesSkipped(), emitted0 = r->framesEmitted(), dropped0 = r->framesDropped();
     // The queue towards the window, looked at between events.
     int maxInFlight = 0;
     QTimer sampler;
@@ -126,14 +126,15 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
     QTest::qWait(seconds * 1000);
     sampler.stop();
     const long long drawn = window.framesDrawn() - drawn0;
+    const long long stale = window.staleFramesSkipped() - stale0;
     const long long emitted = r->framesEmitted() - emitted0;
     const long long dropped = r->framesDropped() - dropped0;
     window.stopReceivers(2000);
     sensor.stop();
     std::printf("%5d rpm live for %d s%s: %lld frames assembled, %lld drawn (%.1f/s), %lld dropped (%.0f%%), "
-                "at most %d seen in flight\n",
+                "%lld stale skipped, at most %d seen in flight\n",
                 rpm, seconds, grid ? " with the grid" : "", emitted + dropped, drawn, double(drawn) / seconds,
-                dropped, 100.0 * double(dropped) / double(std::max(1LL, emitted + dropped)), maxInFlight);
+                dropped, 100.0 * double(dropped) / double(std::max(1LL, emitted + dropped)), stale, maxInFlight);
     if (grid) ui->toolButton_MeaGrid->click();
 }
 
