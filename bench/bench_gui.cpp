@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "acquisition/GetlidarData_1.h"
@@ -22,6 +24,19 @@
 #include "tools/sim/sim_engine.h"
 
 namespace {
+
+// Resident memory of this process in kB (Linux), -1 when unknown.
+long residentKb() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kb = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+    std::fclose(f);
+    return kb;
+}
+
 
 // Whole revolutions of the simulated room, decoded as the live receiver decodes them.
 std::vector<LidarDataSingleLine> simulatedFrames(int rpm, int count) {
@@ -123,7 +138,14 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { maxInFlight = std::max(maxInFlight, r->framesInFlight()); });
     sampler.start(1);
-    QTest::qWait(seconds * 1000);
+    // Long runs print the resident memory every 30 s: it must stay flat.
+    for (int elapsed = 0; elapsed < seconds; ++elapsed) {
+        QTest::qWait(1000);
+        if (seconds >= 60 && elapsed % 30 == 0)
+            std::printf("  after %3d s: resident %ld kB, %lld drawn\n", elapsed, residentKb(),
+                        window.framesDrawn() - drawn0);
+        std::fflush(stdout);
+    }
     sampler.stop();
     const long long drawn = window.framesDrawn() - drawn0;
     const long long stale = window.staleFramesSkipped() - stale0;
@@ -141,6 +163,10 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // --soak SECONDS: only the long live run at 1200 rpm, with memory read-outs.
+    int soakSeconds = 0;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--soak") == 0) soakSeconds = std::atoi(argv[i + 1]);
     vtkObject::GlobalWarningDisplayOff();
     QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
     QApplication app(argc, argv);
@@ -151,6 +177,11 @@ int main(int argc, char* argv[]) {
     std::printf("viewer %dx%d pixels\n", window.form()->screen->width(), window.form()->screen->height());
 
     window.form()->comboBox_agree->setCurrentIndex(1);
+    if (soakSeconds > 0) {
+        liveRate(window, 1200, soakSeconds, false);
+        std::printf("resident at the end: %ld kB\n", residentKb());
+        return 0;
+    }
     frameCost(window, 1200);  // about 16,000 points a revolution
     frameCost(window, 600);   // about 32,000
 
