@@ -162,27 +162,17 @@ QString board2VersionText(const std::uint8_t* b) {
     return QStringLiteral("V%1.%2.%3").arg(b[0]).arg(b[1] >> 4).arg(b[1] & 0x0F);
 }
 
-QString board3VersionText(const std::uint8_t* b) {
-    return QStringLiteral("%1%2.%3.%4-V.%5.%6.%7")
-        .arg(b[0])
-        .arg(b[1])
-        .arg(b[2])
-        .arg(b[3])
-        .arg(b[4])
-        .arg(b[5] >> 4)
-        .arg(b[5] & 0x0F);
+namespace {
+// Board-3 version: date parts, then "-V", the separator and the three version parts.
+QString board3Version(const std::uint8_t* b, const QString& afterV) {
+    return QStringLiteral("%1%2.%3.%4-V").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]) + afterV +
+           QStringLiteral("%1.%2.%3").arg(b[4]).arg(b[5] >> 4).arg(b[5] & 0x0F);
 }
+}  // namespace
 
-QString board3VersionTextCompact(const std::uint8_t* b) {
-    return QStringLiteral("%1%2.%3.%4-V%5.%6.%7")
-        .arg(b[0])
-        .arg(b[1])
-        .arg(b[2])
-        .arg(b[3])
-        .arg(b[4])
-        .arg(b[5] >> 4)
-        .arg(b[5] & 0x0F);
-}
+QString board3VersionText(const std::uint8_t* b) { return board3Version(b, QStringLiteral(".")); }
+
+QString board3VersionTextCompact(const std::uint8_t* b) { return board3Version(b, QString()); }
 
 QString versionPairText(std::uint8_t major, std::uint8_t minor) {
     return QStringLiteral("V%1.%2").arg(major).arg(minor);
