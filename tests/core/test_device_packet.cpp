@@ -94,11 +94,11 @@ TEST(DevicePacket, RecordTakesEveryFieldFromItsOffset) {
     EXPECT_EQ(std::memcmp(d.destIp, destIp, 4), 0);
     EXPECT_EQ(d.dataPortBytes[0], 3001 >> 8);
     EXPECT_EQ(d.dataPortBytes[1], 3001 & 0xFF);
-    EXPECT_EQ(d.motorSpeed, 1200);
-    EXPECT_EQ(d.motorState, 2);
+    EXPECT_EQ(int(d.motorSpeed), 1200);
+    EXPECT_EQ(int(d.motorState), 2);
     const std::uint8_t gps[6] = {24, 5, 12, 3, 4, 5};
     EXPECT_EQ(std::memcmp(d.gpsTime, gps, 6), 0);
-    EXPECT_EQ(d.packetInterval, 513);
+    EXPECT_EQ(int(d.packetInterval), 513);
     EXPECT_EQ(d.ppsSetAngle[0], 12345 >> 8);
     EXPECT_EQ(d.ppsSetAngle[1], 12345 & 0xFF);
     EXPECT_EQ(d.ppsDeviation[0], 0x80);
@@ -168,7 +168,7 @@ TEST(DevicePacket, NetworkBlocksOfBothGenerations) {
     EXPECT_TRUE(isEarlierGeneration(p.data()));
     const SettingData d = decodeSettingData(p.data());
     EXPECT_TRUE(isEarlierGeneration(d));
-    EXPECT_EQ(d.motorSpeed, (192 << 8) | 168);
+    EXPECT_EQ(int(d.motorSpeed), (192 << 8) | 168);
     const EarlierNetworkFields e = decodeEarlierNetworkFields(p.data());
     EXPECT_EQ(ipv4Text(e.sensorIp), "192.168.1.200");
     EXPECT_EQ(ipv4Text(e.destIp), "10.4.5.6");

@@ -147,7 +147,7 @@ TEST_F(StatusReceiverTest, StatusArrivesAsValues) {
     send(p);
     ASSERT_TRUE(waitUntil([&] { return raw.size() == 1; }));
     ASSERT_EQ(statuses.size(), 1u);
-    EXPECT_EQ(statuses[0].motorSpeed, 600);
+    EXPECT_EQ(int(statuses[0].motorSpeed), 600);
     EXPECT_EQ(k740::board3VersionText(statuses[0].board3Version), "2024.5.12-V.1.2.3");
     ASSERT_EQ(values[0].size(), 19u);
     EXPECT_EQ(k740::macText(values[0]), "de-ad-be-ef-00-58");
@@ -159,9 +159,9 @@ TEST_F(StatusReceiverTest, StatusArrivesAsValues) {
     // The next packet must not change what was handed over before.
     send(packetWithSpeed(1200));
     ASSERT_TRUE(waitUntil([&] { return raw.size() == 2; }));
-    EXPECT_EQ(statuses[0].motorSpeed, 600);
+    EXPECT_EQ(int(statuses[0].motorSpeed), 600);
     EXPECT_EQ(raw[0], bytesOf(p));
-    EXPECT_EQ(statuses[1].motorSpeed, 1200);
+    EXPECT_EQ(int(statuses[1].motorSpeed), 1200);
     EXPECT_EQ(rx.packetsAccepted(), 2);
 }
 
@@ -183,7 +183,7 @@ TEST_F(StatusReceiverTest, IncompleteOversizedAndForeignDatagramsAreDropped) {
     ASSERT_TRUE(sendSentinelAndWait(300));
 
     ASSERT_EQ(statuses.size(), 2u);
-    EXPECT_EQ(statuses[1].motorSpeed, 300);
+    EXPECT_EQ(int(statuses[1].motorSpeed), 300);
     EXPECT_EQ(rx.datagramsDropped(), 4);
 }
 
@@ -207,7 +207,7 @@ TEST_F(StatusReceiverTest, StopAndStartAgainRebindsTheSamePort) {
     EXPECT_EQ(port_, port);
     send(packetWithSpeed(700));
     ASSERT_TRUE(waitUntil([&] { return raw.size() == 2; }));
-    EXPECT_EQ(statuses[1].motorSpeed, 700);
+    EXPECT_EQ(int(statuses[1].motorSpeed), 700);
 
     // The main window's own sequence: clear the flag, close, and start again at once without
     // waiting for the thread.
@@ -285,7 +285,7 @@ TEST_F(StatusReceiverTest, JoinsTheGroupOnTheGivenInterface) {
     const k740::DevicePacket p = packetWithSpeed(900);
     ASSERT_EQ(mc.sendTo(p.data(), p.size(), group, port_), 1206);
     ASSERT_TRUE(waitUntil([&] { return raw.size() == 1; }));
-    EXPECT_EQ(statuses[0].motorSpeed, 900);
+    EXPECT_EQ(int(statuses[0].motorSpeed), 900);
 }
 
 TEST_F(StatusReceiverTest, AnIdleReceiverCostsAlmostNoProcessorTime) {
@@ -324,6 +324,6 @@ TEST_F(StatusReceiverTest, RandomDatagramsOfEveryLengthGiveNothing) {
     ASSERT_TRUE(sendSentinelAndWait(4321));
     EXPECT_EQ(rx.datagramsDropped(), sent);
     ASSERT_EQ(statuses.size(), 1u);
-    EXPECT_EQ(statuses[0].motorSpeed, 4321);
+    EXPECT_EQ(int(statuses[0].motorSpeed), 4321);
     EXPECT_TRUE(rx.isRunning());
 }
