@@ -58,29 +58,32 @@ QMessageBox::StandardButton Dialogs::question(QWidget* parent, const QString& ti
     return message(Kind::Question, parent, title, text, buttons);
 }
 
+namespace {
+// Asks the installed handler for a file name; false when none is installed.
+bool answerFileRequest(Dialogs::Kind kind, const QString& caption, const QString& text, const QString& filter,
+                       QString* fileName) {
+    if (!handlerSlot()) return false;
+    Dialogs::Request r;
+    r.kind = kind;
+    r.title = caption;
+    r.text = text;
+    r.filter = filter;
+    *fileName = handlerSlot()(r).fileName;
+    return true;
+}
+}  // namespace
+
 QString Dialogs::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) {
-    if (handlerSlot()) {
-        Request r;
-        r.kind = Kind::OpenFile;
-        r.title = caption;
-        r.text = dir;
-        r.filter = filter;
-        return handlerSlot()(r).fileName;
-    }
+    QString name;
+    if (answerFileRequest(Kind::OpenFile, caption, dir, filter, &name)) return name;
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
 QString Dialogs::getSaveFileName(QWidget* parent, const QString& caption, const QString& fileName,
                                  const QString& filter) {
-    if (handlerSlot()) {
-        Request r;
-        r.kind = Kind::SaveFile;
-        r.title = caption;
-        r.text = fileName;
-        r.filter = filter;
-        return handlerSlot()(r).fileName;
-    }
+    QString name;
+    if (answerFileRequest(Kind::SaveFile, caption, fileName, filter, &name)) return name;
     return QFileDialog::getSaveFileName(parent, caption, fileName, filter);
 }
 

@@ -12,6 +12,7 @@
 #include "packet_writer.h"
 #include "platform/udp_socket.h"
 #include "qt_support.h"
+#include "receiver_harness.h"
 
 using namespace k740test;
 
@@ -24,38 +25,12 @@ std::vector<DataPacket> revolutionPackets() {
     return packets;  // ends at the second boundary
 }
 
-class LiveReceiverTest : public ::testing::Test {
+class LiveReceiverTest : public ReceiverHarness<GetlidarData_1> {
 protected:
     void SetUp() override {
-        ensureCoreApp();
-        ASSERT_TRUE(sender.open());
+        ReceiverHarness<GetlidarData_1>::SetUp();
         QObject::connect(&rx, &GetlidarData_1::SendData, &ctx,
                          [this](LidarDataSingleLine f) { frames.push_back(std::move(f)); });
-        QObject::connect(&rx, &GetlidarData_1::SendLidarStatusToSettingUI, &ctx,
-                         [this](SettingData d, std::vector<int> v) {
-                             statuses.push_back(d);
-                             values.push_back(v);
-                         });
-        QObject::connect(&rx, &GetlidarData_1::SendDataDifo, &ctx,
-                         [this](QByteArray b) { raw.push_back(b); });
-    }
-    void TearDown() override { stop(); }
-
-    void start(std::uint16_t port = 0) {
-        rx.m_Port = port;
-        rx.m_Running = true;
-        rx.setupSocket();
-        ASSERT_NE(rx.boundPort(), 0);
-        port_ = rx.boundPort();
-        rx.start();
-    }
-    void stop() {
-        rx.m_Running = false;
-        rx.closeSocket();
-        rx.wait(3000);
-    }
-    void send(const void* data, std::size_t n) {
-        ASSERT_EQ(sender.sendTo(data, n, "127.0.0.1", port_), static_cast<long>(n));
     }
     void sendAll(const std::vector<DataPacket>& packets) {
         int i = 0;
@@ -65,14 +40,7 @@ protected:
         }
     }
 
-    QObject ctx;
-    GetlidarData_1 rx;
-    k740::UdpSocket sender;
-    std::uint16_t port_ = 0;
     std::vector<LidarDataSingleLine> frames;
-    std::vector<SettingData> statuses;
-    std::vector<std::vector<int>> values;
-    std::vector<QByteArray> raw;
 };
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "device/device_packet.h"
 #include "platform/udp_socket.h"
 #include "qt_support.h"
+#include "receiver_harness.h"
 
 using namespace k740test;
 
@@ -42,37 +43,9 @@ QByteArray bytesOf(const k740::DevicePacket& p) {
     return QByteArray(reinterpret_cast<const char*>(p.data()), static_cast<int>(p.size()));
 }
 
-class StatusReceiverTest : public ::testing::Test {
+class StatusReceiverTest : public ReceiverHarness<GetSet> {
 protected:
-    void SetUp() override {
-        ensureCoreApp();
-        ASSERT_TRUE(sender.open());
-        QObject::connect(&rx, &GetSet::SendLidarStatusToSettingUI, &ctx,
-                         [this](SettingData d, std::vector<int> v) {
-                             statuses.push_back(d);
-                             values.push_back(std::move(v));
-                         });
-        QObject::connect(&rx, &GetSet::SendDataDifo, &ctx,
-                         [this](QByteArray b) { raw.push_back(b); });
-    }
-    void TearDown() override { stop(); }
-
-    void start(std::uint16_t port = 0) {
-        rx.m_Port = port;
-        rx.m_Running = true;
-        rx.setupSocket();
-        port_ = rx.boundPort();
-        ASSERT_NE(port_, 0);
-        rx.start();
-    }
-    void stop() {
-        rx.m_Running = false;
-        rx.closeSocket();
-        rx.wait(3000);
-    }
-    void send(const void* data, std::size_t n) {
-        ASSERT_EQ(sender.sendTo(data, n, "127.0.0.1", port_), static_cast<long>(n));
-    }
+    using ReceiverHarness<GetSet>::send;
     void send(const k740::DevicePacket& p) { send(p.data(), p.size()); }
     // Sends a closing packet and waits until it has come through: everything sent before it
     // has then been read (one sender, one receiver, loopback keeps the order).
@@ -81,14 +54,6 @@ protected:
         send(packetWithSpeed(rpm));
         return waitUntil([&] { return raw.size() > before; });
     }
-
-    QObject ctx;
-    GetSet rx;
-    k740::UdpSocket sender;
-    std::uint16_t port_ = 0;
-    std::vector<SettingData> statuses;
-    std::vector<std::vector<int>> values;
-    std::vector<QByteArray> raw;
 };
 
 }  // namespace
