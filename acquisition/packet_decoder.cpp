@@ -7,15 +7,18 @@
 
 namespace k740 {
 
+bool isSensorPayload(const std::uint8_t* payload, std::size_t length, bool singleLine) {
+    if (payload == nullptr) return false;
+    if (singleLine)
+        return length == kSingleLinePacketSize && payload[0] == kSingleLineFlag0 && payload[1] == kSingleLineFlag1;
+    return length == kDataPacketSize && payload[0] == kBlockFlag0 && payload[1] == kBlockFlag1;
+}
+
 PacketKind classifyDatagram(const std::uint8_t* data, std::size_t length) {
-    if (data == nullptr) return PacketKind::Unknown;
-    if (length == kDataPacketSize) {
-        if (data[0] == kBlockFlag0 && data[1] == kBlockFlag1) return PacketKind::Data;
-        if (std::memcmp(data, kDeviceHeader, sizeof kDeviceHeader) == 0) return PacketKind::DeviceInfo;
-        return PacketKind::Unknown;
-    }
-    if (length == kSingleLinePacketSize && data[0] == kSingleLineFlag0 && data[1] == kSingleLineFlag1)
-        return PacketKind::SingleLine;
+    if (isSensorPayload(data, length, false)) return PacketKind::Data;
+    if (isSensorPayload(data, length, true)) return PacketKind::SingleLine;
+    if (data != nullptr && length == kDataPacketSize && std::memcmp(data, kDeviceHeader, sizeof kDeviceHeader) == 0)
+        return PacketKind::DeviceInfo;
     return PacketKind::Unknown;
 }
 
@@ -90,7 +93,7 @@ void interpolatePreviousBlock(LidarDataSingleLine& frame, int n) {
 
 bool frameBoundaryReached(const LidarDataSingleLine& frame) {
     double a0, a1;
-    return lastTwoAzimuths(frame, &a0, &a1) && std::fabs(a1 - a0) > 180.0;
+    return lastTwoAzimuths(frame, &a0, &a1) && azimuthWraps(a0, a1);
 }
 
 void completeLastBlock(LidarDataSingleLine& frame, int n) {

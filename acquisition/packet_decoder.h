@@ -3,6 +3,7 @@
 // the frame boundary and single-line packets.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,6 +24,15 @@ inline BlockLayout layoutForProtocol(int protocol) {
 inline int pointsPerBlock(BlockLayout layout) {
     return layout == BlockLayout::ThirtyPoints ? 30 : 2;
 }
+
+// The one rule for "is this a sensor payload": exactly 1206 bytes beginning FF EE, or with
+// singleLine exactly 778 bytes beginning A2 5C. Live datagrams, capture records and the
+// capture-file analysis all ask this.
+bool isSensorPayload(const std::uint8_t* payload, std::size_t length, bool singleLine);
+
+// The one azimuth-wrap rule: consecutive block azimuths (degrees) more than 180 apart mark
+// the end of a revolution.
+inline bool azimuthWraps(double previous, double current) { return std::fabs(current - previous) > 180.0; }
 
 // Block azimuth in degrees: raw / 100 in single precision, widened; raw >= 36000 gives 0.
 double blockAzimuth(std::uint16_t raw);

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     std::uint32_t sensorTime = 0;
     std::uint32_t lcg = 12345;
     std::uint64_t records = 0, sensorPackets = 0;
-    k740::CaptureFrameCounter counter(false);
+    k740::FrameCatalogBuilder counter(false, false);  // counts only
 
     auto writeRecord = [&](std::size_t caplen) {
         std::uint8_t h[kRecordHeaderSize];

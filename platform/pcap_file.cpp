@@ -9,15 +9,11 @@
 
 namespace k740 {
 
-namespace {
-// Records are read one by one with small reads; a large stream buffer keeps the number of
-// system calls down on big files.
-constexpr std::size_t kStreamBufferSize = 1 << 20;
-}  // namespace
-
 PcapFileReader::~PcapFileReader() { close(); }
 
-bool PcapFileReader::open(const std::string& path) {
+// Records are read one by one with small reads; a large stream buffer keeps the number of
+// system calls down on big files, a small one keeps seeks cheap.
+bool PcapFileReader::open(const std::string& path, std::size_t streamBuffer) {
     close();
     error_.clear();
     records_ = 0;
@@ -30,8 +26,9 @@ bool PcapFileReader::open(const std::string& path) {
         error_ = std::strerror(errno);  // missing file, no permission, ...
         return false;
     }
-    streamBuffer_.reset(new char[kStreamBufferSize]);
-    std::setvbuf(file, streamBuffer_.get(), _IOFBF, kStreamBufferSize);
+    if (streamBuffer < 4096) streamBuffer = 4096;
+    streamBuffer_.reset(new char[streamBuffer]);
+    std::setvbuf(file, streamBuffer_.get(), _IOFBF, streamBuffer);
     handle_ = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
     if (handle_ == nullptr) {
         std::fclose(file);  // on failure the library leaves the stream to us
@@ -75,6 +72,27 @@ PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
     error_ = pcap_geterr(handle_);
     if (error_.empty()) error_ = "error reading capture file";
     return Result::Error;
+}
+
+std::int64_t PcapFileReader::position() const {
+#ifdef _WIN32
+    return -1;
+#else
+    if (handle_ == nullptr) return -1;
+    std::FILE* file = pcap_file(handle_);
+    return file != nullptr ? static_cast<std::int64_t>(ftello(file)) : -1;
+#endif
+}
+
+bool PcapFileReader::seek(std::int64_t position) {
+#ifndef _WIN32
+    // The library reads records straight from the stream with no read-ahead of its own, so
+    // moving the stream moves the reader.
+    std::FILE* file = handle_ != nullptr ? pcap_file(handle_) : nullptr;
+    if (file != nullptr && position >= 0 && fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0) return true;
+#endif
+    error_ = "cannot move to the requested record of the capture file";
+    return false;
 }
 
 int PcapFileReader::linkType() const { return handle_ != nullptr ? pcap_datalink(handle_) : -1; }

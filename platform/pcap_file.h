@@ -31,14 +31,23 @@ public:
     PcapFileReader& operator=(const PcapFileReader&) = delete;
 
     // Opens a capture file; false with error() set when it is missing, unreadable or not a
-    // capture file the library knows.
-    bool open(const std::string& path);
+    // capture file the library knows. streamBuffer is the size of the read buffer: large for
+    // reading a whole file, small for reading a few records after a seek.
+    static constexpr std::size_t kWholeFileBuffer = 1 << 20;
+    bool open(const std::string& path, std::size_t streamBuffer = kWholeFileBuffer);
     bool isOpen() const { return handle_ != nullptr; }
     void close();
 
     // Reads the next record. End at a clean end of file; Error for a damaged or truncated
     // file (error() says why); records read before stay valid results.
     Result next(CaptureRecord& record);
+
+    // Position in the file where the next call to next() starts reading (-1 when unknown).
+    // A position taken before a record and handed to seek() later reads that record again.
+    std::int64_t position() const;
+    // Moves to a position taken with position() in this file; false (error() set) when the
+    // stream cannot move there. A file cut short since then reads as Error at that point.
+    bool seek(std::int64_t position);
 
     // Link-layer type of the file (1 = Ethernet), -1 when not open.
     int linkType() const;

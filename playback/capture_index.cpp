@@ -1,179 +1,309 @@
-// Capture-file loading, the slider's frame count and the streaming frame counter.
+// The shared capture-record reader, the frame catalog and on-demand frame decoding.
 #include "playback/capture_index.h"
 
-#include <cmath>
-#include <filesystem>
-#include <new>
-#include <stdexcept>
-#include <system_error>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <utility>
+
+#include "acquisition/frame_assembler.h"
 #include "acquisition/packet_decoder.h"
-#include "platform/pcap_file.h"
 
 namespace k740 {
 
 namespace {
 
-// Every record in a classic pcap file has a 16-byte header in front of its bytes (pcapng
-// blocks have more), so a file of S bytes holds at most S / (16 + record) sensor packets.
-constexpr std::size_t kMinRecordOverhead = 16;
-
-constexpr double kWrapThreshold = 180.0;  // degrees between two blocks that mark a new turn
-
-std::size_t recordSize(bool singleLine) {
-    return singleLine ? kCaptureSingleLineRecordSize : kCaptureDataRecordSize;
-}
-
-bool isDataPayload(const std::uint8_t* p, std::size_t length) {
-    return p != nullptr && length >= kDataPacketSize && p[0] == kBlockFlag0 && p[1] == kBlockFlag1;
-}
-
-bool isSingleLinePayload(const std::uint8_t* p, std::size_t length) {
-    return p != nullptr && length >= kSingleLinePacketSize && p[0] == kSingleLineFlag0 &&
-           p[1] == kSingleLineFlag1;
-}
+// Seeking back for one frame reads a few dozen records: a small buffer keeps that cheap.
+constexpr std::size_t kFrameReadBuffer = 64 * 1024;
 
 std::uint16_t rawBlockAzimuth(const std::uint8_t* packet, std::size_t b) {
     return readLE16(packet + b * kBlockSize + kBlockAzimuthOffset);
 }
 
-// Reads every record of a capture file and hands each sensor payload to `take`.
-template <typename Take>
-CaptureReadStatus forEachSensorPayload(const std::string& path, bool singleLine, Take take) {
-    CaptureReadStatus status;
-    PcapFileReader reader;
-    if (!reader.open(path)) {
-        status.error = reader.error();
-        return status;
+bool wanted(SensorKind kind, const std::uint8_t* payload, std::size_t length) {
+    switch (kind) {
+        case SensorKind::Data:
+            return isSensorPayload(payload, length, false);
+        case SensorKind::SingleLine:
+            return isSensorPayload(payload, length, true);
+        case SensorKind::Either:
+            return isSensorPayload(payload, length, false) ||
+                   isSensorPayload(payload, length, true);
     }
-    status.opened = true;
-    CaptureRecord record;
-    for (;;) {
-        const PcapFileReader::Result r = reader.next(record);
-        if (r == PcapFileReader::Result::End) {
-            status.complete = true;
-            break;
-        }
-        if (r == PcapFileReader::Result::Error) {
-            status.error = reader.error();
-            break;
-        }
-        if (isSensorRecord(record.data, record.capturedLength, singleLine))
-            take(record.data + kCaptureHeaderSize);
-    }
-    status.records = reader.recordsRead();
-    return status;
+    return false;
+}
+
+std::int64_t fileSizeOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 }  // namespace
 
 bool isSensorRecord(const std::uint8_t* frame, std::size_t capturedLength, bool singleLine) {
-    if (frame == nullptr || capturedLength != recordSize(singleLine)) return false;
-    const std::uint8_t* payload = frame + kCaptureHeaderSize;
-    return singleLine ? (payload[0] == kSingleLineFlag0 && payload[1] == kSingleLineFlag1)
-                      : (payload[0] == kBlockFlag0 && payload[1] == kBlockFlag1);
+    if (frame == nullptr || capturedLength < kCaptureHeaderSize) return false;
+    return isSensorPayload(frame + kCaptureHeaderSize, capturedLength - kCaptureHeaderSize,
+                           singleLine);
 }
 
-void SensorPackets::append(const std::uint8_t* payload) {
-    bytes_.insert(bytes_.end(), payload, payload + payloadSize());
+// ---- the shared reader ----
+
+bool SensorRecordReader::open(const std::string& path, SensorKind kind, std::size_t streamBuffer) {
+    kind_ = kind;
+    index_ = 0;
+    return reader_.open(path, streamBuffer);
 }
 
-void SensorPackets::clear(bool singleLine) {
-    bytes_.clear();
-    singleLine_ = singleLine;
-}
-
-std::vector<const std::uint8_t*> SensorPackets::pointers() const {
-    std::vector<const std::uint8_t*> list(size());
-    for (std::size_t i = 0; i < list.size(); ++i) list[i] = packet(i);
-    return list;
-}
-
-CaptureReadStatus loadSensorPackets(const std::string& path, bool singleLine, SensorPackets& out) {
-    out = SensorPackets(singleLine);  // drops the previous file's buffers
-    std::error_code ec;
-    const auto fileSize = std::filesystem::file_size(path, ec);
-    if (!ec) {
-        // An upper bound: pages reserved but never written are not backed by memory, and
-        // growing a vector of hundreds of megabytes by copying would double the peak. A bound
-        // the system refuses is simply not reserved.
-        try {
-            out.reserve(static_cast<std::size_t>(fileSize / (kMinRecordOverhead + recordSize(singleLine))));
-        } catch (const std::bad_alloc&) {
-        } catch (const std::length_error&) {
-        }
+SensorRecordReader::Result SensorRecordReader::next(SensorRecord& out) {
+    CaptureRecord record;
+    for (;;) {
+        const std::int64_t position = reader_.position();
+        const PcapFileReader::Result r = reader_.next(record);
+        if (r == PcapFileReader::Result::End) return Result::End;
+        if (r == PcapFileReader::Result::Error) return Result::Error;
+        if (record.capturedLength < kCaptureHeaderSize) continue;
+        const std::uint8_t* payload = record.data + kCaptureHeaderSize;
+        const std::size_t length = record.capturedLength - kCaptureHeaderSize;
+        if (!wanted(kind_, payload, length)) continue;
+        out.payload = payload;
+        out.length = length;
+        out.seconds = record.seconds;
+        out.nanoseconds = record.nanoseconds;
+        out.filePosition = position;
+        out.index = index_++;
+        return Result::Packet;
     }
-    try {
-        return forEachSensorPayload(path, singleLine, [&out](const std::uint8_t* payload) { out.append(payload); });
-    } catch (const std::bad_alloc&) {
-        CaptureReadStatus status;
-        status.opened = true;
-        status.error = "not enough memory to hold the capture file's packets";
+}
+
+bool SensorRecordReader::seek(std::int64_t filePosition, std::uint64_t index) {
+    if (!reader_.seek(filePosition)) return false;
+    index_ = index;
+    return true;
+}
+
+CaptureReadStatus forEachSensorRecord(const std::string& path, SensorKind kind,
+                                      const std::function<bool(const SensorRecord&)>& take) {
+    CaptureReadStatus status;
+    SensorRecordReader reader;
+    if (!reader.open(path, kind)) {
+        status.error = reader.error();
         return status;
     }
-}
-
-std::size_t sliderFrameCount(const std::uint8_t* const* packets, std::size_t count, bool singleLine) {
-    std::size_t frames = 0;
-    if (singleLine) {
-        for (std::size_t p = 0; p < count; ++p)
-            if (singleLineStartAzimuth(packets[p]) == 270.0f) ++frames;
-        return frames;
-    }
-    double previous = 0.0;  // the file's first block is compared with 0
-    for (std::size_t p = 0; p < count; ++p) {
-        for (std::size_t b = 0; b < kBlockCount; ++b) {
-            const double a = blockAzimuth(rawBlockAzimuth(packets[p], b));
-            if (std::fabs(a - previous) > kWrapThreshold) ++frames;
-            previous = a;
+    status.opened = true;
+    SensorRecord record;
+    for (;;) {
+        const SensorRecordReader::Result r = reader.next(record);
+        if (r == SensorRecordReader::Result::End) {
+            status.complete = true;
+            break;
+        }
+        if (r == SensorRecordReader::Result::Error) {
+            status.error = reader.error();
+            break;
+        }
+        if (!take(record)) {
+            status.complete = true;
+            break;
         }
     }
-    return frames;
+    status.records = reader.recordsRead();
+    return status;
 }
 
-std::size_t sliderFrameCount(const SensorPackets& packets) {
-    const std::vector<const std::uint8_t*> list = packets.pointers();
-    return sliderFrameCount(list.data(), list.size(), packets.singleLine());
+// ---- the catalog ----
+
+FrameCatalogBuilder::FrameCatalogBuilder(bool singleLine, bool keepSpans) : keepSpans_(keepSpans) {
+    catalog_.singleLine = singleLine;
 }
 
-int CaptureFrameCounter::addPacket(const std::uint8_t* payload, std::size_t length) {
-    int completed = 0;
-    if (singleLine_) {
-        if (!isSingleLinePayload(payload, length)) return 0;
-        if (singleLineStartAzimuth(payload) == 270.0f) completed = 1;
+void FrameCatalogBuilder::closeFrame(std::uint8_t block) {
+    ++frames_;
+    if (!keepSpans_) return;
+    open_.lastPacket = catalog_.packets;
+    open_.lastBlock = block;
+    catalog_.frames.push_back(open_);
+}
+
+int FrameCatalogBuilder::addPacket(const std::uint8_t* payload, std::size_t length,
+                                   std::int64_t filePosition) {
+    if (!isSensorPayload(payload, length, catalog_.singleLine)) return 0;
+    const std::uint64_t before = frames_;
+    if (catalog_.singleLine) {
+        if (!havePrevious_) {
+            open_.filePosition = filePosition;
+            open_.firstPacket = catalog_.packets;
+            open_.firstBlock = 0;
+            havePrevious_ = true;
+            openSize_ = 0;
+        }
+        openSize_ += kSingleLinePoints;
+        if (singleLineStartAzimuth(payload) == 270.0f) {
+            ++catalog_.sliderFrames;
+            closeFrame(0);
+            havePrevious_ = false;
+        } else if (openSize_ >= kMaxSingleLineFramePoints) {
+            ++framesCapped_;  // the analysis drops a frame that reaches the cap
+            havePrevious_ = false;
+        }
     } else {
-        if (!isDataPayload(payload, length)) return 0;
         for (std::size_t b = 0; b < kBlockCount; ++b) {
             const double a = blockAzimuth(rawBlockAzimuth(payload, b));
-            if (havePrevious_ && std::fabs(a - previous_) > kWrapThreshold) {
-                ++completed;
+            if (azimuthWraps(sliderPrevious_, a)) ++catalog_.sliderFrames;
+            sliderPrevious_ = a;
+            if (havePrevious_ && azimuthWraps(previous_, a)) {
+                closeFrame(static_cast<std::uint8_t>(b));
                 havePrevious_ = false;  // the next block opens a new frame
-            } else {
-                previous_ = a;
-                havePrevious_ = true;
+                continue;
+            }
+            if (!havePrevious_) {
+                open_.filePosition = filePosition;
+                open_.firstPacket = catalog_.packets;
+                open_.firstBlock = static_cast<std::uint8_t>(b);
+                openSize_ = 0;
+            }
+            previous_ = a;
+            havePrevious_ = true;
+            if (++openSize_ >= kMaxFrameBlocks) {
+                ++framesCapped_;  // the analysis drops a frame that reaches the cap
+                havePrevious_ = false;
             }
         }
     }
-    frames_ += static_cast<std::uint64_t>(completed);
-    return completed;
+    ++catalog_.packets;
+    return static_cast<int>(frames_ - before);
 }
 
-void CaptureFrameCounter::reset() {
-    havePrevious_ = false;
-    previous_ = 0.0;
+FrameCatalog FrameCatalogBuilder::take() {
+    FrameCatalog out = std::move(catalog_);
+    catalog_ = FrameCatalog();
+    catalog_.singleLine = out.singleLine;
     frames_ = 0;
+    framesCapped_ = 0;
+    openSize_ = 0;
+    havePrevious_ = false;
+    previous_ = sliderPrevious_ = 0.0;
+    return out;
+}
+
+std::size_t sliderFrameCount(const std::uint8_t* const* packets, std::size_t count,
+                             bool singleLine) {
+    FrameCatalogBuilder builder(singleLine, false);
+    const std::size_t length = sensorPayloadSize(singleLine);
+    for (std::size_t p = 0; p < count; ++p) builder.addPacket(packets[p], length);
+    return static_cast<std::size_t>(builder.catalog().sliderFrames);
+}
+
+void decodeFrame(const FrameSpan& span, const std::uint8_t* const* packets, bool singleLine,
+                 LidarDataSingleLine& out) {
+    out.clear();
+    const std::uint64_t count = span.lastPacket - span.firstPacket + 1;
+    if (singleLine) {
+        for (std::uint64_t p = 0; p < count; ++p) appendSingleLinePacket(out, packets[p]);
+        return;
+    }
+    // The analysis's steps for every block of the frame, then the last block's azimuths.
+    constexpr int n = 30;
+    for (std::uint64_t p = 0; p < count; ++p) {
+        const int first = p == 0 ? span.firstBlock : 0;
+        const int last = p + 1 == count ? span.lastBlock : static_cast<int>(kBlockCount) - 1;
+        for (int b = first; b <= last; ++b) {
+            appendBlock(out, packets[p], b, BlockLayout::ThirtyPoints);
+            interpolatePreviousBlock(out, n);
+        }
+    }
+    completeLastBlock(out, n);
+}
+
+CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
+                                const CaptureProgress& progress) {
+    CatalogResult result;
+    FrameCatalogBuilder builder(singleLine);
+    const std::int64_t total = progress ? fileSizeOf(path) : -1;
+    std::uint64_t sinceReport = 0;
+    bool cancelled = false;
+    result.status = forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
+        builder.addPacket(r.payload, r.length, r.filePosition);
+        if (progress && ++sinceReport >= 4096) {
+            sinceReport = 0;
+            if (!progress(r.filePosition, total)) {
+                cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    });
+    if (cancelled) {
+        result.status.complete = false;
+        result.status.error = "cancelled";
+    }
+    result.catalog = builder.take();
+    return result;
 }
 
 CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine) {
     CaptureSummary summary;
-    CaptureFrameCounter counter(singleLine);
-    const std::size_t payload = sensorPayloadSize(singleLine);
-    summary.status = forEachSensorPayload(path, singleLine, [&](const std::uint8_t* p) {
-        ++summary.packets;
-        counter.addPacket(p, payload);
+    FrameCatalogBuilder builder(singleLine, false);
+    summary.status = forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
+        builder.addPacket(r.payload, r.length);
+        return true;
     });
-    summary.frames = counter.frames();
+    summary.packets = builder.catalog().packets;
+    summary.frames = builder.frames();
     return summary;
+}
+
+// ---- frames on demand ----
+
+bool CaptureFrameSource::open(const std::string& path, const FrameCatalog* catalog,
+                              std::string* error) {
+    catalog_ = nullptr;
+    if (catalog == nullptr) {
+        if (error) *error = "no frame catalog";
+        return false;
+    }
+    if (!reader_.open(path, sensorKind(catalog->singleLine), kFrameReadBuffer)) {
+        if (error) *error = reader_.error();
+        return false;
+    }
+    catalog_ = catalog;
+    return true;
+}
+
+void CaptureFrameSource::close() {
+    reader_.close();
+    catalog_ = nullptr;
+    bytes_.clear();
+    bytes_.shrink_to_fit();
+}
+
+bool CaptureFrameSource::decode(std::size_t frame, LidarDataSingleLine& out, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (catalog_ == nullptr || !reader_.isOpen()) return fail("no capture file open");
+    if (frame >= catalog_->frames.size()) return fail("no such frame");
+    const FrameSpan& span = catalog_->frames[frame];
+    if (span.lastPacket < span.firstPacket) return fail("damaged frame catalog");
+    const std::size_t payload = sensorPayloadSize(catalog_->singleLine);
+    const std::uint64_t count = span.lastPacket - span.firstPacket + 1;
+    if (!reader_.seek(span.filePosition, span.firstPacket)) return fail(reader_.error());
+    bytes_.resize(static_cast<std::size_t>(count) * payload);
+    SensorRecord r;
+    for (std::uint64_t p = 0; p < count; ++p) {
+        const SensorRecordReader::Result res = reader_.next(r);
+        if (res != SensorRecordReader::Result::Packet || r.index != span.firstPacket + p ||
+            r.length != payload)
+            return fail(res == SensorRecordReader::Result::Error
+                            ? reader_.error()
+                            : "the capture file changed since it was opened");
+        std::copy(r.payload, r.payload + payload,
+                  bytes_.begin() + static_cast<std::ptrdiff_t>(p * payload));
+    }
+    std::vector<const std::uint8_t*> packets(static_cast<std::size_t>(count));
+    for (std::size_t p = 0; p < packets.size(); ++p) packets[p] = bytes_.data() + p * payload;
+    decodeFrame(span, packets.data(), catalog_->singleLine, out);
+    return true;
 }
 
 }  // namespace k740

@@ -1,14 +1,18 @@
-// Sensor packets of a capture file: which records are sensor packets, loading their
-// payloads for playback, the main window's frame count for its slider, and a streaming
-// frame counter that agrees with the capture-file analysis without holding any points.
+// Sensor packets of capture files: the one reader of capture records that the player, the
+// converter and the simulator's replay share, and the frame catalog — for every frame of the
+// capture-file analysis, where it starts and ends in the file's packet list — built in the
+// same single pass as the slider's frame count, so that any frame can be decoded on demand.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "acquisition/lidar_frame.h"
 #include "acquisition/packet_format.h"
+#include "platform/pcap_file.h"
 
 namespace k740 {
 
@@ -17,33 +21,31 @@ inline std::size_t sensorPayloadSize(bool singleLine) {
     return singleLine ? kSingleLinePacketSize : kDataPacketSize;
 }
 
-// The capture-file rule for one record: captured length 1248 and FF EE right after the
-// 42-byte Ethernet/IPv4/UDP header (single-line mode: 820 and A2 5C). Ports, addresses and
-// the header bytes themselves are not examined.
+// The capture-file rule for one record: a 42-byte Ethernet/IPv4/UDP header followed by a
+// sensor payload (isSensorPayload), that is captured length 1248 and FF EE at byte 42
+// (single-line mode: 820 and A2 5C). Ports, addresses and the header bytes themselves are
+// not examined.
 bool isSensorRecord(const std::uint8_t* frame, std::size_t capturedLength, bool singleLine);
 
-// Payloads of the sensor packets of one capture file, in file order, in one contiguous block.
-class SensorPackets {
-public:
-    explicit SensorPackets(bool singleLine = false) : singleLine_(singleLine) {}
+// Which sensor records a reader hands out.
+enum class SensorKind {
+    Data,        // 1206-byte data packets
+    SingleLine,  // 778-byte single-line packets
+    Either,      // both (the live assembly and the simulator's replay tell them apart)
+};
 
-    bool singleLine() const { return singleLine_; }
-    std::size_t payloadSize() const { return sensorPayloadSize(singleLine_); }
-    std::size_t size() const { return bytes_.size() / payloadSize(); }
-    bool empty() const { return bytes_.empty(); }
-    const std::uint8_t* packet(std::size_t i) const { return bytes_.data() + i * payloadSize(); }
+inline SensorKind sensorKind(bool singleLine) {
+    return singleLine ? SensorKind::SingleLine : SensorKind::Data;
+}
 
-    // Copies one payload of payloadSize() bytes.
-    void append(const std::uint8_t* payload);
-    void reserve(std::size_t packets) { bytes_.reserve(packets * payloadSize()); }
-    // Empties the list and switches the mode.
-    void clear(bool singleLine);
-    // One pointer per packet, into this list (valid while it is not changed).
-    std::vector<const std::uint8_t*> pointers() const;
-
-private:
-    bool singleLine_;
-    std::vector<std::uint8_t> bytes_;
+// One sensor packet of a capture file. payload stays valid until the next call on the reader.
+struct SensorRecord {
+    const std::uint8_t* payload = nullptr;
+    std::size_t length = 0;    // 1206 or 778
+    std::int64_t seconds = 0;  // capture time stamp
+    std::uint32_t nanoseconds = 0;
+    std::int64_t filePosition = -1;  // reader position before this record (see seek)
+    std::uint64_t index = 0;         // sensor packets before this one since open or seek
 };
 
 // Outcome of reading a capture file. A truncated or damaged file keeps what was read up to
@@ -56,36 +58,123 @@ struct CaptureReadStatus {
     bool ok() const { return opened && complete; }
 };
 
-// Loads the sensor packets of a capture file in file order (replacing what `out` held).
-CaptureReadStatus loadSensorPackets(const std::string& path, bool singleLine, SensorPackets& out);
-
-// The frame count the main window sizes its frame slider with: single-line mode counts the
-// packets whose start azimuth is exactly 270; otherwise every block whose azimuth differs by
-// more than 180 degrees from the block before it, across packet borders, the file's very
-// first block compared with 0.
-std::size_t sliderFrameCount(const std::uint8_t* const* packets, std::size_t count, bool singleLine);
-std::size_t sliderFrameCount(const SensorPackets& packets);
-
-// Counts the frames the capture-file analysis cuts from a packet sequence, from the block
-// azimuths alone: a frame ends where a block differs by more than 180 degrees from the
-// previous block of the same frame, and the next frame starts afresh with the block after
-// it. A frame still open after the last packet is not counted.
-class CaptureFrameCounter {
+// Reads the sensor packets of a capture file in file order, skipping every other record.
+class SensorRecordReader {
 public:
-    explicit CaptureFrameCounter(bool singleLine) : singleLine_(singleLine) {}
+    enum class Result { Packet, End, Error };
 
-    // Takes one sensor payload; packets the analysis skips (wrong length or leading bytes)
-    // are skipped here too. Returns the frames completed by this packet.
-    int addPacket(const std::uint8_t* payload, std::size_t length);
-    std::uint64_t frames() const { return frames_; }
-    void reset();
+    bool open(const std::string& path, SensorKind kind,
+              std::size_t streamBuffer = PcapFileReader::kWholeFileBuffer);
+    void close() { reader_.close(); }
+    bool isOpen() const { return reader_.isOpen(); }
+
+    // The next sensor packet; End at a clean end of file, Error at a damaged or truncated
+    // record (error() says why).
+    Result next(SensorRecord& out);
+    // Goes back (or forward) to a record's filePosition; `index` is the index that record
+    // carries from then on.
+    bool seek(std::int64_t filePosition, std::uint64_t index);
+
+    const std::string& error() const { return reader_.error(); }
+    std::uint64_t recordsRead() const { return reader_.recordsRead(); }
 
 private:
-    bool singleLine_;
-    bool havePrevious_ = false;
-    double previous_ = 0.0;
-    std::uint64_t frames_ = 0;
+    PcapFileReader reader_;
+    SensorKind kind_ = SensorKind::Data;
+    std::uint64_t index_ = 0;
 };
+
+// Reads every sensor packet of a capture file and hands it to `take`; `take` returns false
+// to stop early (the status is then complete).
+CaptureReadStatus forEachSensorRecord(const std::string& path, SensorKind kind,
+                                      const std::function<bool(const SensorRecord&)>& take);
+
+// Where one frame of the capture-file analysis lies in the file's sensor packets: from block
+// firstBlock of packet firstPacket to block lastBlock of packet lastPacket, both included
+// (single-line mode: whole packets, blocks 0). filePosition is where the reader finds packet
+// firstPacket.
+struct FrameSpan {
+    std::int64_t filePosition = -1;
+    std::uint64_t firstPacket = 0;
+    std::uint64_t lastPacket = 0;
+    std::uint8_t firstBlock = 0;
+    std::uint8_t lastBlock = 0;
+    bool operator==(const FrameSpan& o) const {
+        return filePosition == o.filePosition && firstPacket == o.firstPacket &&
+               lastPacket == o.lastPacket && firstBlock == o.firstBlock && lastBlock == o.lastBlock;
+    }
+};
+
+// The catalog of one capture file: its sensor packets, the slider's frame count and the
+// frames of the capture-file analysis, found in one pass over the file.
+struct FrameCatalog {
+    bool singleLine = false;
+    std::uint64_t packets = 0;       // sensor packets by the capture-file rule
+    std::uint64_t sliderFrames = 0;  // the main window's count for its slider and spin box
+    std::vector<FrameSpan> frames;   // frames of the capture-file analysis, in file order
+};
+
+// Builds a catalog packet by packet from the block azimuths alone (no points are decoded).
+//
+// Analysis frames: a frame ends where a block differs by more than 180 degrees from the
+// previous block of the same frame, and the next frame starts afresh with the block after
+// it; a frame still open after the last packet is not a frame. Single-line mode: a frame
+// ends with the packet whose start azimuth is exactly 270. A frame that reaches the frame
+// cap (frame_assembler.h) without ending is dropped, as the analysis drops it.
+//
+// Slider count: single-line mode counts the packets whose start azimuth is exactly 270;
+// otherwise every block whose azimuth differs by more than 180 degrees from the block
+// before it, across packet borders, the file's very first block compared with 0.
+class FrameCatalogBuilder {
+public:
+    explicit FrameCatalogBuilder(bool singleLine, bool keepSpans = true);
+
+    // Takes one sensor payload; payloads that are not sensor payloads of the catalog's kind
+    // are skipped (returns 0). filePosition is where a reader finds it again. Returns the
+    // analysis frames this packet completes.
+    int addPacket(const std::uint8_t* payload, std::size_t length, std::int64_t filePosition = -1);
+
+    std::uint64_t frames() const { return frames_; }
+    std::uint64_t framesCapped() const { return framesCapped_; }
+    const FrameCatalog& catalog() const { return catalog_; }
+    FrameCatalog take();
+
+private:
+    void closeFrame(std::uint8_t block);
+
+    bool keepSpans_;
+    FrameCatalog catalog_;
+    std::uint64_t frames_ = 0;
+    std::uint64_t framesCapped_ = 0;
+    std::size_t openSize_ = 0;   // blocks (single-line: points) of the open frame
+    bool havePrevious_ = false;  // a frame is open
+    double previous_ = 0.0;      // last block azimuth of the open frame
+    double sliderPrevious_ = 0.0;
+    FrameSpan open_;
+};
+
+// The slider's frame count over packets held in memory (same rule as the catalog's).
+std::size_t sliderFrameCount(const std::uint8_t* const* packets, std::size_t count,
+                             bool singleLine);
+
+// Decodes one frame from its packets, exactly as the capture-file analysis decodes it.
+// `packets` are the payloads of span.firstPacket .. span.lastPacket.
+void decodeFrame(const FrameSpan& span, const std::uint8_t* const* packets, bool singleLine,
+                 LidarDataSingleLine& out);
+
+// Progress of a pass over a file: bytes read so far and the file's size. Returns false to
+// cancel the pass.
+using CaptureProgress = std::function<bool(std::int64_t done, std::int64_t total)>;
+
+struct CatalogResult {
+    CaptureReadStatus status;
+    FrameCatalog catalog;
+};
+
+// One pass over a capture file: its catalog. A damaged or truncated file keeps the packets
+// and frames read before the fault (status.complete false, status.error says why).
+CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
+                                const CaptureProgress& progress = {});
 
 // Counts of one capture file, read as a stream (memory does not grow with the file).
 struct CaptureSummary {
@@ -95,5 +184,23 @@ struct CaptureSummary {
 };
 
 CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine);
+
+// Decodes the frames of a catalog on demand, reading their packets from the file; nothing
+// decoded is kept. A file changed or cut short since the catalog was built gives false
+// (with the reason), never bytes from outside the file.
+class CaptureFrameSource {
+public:
+    // Opens the file the catalog was built from; the catalog must outlive the source.
+    bool open(const std::string& path, const FrameCatalog* catalog, std::string* error = nullptr);
+    void close();
+    std::size_t frameCount() const { return catalog_ ? catalog_->frames.size() : 0; }
+
+    bool decode(std::size_t frame, LidarDataSingleLine& out, std::string* error = nullptr);
+
+private:
+    SensorRecordReader reader_;
+    const FrameCatalog* catalog_ = nullptr;
+    std::vector<std::uint8_t> bytes_;  // the packets of the frame being decoded
+};
 
 }  // namespace k740

@@ -22,7 +22,6 @@
 #include "acquisition/metatypes.h"
 #include "acquisition/packet_format.h"
 #include "export/csv_format.h"
-#include "platform/pcap_file.h"
 #include "playback/capture_index.h"
 
 namespace {
@@ -48,8 +47,8 @@ const char* const kUsage =
     "dump    prints every frame as 'F <index> <blocks> <points>' (index from 0), then one line\n"
     "        'P <azimuth> <distance> <intensity> <timestamp>' per point. Frames come from the\n"
     "        capture-file analysis, or with --live from the live receiver's assembly fed with\n"
-    "        every record of captured length 1248 or 820 (both packet kinds; --single-line has\n"
-    "        no effect there). --protocol is the protocol requested from the start; protocol\n"
+    "        the sensor records of both kinds (1248 bytes with FF EE, 820 with A2 5C; --single-line\n"
+    "        has no effect there). --protocol is the protocol requested from the start; protocol\n"
     "        0 applies until the first frame boundary, as on the live receiver.\n"
     "csv     writes all frames as the CSV export does: FreamID from 1, x/y/z in cm with the\n"
     "        protocol's distance divisor (0: /0.5, 1: /0.25), whole cm in view mode 1, points\n"
@@ -214,27 +213,21 @@ std::string checkOptions(Options& o) {
 
 using FrameCallback = std::function<void(const LidarDataSingleLine&)>;
 
-// Feeds every record of an open capture to the analysis or to the live assembly. Returns false
-// when reading stopped at a fault (the reader's error() says which).
-bool feedCapture(k740::PcapFileReader& reader, const Options& o, const FrameCallback& onFrame) {
+// Feeds the sensor packets of an open capture to the analysis or to the live assembly. Returns
+// false when reading stopped at a fault (the reader's error() says which).
+bool feedCapture(k740::SensorRecordReader& reader, const Options& o, const FrameCallback& onFrame) {
     k740::CaptureFrameAnalyzer analyzer(o.singleLine);
     const k740::FrameSink analysisSink = [&](LidarDataSingleLine&& f) { onFrame(f); };
     k740::LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { onFrame(f); });
-    const std::size_t payload = k740::sensorPayloadSize(o.singleLine);
-    k740::CaptureRecord record;
+    k740::SensorRecord record;
     for (;;) {
-        const k740::PcapFileReader::Result r = reader.next(record);
-        if (r == k740::PcapFileReader::Result::End) return true;
-        if (r == k740::PcapFileReader::Result::Error) return false;
-        if (o.live) {
-            if (record.capturedLength == k740::kCaptureDataRecordSize ||
-                record.capturedLength == k740::kCaptureSingleLineRecordSize) {
-                assembler.addDatagram(record.data + k740::kCaptureHeaderSize,
-                                      record.capturedLength - k740::kCaptureHeaderSize, o.returnMode, o.protocol);
-            }
-        } else if (k740::isSensorRecord(record.data, record.capturedLength, o.singleLine)) {
-            analyzer.addPacket(record.data + k740::kCaptureHeaderSize, payload, analysisSink);
-        }
+        const k740::SensorRecordReader::Result r = reader.next(record);
+        if (r == k740::SensorRecordReader::Result::End) return true;
+        if (r == k740::SensorRecordReader::Result::Error) return false;
+        if (o.live)
+            assembler.addDatagram(record.payload, record.length, o.returnMode, o.protocol);
+        else
+            analyzer.addPacket(record.payload, record.length, analysisSink);
     }
 }
 
@@ -247,13 +240,15 @@ void printFrameDump(std::FILE* out, std::size_t index, const LidarDataSingleLine
     }
 }
 
-bool openCapture(k740::PcapFileReader& reader, const std::string& path) {
-    if (reader.open(path)) return true;
+// The live assembly takes both packet kinds; the analysis only the kind of the file's mode.
+bool openCapture(k740::SensorRecordReader& reader, const std::string& path, const Options& o) {
+    const k740::SensorKind kind = o.live ? k740::SensorKind::Either : k740::sensorKind(o.singleLine);
+    if (reader.open(path, kind)) return true;
     std::fprintf(stderr, "k740-convert: %s: %s\n", path.c_str(), reader.error().c_str());
     return false;
 }
 
-int reportReadFault(const std::string& path, const k740::PcapFileReader& reader) {
+int reportReadFault(const std::string& path, const k740::SensorRecordReader& reader) {
     std::fflush(stdout);
     std::fprintf(stderr, "k740-convert: %s: %s (output covers the records read before)\n", path.c_str(),
                  reader.error().c_str());
@@ -279,8 +274,8 @@ int runInfo(const Options& o) {
 
 int runDump(const Options& o) {
     const std::string& path = o.files[0];
-    k740::PcapFileReader reader;
-    if (!openCapture(reader, path)) return kExitFailure;
+    k740::SensorRecordReader reader;
+    if (!openCapture(reader, path, o)) return kExitFailure;
     std::size_t index = 0;
     const bool ok = feedCapture(reader, o, [&](const LidarDataSingleLine& f) { printFrameDump(stdout, index++, f); });
     if (!ok) return reportReadFault(path, reader);
@@ -290,8 +285,8 @@ int runDump(const Options& o) {
 int runCsv(const Options& o) {
     const std::string& path = o.files[0];
     const std::string& outPath = o.files[1];
-    k740::PcapFileReader reader;
-    if (!openCapture(reader, path)) return kExitFailure;
+    k740::SensorRecordReader reader;
+    if (!openCapture(reader, path, o)) return kExitFailure;
     std::ofstream out;
     std::vector<char> buffer(1 << 20);
     out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));

@@ -13,6 +13,7 @@
 #include "acquisition/frame_assembler.h"
 #include "acquisition/packet_format.h"
 #include "capture_writer.h"
+#include "loaded_packets.h"
 #include "packet_writer.h"
 #include "platform/pcap_file.h"
 #include "playback/capture_index.h"
@@ -24,15 +25,15 @@ namespace {
 std::string realCapture(const char* name) { return std::string(K740_TESTDATA) + "/real/" + name; }
 
 // Frames of the capture-file analysis over loaded packets, with their point counts checked.
-std::size_t analysedFrames(const k740::SensorPackets& packets) {
-    k740::CaptureFrameAnalyzer analyzer(packets.singleLine());
+std::size_t analysedFrames(const LoadedPackets& packets) {
+    k740::CaptureFrameAnalyzer analyzer(packets.singleLine);
     std::size_t frames = 0;
     const k740::FrameSink sink = [&](LidarDataSingleLine&& f) {
         ++frames;
         EXPECT_EQ(f.distance.size(), f.pointAngle.size());
         EXPECT_EQ(f.intensity.size(), f.pointAngle.size());
         EXPECT_EQ(f.timeStamp.size(), f.pointAngle.size());
-        if (!packets.singleLine()) {
+        if (!packets.singleLine) {
             EXPECT_EQ(f.pointAngle.size(), 30 * f.blockAngle.size());
         }
     };
@@ -147,8 +148,8 @@ TEST_F(CaptureFiles, EveryEncodingReadsTheSameRecords) {
         EXPECT_EQ(reader.recordsRead(), records.size());
 
         // Loading gives the same payloads in every encoding.
-        k740::SensorPackets packets;
-        const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, packets);
+        LoadedPackets packets;
+        const k740::CaptureReadStatus st = loadPackets(file, false, packets);
         ASSERT_TRUE(st.ok()) << st.error;
         std::vector<std::vector<std::uint8_t>> got;
         for (std::size_t i = 0; i < packets.size(); ++i)
@@ -168,8 +169,8 @@ TEST_F(CaptureFiles, OnlyRecordsOfTheSensorLengthAndLeadingBytesAreLoaded) {
     // Data mode: the three untagged 1248-byte records starting FF EE, in file order. The
     // tagged copy (1252 bytes), the device information packet, the 1249-byte record and the
     // single-line packets contribute nothing.
-    k740::SensorPackets data;
-    ASSERT_TRUE(k740::loadSensorPackets(file, false, data).ok());
+    LoadedPackets data;
+    ASSERT_TRUE(loadPackets(file, false, data).ok());
     ASSERT_EQ(data.size(), 3u);
     EXPECT_EQ(data.payloadSize(), 1206u);
     const std::size_t dataIdx[3] = {0, 5, 8};
@@ -182,8 +183,8 @@ TEST_F(CaptureFiles, OnlyRecordsOfTheSensorLengthAndLeadingBytesAreLoaded) {
     EXPECT_EQ(ptrs[2], data.packet(2));
 
     // Single-line mode: the two 820-byte records starting A2 5C.
-    k740::SensorPackets single;
-    ASSERT_TRUE(k740::loadSensorPackets(file, true, single).ok());
+    LoadedPackets single;
+    ASSERT_TRUE(loadPackets(file, true, single).ok());
     ASSERT_EQ(single.size(), 2u);
     EXPECT_EQ(single.payloadSize(), 778u);
     const std::vector<std::uint8_t> last = payloadOf(records[7]);
@@ -207,8 +208,8 @@ TEST_F(CaptureFiles, RealCapturesPacketAndFrameCounts) {
                           Case{"rotating-32ch-b.pcap", 876}}) {
         SCOPED_TRACE(c.name);
         const std::string file = realCapture(c.name);
-        k740::SensorPackets packets;
-        const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, packets);
+        LoadedPackets packets;
+        const k740::CaptureReadStatus st = loadPackets(file, false, packets);
         ASSERT_TRUE(st.ok()) << st.error;
         EXPECT_EQ(packets.size(), c.packets);
 
@@ -219,7 +220,7 @@ TEST_F(CaptureFiles, RealCapturesPacketAndFrameCounts) {
         EXPECT_EQ(s.frames, independent);
         EXPECT_EQ(analysedFrames(packets), independent);
         // Every boundary of the analysis is a neighbour pair the slider counts too.
-        EXPECT_GE(k740::sliderFrameCount(packets), independent);
+        EXPECT_GE(k740::sliderFrameCount(packets.pointers().data(), packets.size(), false), independent);
     }
     // The longest capture holds several revolutions.
     EXPECT_GE(independentFrameCount(realCapture("rotating-32ch-b.pcap")), 5u);
@@ -229,7 +230,7 @@ TEST(FrameCounting, StreamingCounterAgreesWithTheAnalysisPacketByPacket) {
     std::mt19937 rng(740);
     for (int round = 0; round < 40; ++round) {
         k740::CaptureFrameAnalyzer analyzer(false);
-        k740::CaptureFrameCounter counter(false);
+        k740::FrameCatalogBuilder counter(false, false);
         std::uint32_t az = rng() % 36000;
         for (int p = 0; p < 60; ++p) {
             std::array<std::uint16_t, 12> raw{};
@@ -255,7 +256,7 @@ TEST(FrameCounting, StreamingCounterAgreesWithTheAnalysisPacketByPacket) {
     }
     // Single-line packets: a frame at start azimuth exactly 270.
     k740::CaptureFrameAnalyzer analyzer(true);
-    k740::CaptureFrameCounter counter(true);
+    k740::FrameCatalogBuilder counter(true, false);
     for (std::uint32_t start : {0u, 900000u, 2700000u, 2700001u, 2699999u, 2700000u, 1800000u}) {
         const SingleLinePacket pkt = makeSingleLinePacket(start);
         EXPECT_EQ(counter.addPacket(pkt.data(), pkt.size()), analyzer.addPacket(pkt.data(), pkt.size(), nullptr))
@@ -271,7 +272,7 @@ TEST(FrameCounting, SliderCountComparesTheFirstBlockWithZeroAndEveryNeighbourPai
         return k740::sliderFrameCount(ptrs.data(), ptrs.size(), false);
     };
     auto analysis = [](const std::vector<DataPacket>& pkts) {
-        k740::CaptureFrameCounter c(false);
+        k740::FrameCatalogBuilder c(false, false);
         for (const DataPacket& p : pkts) c.addPacket(p.data(), p.size());
         return c.frames();
     };
@@ -328,8 +329,8 @@ TEST_F(DamagedCaptures, CutAtEveryFewBytesKeepsTheCompleteRecords) {
             SCOPED_TRACE("cut at " + std::to_string(cut));
             ASSERT_TRUE(writeFile(file, std::vector<std::uint8_t>(full.begin(), full.begin() + cut)));
             const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
-            k740::SensorPackets loaded;
-            const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, loaded);
+            LoadedPackets loaded;
+            const k740::CaptureReadStatus st = loadPackets(file, false, loaded);
             if (cut < headerEnd) {
                 EXPECT_FALSE(s.status.opened);
                 EXPECT_FALSE(s.status.error.empty());
@@ -407,13 +408,13 @@ TEST_F(DamagedCaptures, GarbageBadMagicAndMutationsEndCleanly) {
         for (int i = 0; i < flips; ++i) m[rng() % m.size()] = static_cast<std::uint8_t>(rng());
         ASSERT_TRUE(writeFile(file, m));
         const k740::CaptureSummary s = k740::summarizeCaptureFile(file, false);
-        k740::SensorPackets loaded;
-        const k740::CaptureReadStatus st = k740::loadSensorPackets(file, false, loaded);
+        LoadedPackets loaded;
+        const k740::CaptureReadStatus st = loadPackets(file, false, loaded);
         ASSERT_EQ(st.opened, s.status.opened) << round;
         ASSERT_EQ(st.complete, s.status.complete) << round;
         ASSERT_EQ(loaded.size(), s.packets) << round;
         ASSERT_LE(s.packets, records.size()) << round;
-        k740::CaptureFrameCounter counter(false);
+        k740::FrameCatalogBuilder counter(false, false);
         for (std::size_t i = 0; i < loaded.size(); ++i) counter.addPacket(loaded.packet(i), loaded.payloadSize());
         ASSERT_EQ(counter.frames(), s.frames) << round;
     }

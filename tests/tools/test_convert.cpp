@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../core/capture_writer.h"
+#include "../core/loaded_packets.h"
 #include "../core/packet_writer.h"
 #include "acquisition/frame_assembler.h"
 #include "platform/udp_socket.h"
@@ -149,8 +150,8 @@ TEST_F(ConvertTool, InfoCountsTheRealCaptures) {
         SCOPED_TRACE(c.name);
         const std::string file = std::string(K740_TESTDATA) + "/real/" + c.name;
         // Frames cross-checked against the analysis run in this process over loaded packets.
-        k740::SensorPackets packets;
-        ASSERT_TRUE(k740::loadSensorPackets(file, false, packets).ok());
+        k740test::LoadedPackets packets;
+        ASSERT_TRUE(k740test::loadPackets(file, false, packets).ok());
         k740::CaptureFrameAnalyzer analyzer(false);
         int frames = 0;
         for (std::size_t i = 0; i < packets.size(); ++i)

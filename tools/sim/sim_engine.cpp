@@ -36,14 +36,14 @@ SimEngine::~SimEngine() {
 }
 
 bool SimEngine::checkReplayFile(const std::string& path, std::string* error) {
-    PcapFileReader reader;
-    if (reader.open(path)) return true;
+    SensorRecordReader reader;
+    if (reader.open(path, SensorKind::Either)) return true;
     if (error) *error = "cannot read capture file " + path + ": " + reader.error();
     return false;
 }
 
 bool SimEngine::openReplay(std::string* error) {
-    if (replay_.open(config_.replayFile)) return true;
+    if (replay_.open(config_.replayFile, SensorKind::Either)) return true;
     if (error) *error = "cannot read capture file " + config_.replayFile + ": " + replay_.error();
     return false;
 }
@@ -130,10 +130,8 @@ bool SimEngine::fetchSynthetic(SweepGenerator& gen, Pending& out) {
 bool SimEngine::fetchReplay(Pending& out) {
     for (;;) {
         if (!replay_.isOpen()) return false;
-        CaptureRecord rec;
-        if (replay_.next(rec) == PcapFileReader::Result::Record) {
-            if (rec.capturedLength != kCaptureDataRecordSize && rec.capturedLength != kCaptureSingleLineRecordSize)
-                continue;
+        SensorRecord rec;
+        if (replay_.next(rec) == SensorRecordReader::Result::Packet) {
             const std::int64_t t = rec.seconds * 1000000000LL + rec.nanoseconds;
             if (!replayHaveBase_) {
                 replayHaveBase_ = true;
@@ -145,8 +143,8 @@ bool SimEngine::fetchReplay(Pending& out) {
                       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(offset));
             out.due = std::max(out.due, replayLastDue_);  // records out of order go at once
             replayLastDue_ = out.due;
-            out.packet.size = rec.capturedLength - kCaptureHeaderSize;
-            std::copy(rec.data + kCaptureHeaderSize, rec.data + rec.capturedLength, out.packet.bytes.begin());
+            out.packet.size = rec.length;
+            std::copy(rec.payload, rec.payload + rec.length, out.packet.bytes.begin());
             ++replaySentThisPass_;
             return true;
         }

@@ -14,7 +14,7 @@
 
 #include "acquisition/packet_format.h"
 #include "device/device_packet.h"
-#include "platform/pcap_file.h"
+#include "playback/capture_index.h"
 #include "platform/udp_socket.h"
 #include "tools/sim/sim_scene.h"
 
@@ -225,7 +225,7 @@ private:
     std::int64_t simStartNs_ = 0;
 
     // Replay reader state (worker thread only once started).
-    PcapFileReader replay_;
+    SensorRecordReader replay_;  // sensor packets of both kinds
     bool replayHaveBase_ = false;
     std::int64_t replayFirstNs_ = 0;    // time stamp of the first record of this pass
     Clock::time_point replayPassStart_;
