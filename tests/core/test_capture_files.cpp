@@ -419,3 +419,148 @@ TEST_F(DamagedCaptures, GarbageBadMagicAndMutationsEndCleanly) {
         ASSERT_EQ(counter.frames(), s.frames) << round;
     }
 }
+
+// ---- the frame catalog ----
+
+namespace {
+
+// Frames of the capture-file analysis over a file's sensor packets.
+std::vector<LidarDataSingleLine> analysisFrames(const std::string& file, bool singleLine) {
+    LoadedPackets packets;
+    loadPackets(file, singleLine, packets);
+    k740::CaptureFrameAnalyzer analyzer(singleLine);
+    std::vector<LidarDataSingleLine> frames;
+    for (std::size_t i = 0; i < packets.size(); ++i)
+        analyzer.addPacket(packets.packet(i), packets.payloadSize(),
+                           [&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
+    return frames;
+}
+
+// Builds the catalog of a file and checks that its frames, decoded one by one from the file
+// in both directions, are exactly the analysis frames; also that the catalog's counts agree
+// with the streaming summary and the slider count over the loaded packets.
+void expectCatalogMatchesAnalysis(const std::string& file, bool singleLine) {
+    const std::vector<LidarDataSingleLine> want = analysisFrames(file, singleLine);
+    const k740::CatalogResult built = k740::buildFrameCatalog(file, singleLine);
+    ASSERT_TRUE(built.status.ok()) << built.status.error;
+    const k740::FrameCatalog& catalog = built.catalog;
+    ASSERT_EQ(catalog.frames.size(), want.size());
+
+    const k740::CaptureSummary summary = k740::summarizeCaptureFile(file, singleLine);
+    EXPECT_EQ(catalog.packets, summary.packets);
+    EXPECT_EQ(catalog.frames.size(), summary.frames);
+    LoadedPackets packets;
+    loadPackets(file, singleLine, packets);
+    EXPECT_EQ(catalog.sliderFrames, k740::sliderFrameCount(packets.pointers().data(), packets.size(), singleLine));
+
+    k740::CaptureFrameSource source;
+    std::string error;
+    ASSERT_TRUE(source.open(file, &catalog, &error)) << error;
+    LidarDataSingleLine got;
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        ASSERT_TRUE(source.decode(k, got, &error)) << "frame " << k << ": " << error;
+        ASSERT_TRUE(got == want[k]) << "frame " << k << " forward";
+    }
+    for (std::size_t k = want.size(); k-- > 0;) {
+        ASSERT_TRUE(source.decode(k, got, &error)) << "frame " << k << ": " << error;
+        ASSERT_TRUE(got == want[k]) << "frame " << k << " backward";
+    }
+    EXPECT_FALSE(source.decode(want.size(), got, &error));
+}
+
+}  // namespace
+
+TEST_F(CaptureFiles, CatalogFramesDecodeToTheAnalysisFramesOfTheRealCaptures) {
+    for (const char* name : {"rotating-16ch-a.pcap", "rotating-32ch-a.pcap", "rotating-32ch-b.pcap"}) {
+        SCOPED_TRACE(name);
+        expectCatalogMatchesAnalysis(realCapture(name), false);
+    }
+}
+
+TEST_F(CaptureFiles, CatalogFramesDecodeToTheAnalysisFramesOfSyntheticCaptures) {
+    // Strong echo: wraps inside packets and exactly at a packet border, interleaved with
+    // other traffic, a tagged copy and single-line packets that data mode skips.
+    std::vector<TestRecord> sweep;
+    std::uint32_t az = 33000, t = 0;
+    for (int p = 0; p < 40; ++p) {
+        sweep.push_back(udpRecord(makeSweepPacket(az, 700, 1000 + p), t += 1000));
+        az = (az + 12 * 700) % 36000;
+        if (p % 7 == 3) sweep.push_back(udpRecord(makeSingleLinePacket(2700000), t += 1000));
+        if (p % 5 == 1) sweep.push_back(udpRecord(makeSweepPacket(az, 100), t += 1000, /*vlanTag=*/true));
+    }
+    sweep.push_back(udpRecord(makeSweepPacket(100, 3000), t += 1000));  // ends 331: wrap at the next border
+    sweep.push_back(udpRecord(makeSweepPacket(200, 100), t += 1000));
+    // Dual echo: pairs of blocks with the same azimuth.
+    std::vector<TestRecord> dual;
+    std::uint16_t a = 35000;
+    for (int p = 0; p < 30; ++p) {
+        std::array<std::uint16_t, 12> raw{};
+        for (int b = 0; b < 12; b += 2) {
+            raw[b] = raw[b + 1] = a;
+            a = static_cast<std::uint16_t>((a + 1500) % 36000);
+        }
+        dual.push_back(udpRecord(makeDataPacket(raw, 5000 + p), 1000 * p));
+    }
+    // Single-line: frames end at start azimuth 270, other starts only add points.
+    std::vector<TestRecord> single;
+    for (std::uint32_t start : {0u, 900000u, 1800000u, 2700000u, 2700001u, 0u, 2700000u, 900000u, 2700000u, 100u})
+        single.push_back(udpRecord(makeSingleLinePacket(start), 1000 * start));
+
+    for (CaptureFormat format : {CaptureFormat::PcapLittleMicro, CaptureFormat::PcapBigNano, CaptureFormat::PcapNg}) {
+        SCOPED_TRACE(formatName(format));
+        const std::string a1 = path("sweep.pcap"), a2 = path("dual.pcap"), a3 = path("single.pcap");
+        ASSERT_TRUE(writeFile(a1, captureBytes(sweep, format)));
+        ASSERT_TRUE(writeFile(a2, captureBytes(dual, format)));
+        ASSERT_TRUE(writeFile(a3, captureBytes(single, format)));
+        expectCatalogMatchesAnalysis(a1, false);
+        expectCatalogMatchesAnalysis(a2, false);
+        expectCatalogMatchesAnalysis(a3, true);
+        EXPECT_GE(k740::buildFrameCatalog(a1, false).catalog.frames.size(), 5u);
+        EXPECT_GE(k740::buildFrameCatalog(a2, false).catalog.frames.size(), 3u);
+        EXPECT_EQ(k740::buildFrameCatalog(a3, true).catalog.frames.size(), 3u);
+    }
+}
+
+TEST_F(CaptureFiles, CatalogDropsAFrameThatReachesTheCapAsTheAnalysisDoes) {
+    // A motor standing still (constant azimuth) for longer than the frame cap, then a sweep
+    // with two wraps; single-line packets that never reach 270 for longer than the cap.
+    std::vector<TestRecord> stuck;
+    stuck.push_back(udpRecord(makeSweepPacket(34000, 300), 0));
+    for (int p = 0; p < 800; ++p) stuck.push_back(udpRecord(makeSweepPacket(5000, 0), 1000 * p));
+    for (int p = 0; p < 6; ++p) stuck.push_back(udpRecord(makeSweepPacket(30000 + 1500 * p, 300), 2000000 + p));
+    std::vector<TestRecord> single;
+    for (int p = 0; p < 20; ++p) single.push_back(udpRecord(makeSingleLinePacket(900000), 1000 * p));
+    single.push_back(udpRecord(makeSingleLinePacket(2700000), 50000));
+    single.push_back(udpRecord(makeSingleLinePacket(2700000), 60000));
+    const std::string f1 = path("stuck.pcap"), f2 = path("stuck-single.pcap");
+    ASSERT_TRUE(writeFile(f1, captureBytes(stuck, CaptureFormat::PcapLittleMicro)));
+    ASSERT_TRUE(writeFile(f2, captureBytes(single, CaptureFormat::PcapLittleMicro)));
+    expectCatalogMatchesAnalysis(f1, false);
+    expectCatalogMatchesAnalysis(f2, true);
+    // No frame spans more blocks than the cap allows.
+    for (const k740::FrameSpan& s : k740::buildFrameCatalog(f1, false).catalog.frames)
+        EXPECT_LT((s.lastPacket - s.firstPacket + 1) * 12, k740::kMaxFrameBlocks + 24);
+}
+
+TEST_F(DamagedCaptures, FramesOfAFileCutShortAfterCataloguingFailCleanly) {
+    std::vector<TestRecord> records;
+    for (int p = 0; p < 60; ++p) records.push_back(udpRecord(makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
+    const std::string file = path("shrinking.pcap");
+    const std::vector<std::uint8_t> full = captureBytes(records, CaptureFormat::PcapLittleMicro);
+    ASSERT_TRUE(writeFile(file, full));
+    const k740::CatalogResult built = k740::buildFrameCatalog(file, false);
+    ASSERT_TRUE(built.status.ok());
+    const std::size_t frames = built.catalog.frames.size();
+    ASSERT_GE(frames, 4u);
+    k740::CaptureFrameSource source;
+    ASSERT_TRUE(source.open(file, &built.catalog));
+    // The file loses its second half while it is open: frames there fail with a reason,
+    // frames before still decode.
+    ASSERT_TRUE(writeFile(file, std::vector<std::uint8_t>(full.begin(), full.begin() + full.size() / 2)));
+    LidarDataSingleLine f;
+    std::string error;
+    EXPECT_TRUE(source.decode(0, f, &error)) << error;
+    EXPECT_FALSE(f.pointAngle.empty());
+    EXPECT_FALSE(source.decode(frames - 1, f, &error));
+    EXPECT_FALSE(error.empty());
+}
