@@ -1,0 +1,136 @@
+// The record button's room: refusals that leave nothing recording, and a recording on the
+// loopback adapter that its button stops whatever the live display does.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/recording_room.h"
+#include "gui_test_support.h"
+#include "platform/pcap_file.h"
+#include "playback/capture_index.h"
+#include "tests/core/packet_writer.h"
+
+namespace {
+
+struct RoomFixture {
+    QToolButton button;
+    QLineEdit port{QStringLiteral("2368")};
+    bool live = true;
+    QString sensor;
+    k740::RecordingRoom room{nullptr, &button, &port, [this] { return live; },
+                             [this] { return sensor; }};
+    DialogRecorder dialogs;
+
+    RoomFixture() { button.setCheckable(true); }
+    // The operator's click: the button flips, then the room is told.
+    void click() {
+        dialogs.calls.clear();
+        button.toggle();
+        room.toggle();
+    }
+    QString lastText() const {
+        return dialogs.calls.empty() ? QString() : dialogs.calls.back().text;
+    }
+};
+
+TEST(RecordingRoom, RefusalsLeaveTheButtonUncheckedAndNothingRecording) {
+    QTemporaryDir dir;
+    RoomFixture f;
+    f.live = false;
+    f.click();
+    ASSERT_EQ(f.dialogs.calls.size(), 1u);
+    EXPECT_EQ(f.lastText(), QStringLiteral("Please connect the lidar first"));
+    EXPECT_FALSE(f.button.isChecked());
+
+    f.live = true;
+    f.port.setText(QStringLiteral("23a8"));
+    f.click();
+    ASSERT_EQ(f.dialogs.calls.size(), 1u);  // refused before the save dialog
+    EXPECT_TRUE(f.lastText().startsWith(QStringLiteral("Port Number \"23a8\"")))
+        << f.lastText().toStdString();
+    EXPECT_FALSE(f.button.isChecked());
+
+    f.port.setText(QStringLiteral("2368"));
+    f.click();  // save dialog cancelled
+    ASSERT_EQ(f.dialogs.calls.size(), 1u);
+    const k740::Dialogs::Request& save = f.dialogs.calls[0];
+    EXPECT_EQ(save.kind, k740::Dialogs::Kind::SaveFile);
+    EXPECT_EQ(save.title, QStringLiteral("Save PCAP"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.pcap$"))
+                    .match(save.text)
+                    .hasMatch())
+        << save.text.toStdString();
+    EXPECT_EQ(save.filter, QStringLiteral("WireSharkCaptureFile (*.pcap)"));
+    EXPECT_FALSE(f.button.isChecked());
+
+    // No adapter that could carry the sensor's traffic.
+    f.dialogs.answer.fileName = dir.path() + QStringLiteral("/a.pcap");
+    f.room.setAdapterSource([](std::string*) {
+        k740::CaptureAdapter lo;
+        lo.name = "lo";
+        lo.up = lo.loopback = true;
+        lo.ipv4 = {{0x7F000001u, 0xFF000000u}};
+        return std::vector<k740::CaptureAdapter>{lo};
+    });
+    f.click();
+    EXPECT_EQ(
+        f.lastText(),
+        QStringLiteral("Recording could not start: no network adapter is up with an IPv4 address"));
+    EXPECT_FALSE(f.button.isChecked());
+    EXPECT_FALSE(f.room.isRecording());
+    EXPECT_FALSE(QFile::exists(f.dialogs.answer.fileName));
+}
+
+TEST(RecordingRoom, RecordsOnLoopbackAndItsButtonStopsItWhateverTheLiveState) {
+    k740::LiveCapture probe;
+    if (!probe.open("lo", "port 9") && probe.permissionDenied())
+        GTEST_SKIP() << "no permission to capture on the loopback adapter (run as root): "
+                     << probe.error();
+    probe.close();
+    QTemporaryDir dir;
+    k740::UdpSocket receiver, sender;
+    ASSERT_TRUE(receiver.open() && receiver.bind(0, "127.0.0.1") && sender.open() &&
+                sender.bind(0, "127.0.0.2"));
+    RoomFixture f;
+    f.sensor = QStringLiteral("127.0.0.2");
+    f.port.setText(QString::number(receiver.localPort()));
+
+    // A folder that cannot hold the file: warned, unchecked, the adapter released.
+    f.dialogs.answer.fileName = dir.path() + QStringLiteral("/missing/a.pcap");
+    f.click();
+    EXPECT_TRUE(f.lastText().contains(QStringLiteral("cannot create the capture file")))
+        << f.lastText().toStdString();
+    EXPECT_FALSE(f.button.isChecked());
+    EXPECT_FALSE(f.room.isRecording());
+
+    f.dialogs.answer.fileName = dir.path() + QStringLiteral("/a.pcap");
+    f.click();
+    EXPECT_EQ(f.lastText(), QStringLiteral("Start recording"));
+    ASSERT_TRUE(f.room.isRecording());
+    EXPECT_TRUE(f.button.isChecked());
+    EXPECT_EQ(f.room.adapterName(), QStringLiteral("lo"));
+    const auto packet = k740test::makeSweepPacket(0, 100);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(sender.sendTo(packet.data(), packet.size(), "127.0.0.1", receiver.localPort()),
+                  1206);
+    ASSERT_TRUE(waitUntil([&] { return f.room.packetsWritten() >= 10; }, 5000));
+
+    f.live = false;  // the live display went off while recording
+    f.click();
+    EXPECT_EQ(f.lastText(), QStringLiteral("Recording the PCAP file is complete！"));
+    EXPECT_FALSE(f.button.isChecked());
+    EXPECT_FALSE(f.room.isRecording());
+
+    k740::PcapFileReader reader;
+    ASSERT_TRUE(reader.open(k740::captureFileNameBytes(f.room.fileName())));
+    k740::CaptureRecord rec;
+    int sensorRecords = 0;
+    while (reader.next(rec) == k740::PcapFileReader::Result::Record)
+        sensorRecords += k740::isSensorRecord(rec.data, rec.capturedLength, false) ? 1 : 0;
+    EXPECT_EQ(sensorRecords, 10);
+}
+
+}  // namespace
