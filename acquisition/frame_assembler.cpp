@@ -15,8 +15,9 @@ void LiveFrameAssembler::reset() {
     single_.clear();
 }
 
-PacketKind LiveFrameAssembler::addDatagram(const std::uint8_t* data, std::size_t length, int returnMode,
-                                           int pendingProtocol, BlockObserver* observer) {
+PacketKind LiveFrameAssembler::addDatagram(const std::uint8_t* data, std::size_t length,
+                                           int returnMode, int pendingProtocol,
+                                           BlockObserver* observer) {
     const PacketKind kind = classifyDatagram(data, length);
     if (kind == PacketKind::Data)
         addDataPacket(data, returnMode, pendingProtocol, observer);
@@ -25,8 +26,8 @@ PacketKind LiveFrameAssembler::addDatagram(const std::uint8_t* data, std::size_t
     return kind;
 }
 
-void LiveFrameAssembler::addDataPacket(const std::uint8_t* packet, int returnMode, int pendingProtocol,
-                                       BlockObserver* observer) {
+void LiveFrameAssembler::addDataPacket(const std::uint8_t* packet, int returnMode,
+                                       int pendingProtocol, BlockObserver* observer) {
     if (returnMode < kStrongEcho || returnMode > kDualEchoSecond) returnMode = kStrongEcho;
     if (returnMode != lastReturnMode_) {
         // Blocks decoded under another echo mode use another layout and frame split: a frame
@@ -46,6 +47,12 @@ void LiveFrameAssembler::emitFrame(LidarDataSingleLine& frame) {
     if (sink_) sink_(std::move(frame));
 }
 
+void LiveFrameAssembler::dropCappedFrame() {
+    main_.clear();
+    second_.clear();
+    ++framesCapped_;
+}
+
 void LiveFrameAssembler::addStrongEchoPacket(const std::uint8_t* packet, int pendingProtocol,
                                              BlockObserver* observer) {
     for (int b = 0; b < static_cast<int>(kBlockCount); ++b) {
@@ -54,7 +61,10 @@ void LiveFrameAssembler::addStrongEchoPacket(const std::uint8_t* packet, int pen
         appendBlock(main_, packet, b, layout);
         if (observer) observer->onBlock(packet + kBlockSize * b, b, protocol_);
         interpolatePreviousBlock(main_, n);
-        if (!frameBoundaryReached(main_)) continue;
+        if (!frameBoundaryReached(main_)) {
+            if (frameReachedCap(main_)) dropCappedFrame();
+            continue;
+        }
 
         completeLastBlock(main_, n);
         // Points among the last 100 whose azimuth is below 20 degrees already belong to the
@@ -84,10 +94,13 @@ void LiveFrameAssembler::addStrongEchoPacket(const std::uint8_t* packet, int pen
         main_.timeStamp.reserve(reserve);
         main_.blockAngle.reserve(reserve / 2 + 16);
         protocol_ = (pendingProtocol == kProtocol17) ? kProtocol17 : kProtocol16;
-        main_.pointAngle.insert(main_.pointAngle.end(), carry_.pointAngle.begin(), carry_.pointAngle.end());
+        main_.pointAngle.insert(main_.pointAngle.end(), carry_.pointAngle.begin(),
+                                carry_.pointAngle.end());
         main_.distance.insert(main_.distance.end(), carry_.distance.begin(), carry_.distance.end());
-        main_.intensity.insert(main_.intensity.end(), carry_.intensity.begin(), carry_.intensity.end());
-        main_.timeStamp.insert(main_.timeStamp.end(), carry_.timeStamp.begin(), carry_.timeStamp.end());
+        main_.intensity.insert(main_.intensity.end(), carry_.intensity.begin(),
+                               carry_.intensity.end());
+        main_.timeStamp.insert(main_.timeStamp.end(), carry_.timeStamp.begin(),
+                               carry_.timeStamp.end());
     }
 }
 
@@ -97,16 +110,23 @@ void LiveFrameAssembler::addDualEchoPacket(const std::uint8_t* packet, int retur
         LidarDataSingleLine& target = (b % 2 == 0) ? main_ : second_;
         appendBlock(target, packet, b, BlockLayout::ThirtyPoints);
         interpolatePreviousBlock(target, n);
-        if (!frameBoundaryReached(main_)) continue;
+        if (!frameBoundaryReached(main_)) {
+            if (frameReachedCap(main_) || frameReachedCap(second_)) dropCappedFrame();
+            continue;
+        }
 
         completeLastBlock(main_, n);
         completeLastBlock(second_, n);  // needs two blocks of its own, like the main frame
         if (returnMode == kDualEcho) {
             trimToAngledPoints(second_);
-            main_.distance.insert(main_.distance.end(), second_.distance.begin(), second_.distance.end());
-            main_.intensity.insert(main_.intensity.end(), second_.intensity.begin(), second_.intensity.end());
-            main_.pointAngle.insert(main_.pointAngle.end(), second_.pointAngle.begin(), second_.pointAngle.end());
-            main_.timeStamp.insert(main_.timeStamp.end(), second_.timeStamp.begin(), second_.timeStamp.end());
+            main_.distance.insert(main_.distance.end(), second_.distance.begin(),
+                                  second_.distance.end());
+            main_.intensity.insert(main_.intensity.end(), second_.intensity.begin(),
+                                   second_.intensity.end());
+            main_.pointAngle.insert(main_.pointAngle.end(), second_.pointAngle.begin(),
+                                    second_.pointAngle.end());
+            main_.timeStamp.insert(main_.timeStamp.end(), second_.timeStamp.begin(),
+                                   second_.timeStamp.end());
             emitFrame(main_);
         } else if (returnMode == kDualEchoFirst) {
             emitFrame(main_);
@@ -120,32 +140,45 @@ void LiveFrameAssembler::addDualEchoPacket(const std::uint8_t* packet, int retur
 }
 
 void LiveFrameAssembler::addSingleLinePacket(const std::uint8_t* packet) {
-    if (!appendSingleLinePacket(single_, packet)) return;
+    if (!appendSingleLinePacket(single_, packet)) {
+        if (singleLineFrameReachedCap(single_)) {
+            single_.clear();
+            ++framesCapped_;
+        }
+        return;
+    }
     emitFrame(single_);
     main_.clear();
     second_.clear();
     single_.clear();
 }
 
-int CaptureFrameAnalyzer::addPacket(const std::uint8_t* payload, std::size_t length, const FrameSink& sink) {
-    if (payload == nullptr) return 0;
+int CaptureFrameAnalyzer::addPacket(const std::uint8_t* payload, std::size_t length,
+                                    const FrameSink& sink) {
+    if (!isSensorPayload(payload, length, singleLine_)) return 0;
     int frames = 0;
     if (singleLine_) {
-        if (length < kSingleLinePacketSize || payload[0] != kSingleLineFlag0 || payload[1] != kSingleLineFlag1)
-            return 0;
         if (appendSingleLinePacket(work_, payload)) {
             LidarDataSingleLine done;
             std::swap(done, work_);
             if (sink) sink(std::move(done));
             ++frames;
+        } else if (singleLineFrameReachedCap(work_)) {
+            work_.clear();
+            ++framesCapped_;
         }
         return frames;
     }
-    if (length < kDataPacketSize || payload[0] != kBlockFlag0 || payload[1] != kBlockFlag1) return 0;
     for (int b = 0; b < static_cast<int>(kBlockCount); ++b) {
         appendBlock(work_, payload, b, BlockLayout::ThirtyPoints);
         interpolatePreviousBlock(work_, 30);
-        if (!frameBoundaryReached(work_)) continue;
+        if (!frameBoundaryReached(work_)) {
+            if (frameReachedCap(work_)) {
+                work_.clear();
+                ++framesCapped_;
+            }
+            continue;
+        }
         completeLastBlock(work_, 30);
         LidarDataSingleLine done;
         done.distance.reserve(work_.distance.capacity());

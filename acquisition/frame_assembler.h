@@ -13,9 +13,31 @@ namespace k740 {
 
 using FrameSink = std::function<void(LidarDataSingleLine&& frame)>;
 
+// Frame cap. A frame ends only on an azimuth wrap (or a single-line packet at 270 degrees), so
+// a stopped motor, a lost boundary packet or a hostile sender would grow the frame under
+// assembly for ever. The sensor measures one block every 30 time slots of 3.125 us (93.75 us)
+// at every speed; at the slowest speed, 300 rpm (200 ms a revolution), a revolution holds
+// 2134 blocks (rounded up). A frame that reaches four such revolutions without a wrap is
+// dropped (it is no revolution, and emitting it would draw several turns on top of each
+// other), counted, and assembly starts afresh with the next block.
+constexpr std::size_t kSlowestRevolutionUs = 60 * 1000 * 1000 / 300;
+constexpr std::size_t kBlocksPerSlowestRevolution = (kSlowestRevolutionUs * 100 + 9375 - 1) / 9375;
+constexpr std::size_t kMaxFrameBlocks = 4 * kBlocksPerSlowestRevolution;
+// Single-line frames: four packets make a revolution; the same four revolutions.
+constexpr std::size_t kMaxSingleLineFramePoints = 4 * 4 * kSingleLinePoints;
+static_assert(kBlocksPerSlowestRevolution == 2134, "blocks of one revolution at 300 rpm");
+
+// True when a frame still under assembly has reached the cap and must be dropped.
+inline bool frameReachedCap(const LidarDataSingleLine& frame) {
+    return frame.blockAngle.size() >= kMaxFrameBlocks;
+}
+inline bool singleLineFrameReachedCap(const LidarDataSingleLine& frame) {
+    return frame.distance.size() >= kMaxSingleLineFramePoints;
+}
+
 // Called for every block of a data packet decoded in the strong-echo mode, after the block's
 // points were appended: the block's 100 bytes, its index 0..11 and the protocol in force.
-// The GPS time-stamp test hangs here.
+// The GPS time-stamp test hangs here (the live receiver calls it while the test runs).
 class BlockObserver {
 public:
     virtual ~BlockObserver() = default;
@@ -44,13 +66,24 @@ public:
 
     int protocol() const { return protocol_; }
 
+    // Frames dropped at the cap since construction, and the blocks and points now held.
+    long long framesCapped() const { return framesCapped_; }
+    std::size_t blocksUnderAssembly() const {
+        return main_.blockAngle.size() + second_.blockAngle.size();
+    }
+    std::size_t pointsUnderAssembly() const {
+        return main_.distance.size() + second_.distance.size() + single_.distance.size();
+    }
+
     static constexpr std::size_t kCarryWindow = 100;  // last points examined for carry-over
     static constexpr double kCarryAngle = 20.0;       // degrees
 
 private:
-    void addStrongEchoPacket(const std::uint8_t* packet, int pendingProtocol, BlockObserver* observer);
+    void addStrongEchoPacket(const std::uint8_t* packet, int pendingProtocol,
+                             BlockObserver* observer);
     void addDualEchoPacket(const std::uint8_t* packet, int returnMode);
     void emitFrame(LidarDataSingleLine& frame);
+    void dropCappedFrame();
 
     FrameSink sink_;
     LidarDataSingleLine main_;
@@ -59,11 +92,13 @@ private:
     LidarDataSingleLine carry_;
     int protocol_ = kProtocol16;
     int lastReturnMode_ = kStrongEcho;
+    long long framesCapped_ = 0;
 };
 
 // Capture-file analysis: every data packet uses the 30-point layout, no carry-over, no echo
 // selection; single-line packets complete a frame at start azimuth 270. A frame still under
-// assembly after the last packet is not emitted.
+// assembly after the last packet is not emitted; one that reaches the frame cap is dropped
+// and counted, as in live assembly.
 class CaptureFrameAnalyzer {
 public:
     explicit CaptureFrameAnalyzer(bool singleLine) : singleLine_(singleLine) {}
@@ -73,10 +108,13 @@ public:
     int addPacket(const std::uint8_t* payload, std::size_t length, const FrameSink& sink);
     void reset() { work_.clear(); }
     bool singleLine() const { return singleLine_; }
+    long long framesCapped() const { return framesCapped_; }
+    std::size_t pointsUnderAssembly() const { return work_.distance.size(); }
 
 private:
     bool singleLine_;
     LidarDataSingleLine work_;
+    long long framesCapped_ = 0;
 };
 
 }  // namespace k740

@@ -2,6 +2,7 @@
 // Winsock 2 on Windows.
 #include "platform/udp_socket.h"
 
+#include <cerrno>
 #include <cstring>
 
 #ifdef _WIN32
@@ -81,18 +82,75 @@ bool setOption(std::intptr_t fd, int level, int name, const T& value) {
 
 UdpSocket::UdpSocket() : fd_(kNoSocket) {}
 
+bool UdpSocket::fail() {
+#ifdef _WIN32
+    error_ = WSAGetLastError();
+#else
+    error_ = errno;
+#endif
+    return false;
+}
+
+std::string UdpSocket::lastErrorText() const {
+    if (error_ == 0) return std::string();
+#ifdef _WIN32
+    char text[256] = {0};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(error_), 0, text, sizeof text, nullptr);
+    std::string s(text);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    return s;
+#else
+    return std::strerror(error_);
+#endif
+}
+
+bool UdpSocket::lastErrorWasAddressInUse() const {
+#ifdef _WIN32
+    return error_ == WSAEADDRINUSE;
+#else
+    return error_ == EADDRINUSE;
+#endif
+}
+
+int UdpSocket::receiveBufferSize() const {
+    if (!isOpen()) return 0;
+    int value = 0;
+    socklen_t len = sizeof value;
+    if (getsockopt(native(fd_), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&value), &len) != 0)
+        return 0;
+    return value;
+}
+
+int UdpSocket::requestReceiveBuffer(int bytes) {
+    if (!isOpen() || bytes <= 0) return receiveBufferSize();
+    if (!setOption(fd_, SOL_SOCKET, SO_RCVBUF, bytes)) fail();
+#ifdef __linux__
+    // Linux reports double what it set aside; a smaller report means the request was capped.
+    constexpr long kReportedFactor = 2;
+    if (static_cast<long>(receiveBufferSize()) < kReportedFactor * bytes) {
+        const int savedError = error_;
+        if (!setOption(fd_, SOL_SOCKET, SO_RCVBUFFORCE, bytes))
+            error_ = savedError;  // not allowed: keep what we got
+    }
+#endif
+    return receiveBufferSize();
+}
+
 UdpSocket::~UdpSocket() { close(); }
 
 bool UdpSocket::open() {
     close();
     startSocketLibrary();
 #ifdef _WIN32
+    error_ = 0;
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) return false;
+    if (s == INVALID_SOCKET) return fail();
     fd_ = static_cast<std::intptr_t>(s);
 #else
+    error_ = 0;
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (s < 0) return false;
+    if (s < 0) return fail();
     fd_ = s;
 #endif
     return true;
@@ -107,18 +165,19 @@ bool UdpSocket::joinMulticast(const std::string& group, const std::string& inter
     std::memset(&request, 0, sizeof request);
     request.imr_multiaddr.s_addr = htonl(g);
     request.imr_interface.s_addr = htonl(addressOrAny(interfaceAddress));
-    return setOption(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, request);
+    return setOption(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, request) || fail();
 }
 
 bool UdpSocket::setNonBlocking(bool on) {
     if (!isOpen()) return false;
 #ifdef _WIN32
     u_long mode = on ? 1 : 0;
-    return ioctlsocket(native(fd_), FIONBIO, &mode) == 0;
+    return ioctlsocket(native(fd_), FIONBIO, &mode) == 0 || fail();
 #else
     const int flags = fcntl(native(fd_), F_GETFL, 0);
-    if (flags < 0) return false;
-    return fcntl(native(fd_), F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+    if (flags < 0) return fail();
+    return fcntl(native(fd_), F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0 ||
+           fail();
 #endif
 }
 
@@ -154,7 +213,7 @@ bool UdpSocket::setBroadcast(bool on) {
 bool UdpSocket::bind(std::uint16_t port, const std::string& address) {
     if (!isOpen()) return false;
     const sockaddr_in a = makeAddress(addressOrAny(address), port);
-    return ::bind(native(fd_), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    return ::bind(native(fd_), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 || fail();
 }
 
 std::uint16_t UdpSocket::localPort() const {

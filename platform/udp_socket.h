@@ -18,7 +18,8 @@ public:
     bool open();
     bool isOpen() const;
     // Joins a multicast group; an empty or unparsable interface address means "any".
-    bool joinMulticast(const std::string& group, const std::string& interfaceAddress = std::string());
+    bool joinMulticast(const std::string& group,
+                       const std::string& interfaceAddress = std::string());
     bool setNonBlocking(bool on);
     bool setReuseAddress(bool on);
     // Outgoing multicast: interface and loopback of our own datagrams.
@@ -36,14 +37,32 @@ public:
     // nothing was available or on error.
     long receiveFrom(void* buffer, std::size_t capacity, std::string* senderAddress = nullptr,
                      std::uint16_t* senderPort = nullptr);
-    long sendTo(const void* data, std::size_t length, const std::string& address, std::uint16_t port);
+    long sendTo(const void* data, std::size_t length, const std::string& address,
+                std::uint16_t port);
     void close();
+
+    // Asks for a receive buffer of the given size and returns the size the system reports
+    // (0 when closed). Linux caps the request at net.core.rmem_max and reports twice the size
+    // it set aside (bookkeeping included); when the plain request is cut short, the forced
+    // request (allowed with administrator rights) is tried, and quietly skipped when refused.
+    int requestReceiveBuffer(int bytes);
+    int receiveBufferSize() const;
+
+    // System error code and text of the last call that failed on this socket (0 / empty when
+    // none has failed since open()).
+    int lastErrorCode() const { return error_; }
+    std::string lastErrorText() const;
+    // The last failure was a bind to an address and port already taken.
+    bool lastErrorWasAddressInUse() const;
 
     // Parses a dotted quad; returns false when it is not one.
     static bool parseIPv4(const std::string& text, std::uint32_t* hostOrder);
 
 private:
+    bool fail();  // records the system error code, returns false
+
     std::intptr_t fd_;
+    int error_ = 0;
 };
 
 }  // namespace k740

@@ -25,7 +25,8 @@ protected:
                              statuses.push_back(d);
                              values.push_back(std::move(v));
                          });
-        QObject::connect(&rx, &Receiver::SendDataDifo, &ctx, [this](QByteArray b) { raw.push_back(b); });
+        QObject::connect(&rx, &Receiver::SendDataDifo, &ctx,
+                         [this](QByteArray b) { raw.push_back(b); });
     }
     void TearDown() override { stop(); }
 
@@ -33,7 +34,9 @@ protected:
     void start(std::uint16_t port = 0) {
         rx.m_Port = port;
         rx.m_Running = true;
-        rx.setupSocket();
+        readBefore_ = rx.datagramsReceived();
+        sent_ = 0;
+        ASSERT_TRUE(rx.setupSocket()) << rx.lastError().toStdString();
         port_ = rx.boundPort();
         ASSERT_NE(port_, 0);
         rx.start();
@@ -45,12 +48,34 @@ protected:
     }
     void send(const void* data, std::size_t n) {
         ASSERT_EQ(sender.sendTo(data, n, "127.0.0.1", port_), static_cast<long>(n));
+        ++sent_;
+    }
+    // Waits until the loop has read (and handled) everything sent so far.
+    bool waitAllRead(int timeoutMs = 5000) {
+        return waitUntil([this] { return rx.datagramsReceived() - readBefore_ >= sent_; },
+                         timeoutMs);
+    }
+    // Sends the packets, never more than kBurst ahead of the loop, so that none is lost to a
+    // full socket buffer however slowly the loop runs.
+    template <typename Packets>
+    void sendPaced(const Packets& packets) {
+        constexpr int kBurst = 32;
+        int i = 0;
+        for (const auto& p : packets) {
+            send(p.data(), p.size());
+            if (++i % kBurst == 0) {
+                ASSERT_TRUE(waitAllRead()) << "the loop stopped reading";
+            }
+        }
+        ASSERT_TRUE(waitAllRead()) << "the loop stopped reading";
     }
 
     QObject ctx;
     Receiver rx;
     k740::UdpSocket sender;
     std::uint16_t port_ = 0;
+    long long sent_ = 0;        // datagrams sent since the last start()
+    long long readBefore_ = 0;  // the loop's count at that start
     std::vector<SettingData> statuses;
     std::vector<std::vector<int>> values;
     std::vector<QByteArray> raw;
