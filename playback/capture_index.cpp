@@ -220,19 +220,23 @@ CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
     FrameCatalogBuilder builder(singleLine);
     const std::int64_t total = progress ? fileSizeOf(path) : -1;
     std::uint64_t sinceReport = 0;
-    bool cancelled = false;
-    result.status = forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
-        builder.addPacket(r.payload, r.length, r.filePosition);
-        if (progress && ++sinceReport >= 4096) {
-            sinceReport = 0;
-            if (!progress(r.filePosition, total)) {
-                cancelled = true;
-                return false;
-            }
-        }
-        return true;
-    });
+    bool cancelled = progress && !progress(0, total);
+    if (!cancelled) {
+        result.status =
+            forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
+                builder.addPacket(r.payload, r.length, r.filePosition);
+                if (progress && ++sinceReport >= 4096) {
+                    sinceReport = 0;
+                    if (!progress(r.filePosition, total)) {
+                        cancelled = true;
+                        return false;
+                    }
+                }
+                return true;
+            });
+    }
     if (cancelled) {
+        result.cancelled = true;
         result.status.complete = false;
         result.status.error = "cancelled";
     }

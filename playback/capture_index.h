@@ -168,6 +168,7 @@ using CaptureProgress = std::function<bool(std::int64_t done, std::int64_t total
 
 struct CatalogResult {
     CaptureReadStatus status;
+    bool cancelled = false;  // the progress callback asked to stop
     FrameCatalog catalog;
 };
 

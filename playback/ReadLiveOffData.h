@@ -1,0 +1,117 @@
+// The capture-file player: loads a capture file's frame catalog and plays its frames to the
+// main window at a chosen speed and direction, with pause and single steps. Frames are
+// decoded one at a time from the file when they are played; nothing decoded is kept, and
+// the packet bytes stay in the file.
+//
+// How the window drives it (all calls from the GUI thread):
+//
+//   ReadLiveOffData player;                       // one for the life of the window
+//   connect(&player, &ReadLiveOffData::SendData, window, &manwindow::CalculateCoordinates);
+//   connect(&player, &ReadLiveOffData::SendBool, window, &manwindow::FinshorStart);
+//   connect(&player, &ReadLiveOffData::SendanalysisDataschedule, window, ...);
+//   (all unique, queued: the signals come from the player's thread)
+//
+//   CaptureOpenResult r = player.open(path, comboBoxLidarModel->currentIndex() != 0, progress);
+//   if (!r.opened) warn(r.error);                 // the previous file stays loaded
+//   slider/spin box range: 0 .. player.sliderFrameCount()
+//
+//   Play:       playDirection = +1; stepOnce = 0; player.play();   // starts or resumes
+//   Pause:      player.pause();
+//   Steps:      player.stepForward() / player.stepBackward()       // while paused
+//   Speed:      playSpeedStep = 0..4; playDirection = +1 / -1 (or setSpeedStep / setDirection)
+//   End report: SendBool(true) once per pass (the end of the file, frame 0 going backward,
+//               or a file without frames); the player's thread has then returned, its gate
+//               is open and playbackFinished is 1. The next play() starts at frame 0.
+#pragma once
+
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "acquisition/lidar_frame.h"
+#include "playback/capture_index.h"
+#include "playback/pause_gate.h"
+
+// Process-wide playback controls, written by the GUI thread and read by the player:
+extern std::atomic<int> playDirection;     // +1 (initial) forward, -1 backward
+extern std::atomic<int> playSpeedStep;     // 0..4, the pause after each frame (framePauseMs)
+extern std::atomic<int> stepOnce;          // 1: close the gate after the next frame
+extern std::atomic<int> playbackFinished;  // set to 1 by the player when it reaches an end
+
+// Outcome of loading a capture file.
+struct CaptureOpenResult {
+    bool opened = false;        // false: nothing changed, the previous file stays loaded
+    bool complete = false;      // false with opened: damaged or truncated, the part before plays
+    QString error;              // why not opened, or where reading stopped
+    std::uint64_t packets = 0;  // sensor packets by the capture-file rule
+    int frames = 0;             // frames the player plays
+    int sliderFrames = 0;       // the window's count for its slider and spin box
+    qint64 milliseconds = 0;    // time taken
+};
+
+class ReadLiveOffData : public QThread {
+    Q_OBJECT
+public:
+    explicit ReadLiveOffData(QObject* parent = nullptr);
+    ~ReadLiveOffData() override;
+
+    // Loads a capture file in the calling thread: one pass over the file builds the frame
+    // catalog (1248/820-byte records with FF EE / A2 5C after a 42-byte header). The mode is
+    // fixed here for as long as the file stays loaded. `progress` gets 0..100 and may return
+    // false to cancel. On success a running player is stopped first and the previous file is
+    // released; on failure nothing changes.
+    CaptureOpenResult open(const QString& path, bool singleLine,
+                           const std::function<bool(int percent)>& progress = {});
+    bool isLoaded() const { return loaded_; }
+    QString fileName() const { return path_; }
+    bool singleLineMode() const { return catalog_.singleLine; }
+    int frameCount() const { return static_cast<int>(catalog_.frames.size()); }
+    int sliderFrameCount() const { return static_cast<int>(catalog_.sliderFrames); }
+    std::uint64_t packetCount() const { return catalog_.packets; }
+
+    // Starts the player (first play, or again after it finished: from frame 0) or, while it
+    // runs, opens the gate. False when no file is loaded.
+    bool play();
+    // Closes the gate: the player stops before its next frame.
+    void pause();
+    // One frame forward (backward) while paused: sets playDirection, stepOnce = 1 and opens
+    // the gate; the player shows one frame and closes the gate again.
+    void stepForward();
+    void stepBackward();
+    void setDirection(int direction) { playDirection = direction < 0 ? -1 : 1; }
+    void setSpeedStep(int step) { playSpeedStep = step; }
+    // Ends the player's thread now, without an end report, and waits for it.
+    void stopPlayback();
+
+    k740::PauseGate& pauseGate() { return gate_; }
+    bool isPaused() const { return gate_.isClosed(); }
+    // The frame shown last (-1 before the first).
+    int currentFrame() const { return current_.load(); }
+
+    // Replaces the speed table's pause with a fixed one (milliseconds; -1: the table). For
+    // tests and benchmarks.
+    void setFramePauseOverride(int ms) { pauseOverride_ = ms; }
+
+signals:
+    void SendData(LidarDataSingleLine lidardata);  // once per played frame, a copy
+    void SendBool(bool Finsh);                     // the end of a pass, always true
+    void SendanalysisDataschedule(int schedule);   // analysis progress 0..100
+    void sendFrameIndex(int index);                // index of the frame in the next SendData
+
+protected:
+    void run() override;
+
+private:
+    void finish(bool resetDirection);
+
+    k740::PauseGate gate_;
+    k740::FrameCatalog catalog_;
+    std::string path8_;  // the file name for the file functions
+    QString path_;
+    bool loaded_ = false;
+    std::atomic<int> current_{-1};
+    std::atomic<int> pauseOverride_{-1};
+};
