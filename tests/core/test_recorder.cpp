@@ -226,7 +226,7 @@ TEST_F(LoopbackRecording, StopsWhileTrafficFlowsAndWithNoTrafficAtAll) {
     EXPECT_EQ(payloads.size(), records);
 }
 
-TEST_F(LoopbackRecording, UnwritableFolderOpensNothing) {
+TEST_F(LoopbackRecording, UnwritableFolderAndAnyAdapterOpenNothing) {
     k740::PcapRecorder recorder;
     const QString missing = dir.path() + QStringLiteral("/no-such-folder/x.pcap");
     EXPECT_FALSE(recorder.startRecording(lo, k740::recordingFilter(port),
@@ -235,6 +235,13 @@ TEST_F(LoopbackRecording, UnwritableFolderOpensNothing) {
         << recorder.error().toStdString();
     EXPECT_FALSE(recorder.isRecording());
     EXPECT_FALSE(QFile::exists(missing));
+
+    // The pseudo-adapter's cooked headers would never play back: refused even when named.
+    EXPECT_FALSE(recorder.startRecording("any", k740::recordingFilter(port),
+                                         k740::captureFileNameBytes(file)));
+    EXPECT_NE(recorder.error().indexOf(QStringLiteral("does not deliver Ethernet frames")), -1)
+        << recorder.error().toStdString();
+    EXPECT_FALSE(QFile::exists(file));
 }
 
 }  // namespace
