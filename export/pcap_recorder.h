@@ -47,6 +47,8 @@ public:
 
     bool isRecording() const { return isRunning(); }
     std::uint64_t packetsWritten() const { return written_.load(); }
+    // Why the last start failed or the last recording ended early; empty otherwise. Read it
+    // while no recording runs (after stopRecording()).
     QString error() const { return QString::fromStdString(error_); }
     bool permissionDenied() const { return permissionDenied_; }
 

@@ -197,7 +197,6 @@ bool LiveCapture::openDump(const std::string& fileNameBytes) {
         pcap_dump_close(dumper_);
         dumper_ = nullptr;
     }
-    errno = 0;
     dumper_ = pcap_dump_open(handle_, fileNameBytes.c_str());
     if (dumper_ == nullptr) {
         error_ = std::string("cannot create the capture file: ") + pcap_geterr(handle_);

@@ -244,4 +244,20 @@ TEST_F(LoopbackRecording, UnwritableFolderAndAnyAdapterOpenNothing) {
     EXPECT_FALSE(QFile::exists(file));
 }
 
+TEST_F(LoopbackRecording, WriteFailureEndsTheRecordingAndSaysSo) {
+    k740::PcapRecorder recorder;
+    QString reason;
+    QObject here;  // the report arrives queued in this thread, as in the window
+    QObject::connect(&recorder, &k740::PcapRecorder::recordingFailed, &here,
+                     [&](QString r) { reason = r; });
+    ASSERT_TRUE(
+        recorder.startRecording(lo, k740::recordingFilter(port), "/dev/full"));  // a full disk
+    const auto p = packet(0);
+    ASSERT_TRUE(send(p.data(), p.size()));
+    ASSERT_TRUE(k740test::waitUntil([&] { return !reason.isEmpty(); }));
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("cannot write the capture file")))
+        << reason.toStdString();
+    EXPECT_TRUE(k740test::waitUntil([&] { return !recorder.isRecording(); }));
+}
+
 }  // namespace

@@ -124,8 +124,22 @@ TEST(RecordingRoom, RecordsOnLoopbackAndItsButtonStopsItWhateverTheLiveState) {
     EXPECT_FALSE(f.button.isChecked());
     EXPECT_FALSE(f.room.isRecording());
 
+    // A disk that fills while recording: the recording ends, the operator is told.
+    f.dialogs.answer.fileName = QStringLiteral("/dev/full");
+    f.live = true;
+    f.click();
+    ASSERT_EQ(f.lastText(), QStringLiteral("Start recording"));
+    f.dialogs.calls.clear();
+    ASSERT_EQ(sender.sendTo(packet.data(), packet.size(), "127.0.0.1", receiver.localPort()), 1206);
+    ASSERT_TRUE(waitUntil([&] { return !f.room.isRecording(); }, 5000));
+    EXPECT_TRUE(
+        f.lastText().startsWith(QStringLiteral("Recording stopped: cannot write the capture file")))
+        << f.lastText().toStdString();
+    EXPECT_FALSE(f.button.isChecked());
+
     k740::PcapFileReader reader;
-    ASSERT_TRUE(reader.open(k740::captureFileNameBytes(f.room.fileName())));
+    f.dialogs.answer.fileName = dir.path() + QStringLiteral("/a.pcap");
+    ASSERT_TRUE(reader.open(k740::captureFileNameBytes(f.dialogs.answer.fileName)));
     k740::CaptureRecord rec;
     int sensorRecords = 0;
     while (reader.next(rec) == k740::PcapFileReader::Result::Record)
