@@ -43,8 +43,8 @@ std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QStr
     Ui::manwindowClass* ui = window.form();
     std::unique_ptr<DemoSession> session(new DemoSession);
     if (!pickLoopbackPorts(static_cast<std::uint16_t>(ui->lineEdit_portNumber->text().toInt()),
-                           static_cast<std::uint16_t>(ui->lineEdit->text().toInt()), &session->dataPort_,
-                           &session->devicePort_)) {
+                           static_cast<std::uint16_t>(ui->lineEdit->text().toInt()),
+                           &session->dataPort_, &session->devicePort_)) {
         if (error) *error = QStringLiteral("no free UDP ports on the loopback interface");
         return nullptr;
     }
@@ -70,6 +70,11 @@ std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QStr
     ui->comboBox_agree->setCurrentIndex(kProtocol17);
     window.setMulticastInterface(QString::fromLatin1(kHostAddress));
     if (!window.liveRunning()) ui->toolButton_Lidar->click();
+    if (!window.liveRunning()) {
+        // The window has told the operator why (a warning naming the port or group).
+        if (error) *error = QStringLiteral("the live display did not start");
+        return nullptr;
+    }
     return session;
 }
 

@@ -1,20 +1,23 @@
 // rv-k740-p: the K740-P viewer. --demo runs a simulated sensor on loopback inside the
-// process; --live switches the live display on at start.
+// process; --live switches the live display on at start. Without a display it says so in one
+// line and ends with status 1.
+#include <QVTKOpenGLNativeWidget.h>
+#include <vtkObject.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSurfaceFormat>
 #include <QToolButton>
-#include <QVTKOpenGLNativeWidget.h>
-#include <vtkObject.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #ifndef _WIN32
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QSocketNotifier>
+#include <csignal>
 #endif
 
 #include "app/demo_session.h"
@@ -25,13 +28,67 @@ namespace {
 
 constexpr int kDemoRpm = 600;
 
+constexpr const char* kNeedsDisplay =
+    "rv-k740-p needs a display: run it on a desktop, or on a machine without one under a virtual "
+    "display (xvfb-run -a rv-k740-p --demo)";
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+// Whether the window system Qt will use can be reached. Without this, QApplication aborts with
+// advice to reinstall Qt. Platforms that need no display server (offscreen, vnc, eglfs) and an
+// explicit -display are left to Qt.
+bool displayReachable(int argc, char* argv[]) {
+    QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "-display") == 0) return true;
+        if (qstrcmp(argv[i], "-platform") == 0 && i + 1 < argc) platforms = argv[i + 1];
+    }
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platforms.isEmpty()) return x11 || wayland;
+    for (const QByteArray& candidate : platforms.split(';')) {
+        const QByteArray name =
+            candidate.split(':').first().trimmed();  // "vnc:size=..." and the like
+        if (name == "xcb") {
+            if (x11) return true;
+        } else if (name.startsWith("wayland")) {
+            if (wayland) return true;
+        } else if (!name.isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+#else
+bool displayReachable(int, char*[]) { return true; }
+#endif
+
+// While the application object is made: a display that is named but cannot be reached ends in
+// a fatal message from the platform plugin. Say it in one line instead; messages of a start
+// that succeeds are passed on afterwards.
+QtMessageHandler g_previousHandler = nullptr;
+QList<std::pair<QtMsgType, QString>>* g_heldMessages = nullptr;
+
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", kNeedsDisplay);
+        std::_Exit(1);
+    }
+    if (g_heldMessages) {
+        g_heldMessages->append({type, qFormatLogMessage(type, context, message)});
+        return;
+    }
+    if (g_previousHandler) g_previousHandler(type, context, message);
+}
+
 void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLineOption& live) {
     parser.setApplicationDescription(QStringLiteral("K740-P lidar viewer"));
     parser.addHelpOption();
     parser.addVersionOption();
-    demo = QCommandLineOption(QStringLiteral("demo"),
-                              QStringLiteral("Run a simulated sensor on the loopback interface and show it live."));
-    live = QCommandLineOption(QStringLiteral("live"), QStringLiteral("Switch the live display on at start."));
+    demo = QCommandLineOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Run a simulated sensor on the loopback interface and show it live."));
+    live = QCommandLineOption(QStringLiteral("live"),
+                              QStringLiteral("Switch the live display on at start."));
     parser.addOption(demo);
     parser.addOption(live);
 }
@@ -91,10 +148,21 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    if (!displayReachable(argc, argv)) {
+        std::fprintf(stderr, "%s\n", kNeedsDisplay);
+        return 1;
+    }
+
     // PCL's renderers still use calls that VTK 9 reports as deprecated on every new mapper.
     vtkObject::GlobalWarningDisplayOff();
     QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
+    QList<std::pair<QtMsgType, QString>> held;
+    g_heldMessages = &held;
+    g_previousHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_previousHandler);
+    g_heldMessages = nullptr;
+    for (const auto& m : held) std::fprintf(stderr, "%s\n", qPrintable(m.second));
 
     QCommandLineParser parser;
     QCommandLineOption demo(QStringLiteral("demo")), live(QStringLiteral("live"));
@@ -113,7 +181,8 @@ int main(int argc, char* argv[]) {
         QString error;
         session = k740::DemoSession::start(window, kDemoRpm, &error);
         if (!session) {
-            std::fprintf(stderr, "rv-k740-p: the simulated sensor did not start: %s\n", qPrintable(error));
+            std::fprintf(stderr, "rv-k740-p: the simulated sensor did not start: %s\n",
+                         qPrintable(error));
             return 1;
         }
     } else if (parser.isSet(live) && !window.liveRunning()) {

@@ -1,4 +1,4 @@
-// The main window's start-up, wiring, state flags and the live display switch.
+// The main window's start-up, wiring and the slots that forward to the rooms.
 #include "app/manwindow.h"
 
 #include <QApplication>
@@ -12,13 +12,12 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/metatypes.h"
-#include "app/dialogs_seam.h"
+#include "app/live_session.h"
+#include "app/mode_refusal.h"
 #include "device/GetSet.h"
 #include "ui_manwindow.h"
 
 namespace {
-// Longest wait for one receiver loop to end (it polls its socket every few milliseconds).
-constexpr int kThreadStopWaitMs = 2000;
 // Frames queued towards the window at most; newer ones are dropped by the receiver until the
 // window has drawn one.
 constexpr int kMaxFramesInFlight = 2;
@@ -45,6 +44,14 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Receiver = new GetlidarData_1();
     m_Receiver->setMaxFramesInFlight(kMaxFramesInFlight);
     m_StatusReceiver = new GetSet();
+    k740::LiveSession::Widgets live;
+    live.liveButton = ui->toolButton_Lidar;
+    live.pauseButton = ui->tolbtn_offdata;
+    live.dataPort = ui->lineEdit_portNumber;
+    live.devicePort = ui->lineEdit;
+    live.group = ui->lineEdit_2;
+    live.protocol = ui->comboBox_agree;
+    m_Live = new k740::LiveSession(this, live, m_Receiver, m_StatusReceiver, m_State, this);
 
     setupViewer();
 
@@ -68,7 +75,6 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     ui->LabFileLoading->hide();
     ui->FileSaveProgressBar->hide();
     ui->LabCsvFileSave->hide();
-    m_NotPlayingOffline = true;
 
     ui->comboBoxLidarModel->addItem(QStringLiteral("K740"));
     ui->comboBoxLidarModel->addItem(QStringLiteral("K740防爆协议"));
@@ -77,7 +83,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
 }
 
 manwindow::~manwindow() {
-    const bool stopped = stopReceivers(kThreadStopWaitMs);
+    const bool stopped = stopReceivers(k740::LiveSession::kStopWaitMs);
     // A thread that would not end is left alone rather than destroyed under its own feet;
     // the process is ending anyway.
     if (stopped) {
@@ -106,118 +112,60 @@ void manwindow::applyPalette() {
 }
 
 void manwindow::makeConnections() {
-    connect(ui->showAngle_lineEdit, &QLineEdit::returnPressed, this, &manwindow::showAngleLinedit_pressed);
-    connect(ui->setVerticalPushButton, &QPushButton::clicked, this, &manwindow::showVerticalSetting);
+    connect(ui->showAngle_lineEdit, &QLineEdit::returnPressed, this,
+            &manwindow::showAngleLinedit_pressed);
+    connect(ui->setVerticalPushButton, &QPushButton::clicked, this,
+            &manwindow::showVerticalSetting);
     connect(ui->toolButton_clear, &QToolButton::clicked, this, &manwindow::clearView);
-    connect(ui->comboBox_View, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &manwindow::view);
+    connect(ui->comboBox_View, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &manwindow::view);
     connect(ui->toolButton_Coor, &QToolButton::clicked, this, &manwindow::toggleAxes);
     connect(ui->toolButton_Lidar, &QToolButton::clicked, this, &manwindow::onLidar_Clicked);
     connect(ui->toolButton_MeaGrid, &QToolButton::clicked, this, &manwindow::toggleGrid);
     connect(ui->tolbtn_LidarDataList, &QToolButton::clicked, this, &manwindow::onDataList_Clicked);
     connect(ui->tolbtn_offdata, &QToolButton::clicked, this, &manwindow::onPauseDisplay_Clicked);
-    connect(ui->toolButton_SavePcapData, &QToolButton::clicked, this, &manwindow::onSavePcapData_Clicked);
+    connect(ui->toolButton_SavePcapData, &QToolButton::clicked, this,
+            &manwindow::onSavePcapData_Clicked);
     connect(ui->toolButton_Play, &QToolButton::clicked, this, &manwindow::onPlay_Clicked);
     connect(ui->Slider_Frame, &QSlider::valueChanged, ui->Spbox_Frame, &QSpinBox::setValue);
-    connect(ui->Spbox_Frame, QOverload<int>::of(&QSpinBox::valueChanged), ui->Slider_Frame, &QSlider::setValue);
+    connect(ui->Spbox_Frame, QOverload<int>::of(&QSpinBox::valueChanged), ui->Slider_Frame,
+            &QSlider::setValue);
     connect(ui->Btn_SaveCSV, &QPushButton::clicked, this, &manwindow::onSaveCSV_Clicked);
-    connect(ui->CBox_Echo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &manwindow::Return_Mode);
+    connect(ui->CBox_Echo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &manwindow::Return_Mode);
     connect(ui->comboBox_degree, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &manwindow::Return_Degree);
     connect(ui->comboBox_agree, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &manwindow::OnAgreeIndexChange);
 
     // Worker threads: queued across threads, one connection each however often this runs.
-    connect(m_Receiver, &GetlidarData_1::SendData, this, &manwindow::CalculateCoordinates, Qt::UniqueConnection);
-    connect(this, &manwindow::SendModel, m_Receiver, &GetlidarData_1::Receive, Qt::UniqueConnection);
+    connect(m_Receiver, &GetlidarData_1::SendData, this, &manwindow::CalculateCoordinates,
+            Qt::UniqueConnection);
+    connect(this, &manwindow::SendModel, m_Receiver, &GetlidarData_1::Receive,
+            Qt::UniqueConnection);
+
+    // A live session that starts gets a fresh table.
+    connect(m_Live, &k740::LiveSession::started, this, [this]() {
+        resetTableModel();
+        ui->tableView->setModel(m_TableModel);
+    });
 }
 
-void manwindow::setMulticastInterface(const QString& address) { m_MulticastInterface = address; }
-
-bool manwindow::stopReceivers(int waitMs) {
-    bool stopped = true;
-    if (m_Receiver) {
-        m_Receiver->m_Running = false;
-        m_Receiver->closeSocket();
-    }
-    if (m_StatusReceiver) {
-        m_StatusReceiver->m_Running = false;
-        m_StatusReceiver->closeSocket();
-    }
-    if (m_Receiver && m_Receiver->isRunning()) stopped = m_Receiver->wait(waitMs) && stopped;
-    if (m_StatusReceiver && m_StatusReceiver->isRunning()) stopped = m_StatusReceiver->wait(waitMs) && stopped;
-    m_LiveRunning = false;
-    return stopped;
+void manwindow::setMulticastInterface(const QString& address) {
+    m_Live->setMulticastInterface(address);
 }
+
+bool manwindow::stopReceivers(int waitMs) { return m_Live->stop(waitMs); }
 
 void manwindow::closeEvent(QCloseEvent* event) {
     m_Closing = true;
-    stopReceivers(kThreadStopWaitMs);
+    stopReceivers(k740::LiveSession::kStopWaitMs);
     QMainWindow::closeEvent(event);
 }
 
-void manwindow::onLidar_Clicked() {
-    if (!m_NotPlayingOffline) {
-        k740::Dialogs::warning(
-            this, QStringLiteral("warn"),
-            QStringLiteral("The current video is playing and the real - time lidar display cannot be turned on"));
-        ui->toolButton_Lidar->setChecked(false);
-        return;
-    }
-    if (m_LiveRunning) {
-        // Switching off does not wait: the loops see their run flags and close their sockets.
-        m_Receiver->m_Running = false;
-        m_Receiver->closeSocket();
-        m_StatusReceiver->m_Running = false;
-        m_StatusReceiver->closeSocket();
-        m_LiveRunning = false;
-        ui->toolButton_Lidar->setChecked(false);
-        return;
-    }
+void manwindow::onLidar_Clicked() { m_Live->toggle(); }
 
-    // Loops of a previous live session must be gone before their sockets are replaced.
-    if (m_Receiver->isRunning()) m_Receiver->wait(kThreadStopWaitMs);
-    if (m_StatusReceiver->isRunning()) m_StatusReceiver->wait(kThreadStopWaitMs);
-    if (m_Receiver->isRunning() || m_StatusReceiver->isRunning()) {
-        qWarning("The previous receive loop has not ended; the live display stays off.");
-        ui->toolButton_Lidar->setChecked(false);
-        return;
-    }
-
-    resetTableModel();
-    ui->tableView->setModel(m_TableModel);
-    m_LiveRunning = true;
-    m_LiveStartedOnce = true;
-    m_Receiver->m_Port = static_cast<std::uint16_t>(ui->lineEdit_portNumber->text().toInt());
-    m_StatusReceiver->m_Port = static_cast<std::uint16_t>(ui->lineEdit->text().toInt());
-    m_Receiver->m_MulticastIp = ui->lineEdit_2->text();
-    m_StatusReceiver->m_MulticastIp = ui->lineEdit_2->text();
-    m_Receiver->m_InterfaceIp = m_MulticastInterface;
-    m_StatusReceiver->m_InterfaceIp = m_MulticastInterface;
-    m_Receiver->m_Running = true;
-    m_StatusReceiver->m_Running = true;
-    m_Receiver->m_PendingProtocol = ui->comboBox_agree->currentIndex() == 0 ? 0 : 1;
-    m_Receiver->setupSocket();
-    m_StatusReceiver->setupSocket();
-    m_Receiver->start(QThread::InheritPriority);
-    m_StatusReceiver->start(QThread::InheritPriority);
-    ui->toolButton_Lidar->setChecked(true);
-}
-
-void manwindow::onPauseDisplay_Clicked() {
-    if (!m_LiveRunning) {
-        k740::Dialogs::warning(this, QStringLiteral("warn"),
-                               QStringLiteral("This operation cannot be performed because lidar data is not being played"));
-        return;
-    }
-    if (m_DisplayRunning) {
-        ui->tolbtn_offdata->setText(QStringLiteral("Paly "));
-        ui->tolbtn_offdata->setIcon(QIcon(QStringLiteral(":/image/Resources/images/Green.png")));
-    } else {
-        ui->tolbtn_offdata->setText(QStringLiteral("Pause"));
-        ui->tolbtn_offdata->setIcon(QIcon(QStringLiteral(":/image/Resources/images/Red.png")));
-    }
-    m_DisplayRunning = !m_DisplayRunning;
-}
+void manwindow::onPauseDisplay_Clicked() { m_Live->togglePause(); }
 
 void manwindow::onDataList_Clicked() {
     if (ui->LidraDataDock->isHidden())
@@ -227,31 +175,22 @@ void manwindow::onDataList_Clicked() {
 }
 
 void manwindow::onSavePcapData_Clicked() {
-    if (!m_LiveRunning) {
-        k740::Dialogs::information(this, QStringLiteral("warn"), QStringLiteral("Please connect the lidar first"));
+    if (!k740::allowedNow(this, m_State, k740::WindowAction::ToggleRecording)) {
         ui->toolButton_SavePcapData->setChecked(false);
         return;
     }
-    // The recorder itself is not part of this build yet: nothing starts.
+    // The recording room is not part of this build yet: nothing starts.
     ui->toolButton_SavePcapData->setChecked(false);
 }
 
 void manwindow::onSaveCSV_Clicked() {
-    if (!m_LiveRunning) {
-        k740::Dialogs::information(this, QStringLiteral("warn"), QStringLiteral("Please connect the lidar first"));
-        return;
-    }
-    // The export options dialog joins here together with the CSV export.
+    if (!k740::allowedNow(this, m_State, k740::WindowAction::OpenExportOptions)) return;
+    // The export room (options dialog and CSV writing) joins here.
 }
 
 void manwindow::onPlay_Clicked() {
-    if (m_LiveRunning) {
-        k740::Dialogs::warning(this, QStringLiteral("warn"),
-                               QStringLiteral("The real-time lidar data is being played. Please close the lidar "
-                                              "connection before playing offline data "));
-        return;
-    }
-    // Starting a capture file joins here together with the playback thread.
+    if (!k740::allowedNow(this, m_State, k740::WindowAction::Play)) return;
+    // The playback room (player thread and transport) joins here.
 }
 
 void manwindow::process(int) {}
@@ -274,6 +213,4 @@ void manwindow::showAngleLinedit_pressed() {
     k740::g_DisplayAngleLimit = ui->showAngle_lineEdit->text().toFloat();
 }
 
-void manwindow::OnAgreeIndexChange(int index) {
-    if (m_LiveRunning) m_Receiver->m_PendingProtocol = index;
-}
+void manwindow::OnAgreeIndexChange(int index) { m_Live->protocolChanged(index); }

@@ -1,6 +1,14 @@
-// The main window: the whole user interface, the receiver threads, the state flags that
-// decide which of live display, playback, recording and export may run, the 3-D viewer and
-// the live point cloud.
+// The main window: the switchboard of the user interface. It builds the form, creates the
+// long-lived workers, keeps the one mode that decides which of live display, playback,
+// recording and export may run (app/rules/window_mode.h), and hands each feature to its room:
+// a room is a class under app/ that is given only the widgets it drives, the workers it
+// controls and the window's state, and the window's slots forward to it in a line or three.
+//
+// Rooms today: the live display (app/live_session.h) and the view (the viewer, the clouds and
+// the table in manwindow_viewer.cpp / manwindow_cloud.cpp). The playback controller, the
+// recording, the CSV export and each dialog join the same way: one file set under app/, a
+// member below, a forwarder in the slot of the same name, and a row in the mode table when the
+// action is refused in some mode (allowedNow() shows the refusal).
 #pragma once
 
 #include <pcl/visualization/pcl_visualizer.h>
@@ -13,6 +21,7 @@
 #include <memory>
 
 #include "acquisition/lidar_frame.h"
+#include "app/rules/window_mode.h"
 #include "display/cloud_builder.h"
 
 namespace Ui {
@@ -24,6 +33,9 @@ class GetlidarData_1;
 class GetSet;
 class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
+namespace k740 {
+class LiveSession;
+}
 
 class manwindow : public QMainWindow {
     Q_OBJECT
@@ -36,6 +48,7 @@ public:
     pcl::visualization::PCLVisualizer::Ptr viewer() const { return m_Viewer; }
     GetlidarData_1* receiver() const { return m_Receiver; }
     GetSet* statusReceiver() const { return m_StatusReceiver; }
+    k740::LiveSession* liveSession() const { return m_Live; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
 
     // Copies of the displayed clouds and the stored frame.
@@ -53,6 +66,8 @@ public:
     int returnMode() const { return m_ReturnMode; }
     int viewMode() const { return m_ViewMode; }
     bool notPlayingOffline() const { return m_NotPlayingOffline; }
+    // The mode and the facts beside it, from which the flags above follow.
+    const k740::WindowState& modeState() const { return m_State; }
     bool selectionActive() const { return m_SelectionActive; }
     const k740::SelectionBox& selectionBox() const { return m_SelectionBox; }
     QString readoutTextShown() const { return m_ReadoutText; }
@@ -141,8 +156,10 @@ private:
     GetSet* m_StatusReceiver = nullptr;
     QStandardItemModel* m_TableModel = nullptr;
     int m_TableRows = 0;
-    bool m_Playing = false;
-    bool m_NotPlayingOffline = true;
+    // The one state the window's flags follow; the flags read it and cannot be written.
+    k740::WindowState m_State;
+    const k740::ModeFlag m_Playing{m_State, &k740::playbackActive};
+    const k740::ModeFlag m_NotPlayingOffline{m_State, &k740::notPlayingOffline};
     bool m_ForwardSeekUsed = false;
     int m_ForwardSpeed = 1;
     int m_BackwardSpeed = 1;
@@ -151,22 +168,24 @@ private:
     int m_PlayPresses = 1;
     QString m_FileName;
     int m_FrameCount = 30;
-    bool m_LiveStartedOnce = false;
+    // "Live started once" is the live room's: m_Live->startedOnce().
     int m_FrameIndex = 0;
-    bool m_OfflineActive = false;
-    bool m_Finished = false;
+    const k740::ModeFlag m_OfflineActive{m_State, &k740::playbackActive};
+    const k740::ModeFlag m_Finished{m_State, &k740::playbackFinished};
     int m_ReturnMode = 0;
     int m_ViewMode = 0;
     mutable QMutex m_DisplayMutex;
-    bool m_DisplayRunning = true;
-    bool m_LiveRunning = false;
+    const k740::ModeFlag m_DisplayRunning{m_State, &k740::displayRunning};
+    const k740::ModeFlag m_LiveRunning{m_State, &k740::liveRunning};
+
+    // Rooms (see the head of this file).
+    k740::LiveSession* m_Live = nullptr;
 
     // Viewer furniture.
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
     vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
     QLabel* m_LinkLabel = nullptr;
     QString m_ReadoutText;
-    QString m_MulticastInterface;
     long long m_FramesDrawn = 0;
     long long m_StaleFramesSkipped = 0;
     int m_CamerasFitted = 0;

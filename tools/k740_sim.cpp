@@ -78,8 +78,10 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption groupOpt("group", "Send the data stream to this multicast group.", "ADDR");
     const QCommandLineOption interfaceOpt("interface", "Outgoing interface address for multicast.", "ADDR");
     const QCommandLineOption sourceOpt("source", "Local address to send from (e.g. 127.0.0.2).", "ADDR");
-    const QCommandLineOption protocolOpt("protocol", "0 = 1.6 (2 points a block), 1 = 1.7 (30 points a block).",
-                                         "0|1", "1");
+    const QCommandLineOption protocolOpt(
+        "protocol",
+        "0 = 1.6 (2 points a block; the viewer's default), 1 = 1.7 (30 points a block).", "0|1",
+        "0");
     const QCommandLineOption dualOpt("dual", "Dual return: even blocks first echo, odd blocks last echo.");
     const QCommandLineOption singleLineOpt("single-line", "Send 778-byte single-line packets.");
     const QCommandLineOption rpmOpt("rpm", "Rotation speed: 300, 600 or 1200.", "RPM", "600");

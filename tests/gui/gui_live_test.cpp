@@ -12,10 +12,10 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/demo_session.h"
+#include "app/manwindow_form.h"
 #include "device/GetSet.h"
 #include "gui_test_support.h"
 #include "tools/sim/sim_engine.h"
-#include "app/manwindow_form.h"
 
 namespace {
 
@@ -52,7 +52,9 @@ protected:
     static std::size_t visiblePoints(const LidarDataSingleLine& f) {
         std::size_t n = 0;
         for (std::size_t i = 0; i < f.pointAngle.size(); ++i)
-            if (f.distance[i] > 0 && k740::withinDisplayAngle(f.pointAngle[i], k740::g_DisplayAngleLimit)) ++n;
+            if (f.distance[i] > 0 &&
+                k740::withinDisplayAngle(f.pointAngle[i], k740::g_DisplayAngleLimit))
+                ++n;
         return n;
     }
 
@@ -138,19 +140,21 @@ TEST_F(LiveTest, DemoSessionFeedsTheWindowOverLoopback) {
         ui()->toolButton_MeaGrid->click();
         ui()->toolButton_Coor->click();
         waitUntil([&] { return window->framesDrawn() >= 6; }, 5000);
-        window->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"), QStringLiteral("-grid.png")));
+        window->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"),
+                                                                 QStringLiteral("-grid.png")));
         auto* tabs = window->findChild<QTabWidget*>();
         for (int i = 0; tabs && i < tabs->count(); ++i) {
             tabs->setCurrentIndex(i);
-            tabs->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"),
-                                                                  QStringLiteral("-tab%1.png").arg(i)));
+            tabs->grab().save(QString::fromLocal8Bit(shot).replace(
+                QStringLiteral(".png"), QStringLiteral("-tab%1.png").arg(i)));
         }
     }
     window->stopReceivers(2000);
 }
 
 TEST(ViewerProgram, DemoEndsCleanlyOnTerminationWhileFramesArrive) {
-    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
     ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
     QProcess viewer;
     viewer.setProcessChannelMode(QProcess::SeparateChannels);
@@ -166,8 +170,34 @@ TEST(ViewerProgram, DemoEndsCleanlyOnTerminationWhileFramesArrive) {
     EXPECT_FALSE(errors.contains(QStringLiteral("Destroyed while thread"))) << errors.toStdString();
 }
 
+TEST(ViewerProgram, WithoutADisplaySaysSoInOneLineAndEndsWithOne) {
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
+    QProcessEnvironment none = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        none.remove(QLatin1String(name));
+    // A display that is named but not there: the platform plugin itself gives up.
+    QProcessEnvironment unreachable = none;
+    unreachable.insert(QStringLiteral("DISPLAY"), QStringLiteral(":64999"));
+    for (const QProcessEnvironment& env : {none, unreachable}) {
+        SCOPED_TRACE(env.value(QStringLiteral("DISPLAY")).toStdString());
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, {QStringLiteral("--demo")});
+        ASSERT_TRUE(p.waitForFinished(20000));
+        const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+        EXPECT_EQ(p.exitCode(), 1) << errors.toStdString();
+        EXPECT_EQ(errors.trimmed().count(QLatin1Char('\n')), 0) << errors.toStdString();
+        EXPECT_TRUE(errors.startsWith(QStringLiteral("rv-k740-p needs a display")))
+            << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("xvfb-run"))) << errors.toStdString();
+    }
+}
+
 TEST(ViewerProgram, AnswersVersionAndHelpWithoutADisplay) {
-    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
@@ -175,7 +205,8 @@ TEST(ViewerProgram, AnswersVersionAndHelpWithoutADisplay) {
     p.start(program, {QStringLiteral("--version")});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0);
-    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardOutput()).startsWith(QStringLiteral("rv-k740-p 5.0.7")));
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardOutput())
+                    .startsWith(QStringLiteral("rv-k740-p 5.0.7")));
     p.start(program, {QStringLiteral("--help")});
     ASSERT_TRUE(p.waitForFinished(10000));
     const QString help = QString::fromLocal8Bit(p.readAllStandardOutput());

@@ -31,8 +31,16 @@ public:
 
 // The window's private state, for tests.
 struct ManwindowProbe {
-    static bool& notPlayingOffline(manwindow& w) { return w.m_NotPlayingOffline; }
-    static bool& displayRunning(manwindow& w) { return w.m_DisplayRunning; }
+    // Puts the window into a mode as if the operator had got there.
+    static void setMode(manwindow& w, k740::WindowMode mode) { w.m_State.mode = mode; }
+    // "displayRunning(w) = false" pauses drawing (the live paused mode), "= true" resumes it.
+    struct DisplayRunningFlag {
+        manwindow& w;
+        void operator=(bool running) {
+            w.m_State.mode = running ? k740::WindowMode::Live : k740::WindowMode::LivePaused;
+        }
+    };
+    static DisplayRunningFlag displayRunning(manwindow& w) { return {w}; }
     static bool& selectionActive(manwindow& w) { return w.m_SelectionActive; }
     static k740::SelectionBox& selectionBox(manwindow& w) { return w.m_SelectionBox; }
     static int& pickedCount(manwindow& w) { return w.m_PickedCount; }

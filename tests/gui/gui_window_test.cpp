@@ -17,9 +17,9 @@
 #include <QToolButton>
 
 #include "acquisition/GetlidarData_1.h"
+#include "app/manwindow_form.h"
 #include "device/GetSet.h"
 #include "gui_test_support.h"
-#include "app/manwindow_form.h"
 
 namespace {
 
@@ -34,7 +34,9 @@ bool sameIcon(const QIcon& shown, const QString& file) {
 class MainWindowTest : public ::testing::Test, public WindowFixtureBase {
 protected:
     Ui::manwindowClass* ui() { return window->form(); }
-    QWidget* child(const char* name) { return window->findChild<QWidget*>(QString::fromLatin1(name)); }
+    QWidget* child(const char* name) {
+        return window->findChild<QWidget*>(QString::fromLatin1(name));
+    }
 };
 
 struct Button {
@@ -87,7 +89,8 @@ TEST_F(MainWindowTest, ButtonsStandInTheirTabsWithTextAndIcon) {
     auto* tabWidget = window->findChild<QTabWidget*>();
     ASSERT_NE(tabWidget, nullptr);
     for (const auto& t : tabs)
-        EXPECT_EQ(tabWidget->tabText(tabWidget->indexOf(child(t.first))), QLatin1String(t.second)) << t.first;
+        EXPECT_EQ(tabWidget->tabText(tabWidget->indexOf(child(t.first))), QLatin1String(t.second))
+            << t.first;
 }
 
 TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
@@ -100,7 +103,8 @@ TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
         {"comboBox_View", {"Front", "Top", "Left"}, {"zhengshi.png", "fushi.png", "zuoshi.png"}},
         {"CBox_Echo",
          {"StrongEcho", "DualEcho", "DualEcho_first", "DualEcho_second"},
-         {"Measure_mentGrid.png", "Measure_mentGrid.png", "Measure_mentGrid.png", "Measure_mentGrid.png"}},
+         {"Measure_mentGrid.png", "Measure_mentGrid.png", "Measure_mentGrid.png",
+          "Measure_mentGrid.png"}},
         {"comboBox_4",
          {"Intensity", "Solid", "Elevation", "Azimuth", "LaserID"},
          {"Purple.png", "Purple.png", "Color.png", "Green.png", "Yellow.png"}},
@@ -123,11 +127,16 @@ TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
     EXPECT_EQ(ui()->comboBox_agree->currentText(), QString::fromUtf8("协议1.6"));
 
     const std::pair<const char*, const char*> texts[] = {
-        {"label_portNumber", "Port Number："}, {"lineEdit_portNumber", "2368"},
-        {"label", "  Telemetry Port："},       {"lineEdit", "2369"},
-        {"label_2", " Multicast IP:"},          {"lineEdit_2", "224.1.1.1"},
-        {"label_3", "显示角度：±"},            {"showAngle_lineEdit", "180.0"},
-        {"LabFileLoading", "文件加载："},      {"LabCsvFileSave", "文件保存："},
+        {"label_portNumber", "Port Number："},
+        {"lineEdit_portNumber", "2368"},
+        {"label", "  Telemetry Port："},
+        {"lineEdit", "2369"},
+        {"label_2", " Multicast IP:"},
+        {"lineEdit_2", "224.1.1.1"},
+        {"label_3", "显示角度：±"},
+        {"showAngle_lineEdit", "180.0"},
+        {"LabFileLoading", "文件加载："},
+        {"LabCsvFileSave", "文件保存："},
     };
     for (const auto& t : texts) {
         QWidget* w = child(t.first);
@@ -140,7 +149,8 @@ TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
     EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->Spbox_Frame));
     EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->analysedata));
     EXPECT_TRUE(ui()->Tab_3->isAncestorOf(ui()->FileSaveProgressBar));
-    EXPECT_EQ(QString::fromLatin1(ui()->screen->metaObject()->className()), QStringLiteral("QVTKOpenGLNativeWidget"));
+    EXPECT_EQ(QString::fromLatin1(ui()->screen->metaObject()->className()),
+              QStringLiteral("QVTKOpenGLNativeWidget"));
     EXPECT_TRUE(ui()->splitter->isAncestorOf(ui()->screen));
 }
 
@@ -160,9 +170,10 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
     EXPECT_EQ(p.color(QPalette::Highlight), QColor(142, 45, 197).lighter(150));
     EXPECT_EQ(p.color(QPalette::HighlightedText), QColor(Qt::black));
 
-    for (const char* name : {"showAngle_lineEdit", "label_3", "Btn_ACWPSetting", "CBox_Echo", "toolButton_User",
-                             "toolButton_Develop", "Btn_Channel", "setVerticalPushButton", "analysedata",
-                             "LabFileLoading", "FileSaveProgressBar", "LabCsvFileSave"})
+    for (const char* name :
+         {"showAngle_lineEdit", "label_3", "Btn_ACWPSetting", "CBox_Echo", "toolButton_User",
+          "toolButton_Develop", "Btn_Channel", "setVerticalPushButton", "analysedata",
+          "LabFileLoading", "FileSaveProgressBar", "LabCsvFileSave"})
         EXPECT_TRUE(child(name)->isHidden()) << name;
     for (const char* name : {"toolButton_Play", "toolButton_GoToEnd", "toolButton_GoToStart",
                              "toolButton_SeekBackward", "toolButton_SeekForward"})
@@ -174,8 +185,10 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
     auto* model = qobject_cast<QStandardItemModel*>(ui()->tableView->model());
     ASSERT_NE(model, nullptr);
     ASSERT_EQ(model->columnCount(), 6);
-    const char* headers[] = {"PointID", "Points_cm_XYZ", "Azimuth", "Distance_cm", "Intensity", "Timestamp"};
-    for (int c = 0; c < 6; ++c) EXPECT_EQ(model->horizontalHeaderItem(c)->text(), QLatin1String(headers[c]));
+    const char* headers[] = {"PointID",     "Points_cm_XYZ", "Azimuth",
+                             "Distance_cm", "Intensity",     "Timestamp"};
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(model->horizontalHeaderItem(c)->text(), QLatin1String(headers[c]));
 
     // The data list button shows and hides the dock.
     const bool shown = ui()->LidraDataDock->isVisible();
@@ -199,7 +212,8 @@ TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
     EXPECT_EQ(dialogs.calls[0].text,
-              QStringLiteral("This operation cannot be performed because lidar data is not being played"));
+              QStringLiteral(
+                  "This operation cannot be performed because lidar data is not being played"));
     EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
     EXPECT_TRUE(window->displayRunning());
 
@@ -219,13 +233,15 @@ TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
 }
 
 TEST_F(MainWindowTest, LiveDisplayIsRefusedWhileAFilePlays) {
-    ManwindowProbe::notPlayingOffline(*window) = false;
+    ManwindowProbe::setMode(*window, k740::WindowMode::Playing);
     ui()->toolButton_Lidar->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
-    EXPECT_EQ(dialogs.calls[0].text,
-              QStringLiteral("The current video is playing and the real - time lidar display cannot be turned on"));
+    EXPECT_EQ(
+        dialogs.calls[0].text,
+        QStringLiteral(
+            "The current video is playing and the real - time lidar display cannot be turned on"));
     EXPECT_FALSE(ui()->toolButton_Lidar->isChecked());
     EXPECT_FALSE(window->liveRunning());
     EXPECT_FALSE(window->receiver()->isRunning());
@@ -269,9 +285,11 @@ TEST_F(LiveWindowTest, SwitchStartsBothReceiversWithTheFormsSettings) {
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
-    EXPECT_EQ(dialogs.calls[0].text,
-              QStringLiteral("The real-time lidar data is being played. Please close the lidar connection before "
-                             "playing offline data "));
+    EXPECT_EQ(
+        dialogs.calls[0].text,
+        QStringLiteral(
+            "The real-time lidar data is being played. Please close the lidar connection before "
+            "playing offline data "));
 
     // Off: run flags cleared at once, without waiting for the loops.
     ui()->toolButton_Lidar->click();
@@ -304,6 +322,74 @@ TEST_F(LiveWindowTest, SwitchingOnAgainRightAwayWaitsForTheOldLoopsAndRebinds) {
     EXPECT_TRUE(waitUntil([&] { return !r->isRunning() && !s->isRunning(); }, 3000));
 }
 
+// The live display stays off, with its button unchecked and no loop running, and a warning
+// names what was wrong.
+void expectRefusedStart(manwindow& w, DialogRecorder& dialogs, const QString& named) {
+    dialogs.calls.clear();
+    w.form()->toolButton_Lidar->click();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
+    EXPECT_TRUE(dialogs.calls[0].text.contains(named)) << dialogs.calls[0].text.toStdString();
+    EXPECT_FALSE(w.liveRunning());
+    EXPECT_FALSE(w.form()->toolButton_Lidar->isChecked());
+    EXPECT_FALSE(w.receiver()->isRunning());
+    EXPECT_FALSE(w.statusReceiver()->isRunning());
+    EXPECT_EQ(w.modeState().mode, k740::WindowMode::Idle);
+}
+
+TEST_F(LiveWindowTest, FieldsThatAreNoPortOrGroupAreRefusedByName) {
+    for (const char* typed : {"0", "70000", "", "abc"}) {
+        SCOPED_TRACE(typed);
+        ui()->lineEdit_portNumber->setText(QString::fromLatin1(typed));
+        expectRefusedStart(*window, dialogs, QStringLiteral("Port Number"));
+        ui()->lineEdit_portNumber->setText(QString::number(dataPort));
+        ui()->lineEdit->setText(QString::fromLatin1(typed));
+        expectRefusedStart(*window, dialogs, QStringLiteral("Telemetry Port"));
+        ui()->lineEdit->setText(QString::number(devicePort));
+    }
+    ui()->lineEdit_2->setText(QStringLiteral("224.1.1"));
+    expectRefusedStart(*window, dialogs, QStringLiteral("Multicast IP"));
+
+    // Corrected, the same fields start the live display.
+    ui()->lineEdit_2->setText(QStringLiteral("224.1.1.1"));
+    dialogs.calls.clear();
+    ui()->toolButton_Lidar->click();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(window->liveRunning());
+    EXPECT_EQ(window->receiver()->boundPort(), dataPort);
+}
+
+TEST_F(LiveWindowTest, APortInUseIsToldAndNothingGoesLive) {
+    // Another program holds the data port on loopback.
+    k740::UdpSocket other;
+    ASSERT_TRUE(other.open());
+    ASSERT_TRUE(other.bind(0, "127.0.0.1"));
+    const std::uint16_t busy = other.localPort();
+    ui()->lineEdit_portNumber->setText(QString::number(busy));
+    expectRefusedStart(*window, dialogs, QString::number(busy));
+    // The telemetry port in use is told just the same, and the data receiver is let go.
+    ui()->lineEdit_portNumber->setText(QString::number(dataPort));
+    ui()->lineEdit->setText(QString::number(busy));
+    expectRefusedStart(*window, dialogs, QString::number(busy));
+    EXPECT_EQ(window->receiver()->boundPort(), 0);
+
+    // Once the port is free again, the next click goes live.
+    other.close();
+    dialogs.calls.clear();
+    ui()->toolButton_Lidar->click();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(window->liveRunning());
+    EXPECT_EQ(window->statusReceiver()->boundPort(), busy);
+}
+
+TEST_F(LiveWindowTest, AGroupThatCannotBeJoinedIsToldByName) {
+    // No interface of this machine has an address in TEST-NET-1: joining through it fails.
+    window->setMulticastInterface(QStringLiteral("192.0.2.1"));
+    ui()->lineEdit_2->setText(QStringLiteral("239.1.1.7"));
+    expectRefusedStart(*window, dialogs, QStringLiteral("239.1.1.7"));
+}
+
 TEST_F(LiveWindowTest, PauseButtonFlipsBetweenPauseAndPlay) {
     ui()->toolButton_Lidar->click();
     ui()->tolbtn_offdata->click();
@@ -320,6 +406,14 @@ TEST_F(LiveWindowTest, PauseButtonFlipsBetweenPauseAndPlay) {
     ui()->toolButton_SavePcapData->click();
     ui()->Btn_SaveCSV->click();
     EXPECT_TRUE(dialogs.calls.empty());
+
+    // Switching off while paused leaves no paused display behind: the next session draws.
+    ui()->tolbtn_offdata->click();
+    ASSERT_FALSE(window->displayRunning());
+    ui()->toolButton_Lidar->click();
+    EXPECT_TRUE(window->displayRunning());
+    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
+    EXPECT_TRUE(sameIcon(ui()->tolbtn_offdata->icon(), kImages + QStringLiteral("Red.png")));
 }
 
 TEST_F(MainWindowTest, ModeCombosAndTheAngleFieldReachTheirTargets) {

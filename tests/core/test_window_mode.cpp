@@ -1,0 +1,240 @@
+// The main window's mode table: every action against every mode with its message, the
+// transitions between the modes and the flags derived from them; the live display's fields.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "app/rules/live_settings.h"
+#include "app/rules/window_mode.h"
+
+using k740::Verdict;
+using k740::WindowAction;
+using k740::WindowEvent;
+using k740::WindowMode;
+using k740::WindowState;
+
+namespace {
+
+const QString kPlayingRefusesLive = QStringLiteral(
+    "The current video is playing and the real - time lidar display cannot be turned on");
+const QString kNotLive =
+    QStringLiteral("This operation cannot be performed because lidar data is not being played");
+const QString kConnectFirst = QStringLiteral("Please connect the lidar first");
+const QString kLiveRefusesPlay = QStringLiteral(
+    "The real-time lidar data is being played. Please close the lidar connection before playing "
+    "offline data ");
+
+struct Expected {
+    bool allowed;
+    Verdict::Box box;
+    QString text;
+};
+const Expected kAllowed{true, Verdict::Box::None, {}};
+const Expected kQuiet{false, Verdict::Box::None, {}};
+Expected warning(const QString& text) { return {false, Verdict::Box::Warning, text}; }
+Expected information(const QString& text) { return {false, Verdict::Box::Information, text}; }
+
+bool isLive(WindowMode m) { return m == WindowMode::Live || m == WindowMode::LivePaused; }
+
+// What the operator meets, written as the window's rules read: live needs no file, playback
+// needs one, live and playback exclude each other.
+Expected expectedFor(WindowMode m, bool fileLoaded, WindowAction a) {
+    const bool live = isLive(m);
+    const bool inFile = m == WindowMode::Playing || m == WindowMode::PlaybackPaused;
+    switch (a) {
+        case WindowAction::ToggleLive:
+            return m == WindowMode::Playing ? warning(kPlayingRefusesLive) : kAllowed;
+        case WindowAction::PauseDisplay:
+            return live ? kAllowed : warning(kNotLive);
+        case WindowAction::ToggleRecording:
+        case WindowAction::OpenExportOptions:
+            return live ? kAllowed : information(kConnectFirst);
+        case WindowAction::OpenFile:
+            return inFile ? kQuiet : kAllowed;
+        case WindowAction::Play:
+            if (live) return warning(kLiveRefusesPlay);
+            return fileLoaded ? kAllowed : kQuiet;
+        case WindowAction::StepFrame:
+            if (live) return warning(kLiveRefusesPlay);
+            return fileLoaded && m != WindowMode::Playing ? kAllowed : kQuiet;
+    }
+    return kQuiet;
+}
+
+TEST(WindowModeTable, EveryActionInEveryModeWithItsMessage) {
+    int refusedWithBox = 0;
+    for (const bool fileLoaded : {false, true}) {
+        for (const bool recording : {false, true}) {
+            for (const WindowMode m : k740::kAllModes) {
+                // A file plays only when one is loaded.
+                if (!fileLoaded && (m == WindowMode::Playing || m == WindowMode::PlaybackPaused))
+                    continue;
+                WindowState s;
+                s.mode = m;
+                s.fileLoaded = fileLoaded;
+                s.recording = recording;
+                for (const WindowAction a : k740::kAllActions) {
+                    SCOPED_TRACE(std::string(k740::modeName(m)) + " / " + k740::actionName(a) +
+                                 (fileLoaded ? " / file loaded" : "") +
+                                 (recording ? " / recording" : ""));
+                    const Verdict v = k740::mayRun(s, a);
+                    const Expected e = expectedFor(m, fileLoaded, a);
+                    EXPECT_EQ(v.allowed, e.allowed);
+                    EXPECT_EQ(v.box, e.box);
+                    EXPECT_EQ(v.text, e.text);
+                    // Every refusal with a box is titled "warn"; an allowed action says nothing.
+                    EXPECT_EQ(v.title,
+                              e.box == Verdict::Box::None ? QString() : QStringLiteral("warn"));
+                    if (v.box != Verdict::Box::None) ++refusedWithBox;
+                }
+            }
+        }
+    }
+    // Boxes without a file: idle 3, live 2, live paused 2; with one also playing 4 and playback
+    // paused 3; the same with a recording running.
+    EXPECT_EQ(refusedWithBox, 2 * (7 + 14));
+}
+
+TEST(WindowModeTable, TransitionsFollowTheButtons) {
+    // From each mode, where each event leads (unchanged where the event does not apply).
+    const std::map<std::pair<WindowMode, WindowEvent>, WindowMode> moves = {
+        {{WindowMode::Idle, WindowEvent::LiveOn}, WindowMode::Live},
+        {{WindowMode::PlaybackPaused, WindowEvent::LiveOn}, WindowMode::Live},
+        {{WindowMode::Live, WindowEvent::LiveOff}, WindowMode::Idle},
+        {{WindowMode::LivePaused, WindowEvent::LiveOff}, WindowMode::Idle},
+        {{WindowMode::Live, WindowEvent::DisplayPaused}, WindowMode::LivePaused},
+        {{WindowMode::LivePaused, WindowEvent::DisplayResumed}, WindowMode::Live},
+        {{WindowMode::Idle, WindowEvent::PlaybackStarted}, WindowMode::Playing},
+        {{WindowMode::PlaybackPaused, WindowEvent::PlaybackStarted}, WindowMode::Playing},
+        {{WindowMode::Playing, WindowEvent::PlaybackPaused}, WindowMode::PlaybackPaused},
+        {{WindowMode::Playing, WindowEvent::PlaybackEnded}, WindowMode::Idle},
+        {{WindowMode::PlaybackPaused, WindowEvent::PlaybackEnded}, WindowMode::Idle},
+    };
+    const WindowEvent events[] = {WindowEvent::LiveOn,          WindowEvent::LiveOff,
+                                  WindowEvent::DisplayPaused,   WindowEvent::DisplayResumed,
+                                  WindowEvent::PlaybackStarted, WindowEvent::PlaybackPaused,
+                                  WindowEvent::PlaybackEnded};
+    for (const WindowMode m : k740::kAllModes) {
+        for (const WindowEvent e : events) {
+            const auto it = moves.find({m, e});
+            const WindowMode expected = it == moves.end() ? m : it->second;
+            EXPECT_EQ(k740::nextMode(m, e), expected)
+                << k740::modeName(m) << " after event " << static_cast<int>(e);
+        }
+    }
+    // Live and playback never mix: no event takes a live mode into playback or back.
+    for (const WindowMode m : {WindowMode::Live, WindowMode::LivePaused})
+        for (const WindowEvent e : events) EXPECT_NE(k740::nextMode(m, e), WindowMode::Playing);
+}
+
+TEST(WindowModeTable, FlagsFollowTheModeAndTheEndReport) {
+    struct Row {
+        WindowMode mode;
+        bool live, display, notPlayingOffline, playback;
+    };
+    const Row rows[] = {
+        {WindowMode::Idle, false, true, true, false},
+        {WindowMode::Live, true, true, true, false},
+        {WindowMode::LivePaused, true, false, true, false},
+        {WindowMode::Playing, false, true, false, true},
+        {WindowMode::PlaybackPaused, false, true, true, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(k740::modeName(r.mode));
+        WindowState s;
+        s.mode = r.mode;
+        EXPECT_EQ(k740::liveRunning(s), r.live);
+        EXPECT_EQ(k740::displayRunning(s), r.display);
+        EXPECT_EQ(k740::notPlayingOffline(s), r.notPlayingOffline);
+        EXPECT_EQ(k740::playbackActive(s), r.playback);
+        // The named flag reads the state as it is now, not as it was when made.
+        const k740::ModeFlag flag(s, &k740::liveRunning);
+        s.mode = r.live ? WindowMode::Idle : WindowMode::Live;
+        EXPECT_NE(static_cast<bool>(flag), r.live);
+    }
+
+    // The end report marks the file finished; the next start clears it. An end report that
+    // reaches a live window (a step still on its way) changes neither mode nor flag.
+    WindowState s;
+    s.fileLoaded = true;
+    s.apply(WindowEvent::PlaybackStarted);
+    s.apply(WindowEvent::PlaybackEnded);
+    EXPECT_EQ(s.mode, WindowMode::Idle);
+    EXPECT_TRUE(k740::playbackFinished(s));
+    s.apply(WindowEvent::PlaybackStarted);
+    EXPECT_FALSE(k740::playbackFinished(s));
+    s.apply(WindowEvent::PlaybackPaused);
+    s.apply(WindowEvent::LiveOn);
+    s.apply(WindowEvent::PlaybackEnded);
+    EXPECT_EQ(s.mode, WindowMode::Live);
+    EXPECT_FALSE(k740::playbackFinished(s));
+}
+
+TEST(LiveSettingsFields, PortsTakeOnlyOneTo65535) {
+    std::uint16_t port = 7;
+    for (const char* bad : {"0", "70000", "65536", "", "   ", "abc", "-1", "+5", "23 68", "2368.0",
+                            "0x10", "999999", "2368a"}) {
+        EXPECT_FALSE(k740::parsePortField(QString::fromLatin1(bad), &port)) << '"' << bad << '"';
+        EXPECT_EQ(port, 7);
+    }
+    EXPECT_TRUE(k740::parsePortField(QStringLiteral("1"), &port));
+    EXPECT_EQ(port, 1);
+    EXPECT_TRUE(k740::parsePortField(QStringLiteral("65535"), &port));
+    EXPECT_EQ(port, 65535);
+    EXPECT_TRUE(k740::parsePortField(QStringLiteral(" 2368 "), &port));
+    EXPECT_EQ(port, 2368);
+}
+
+TEST(LiveSettingsFields, GroupIsADottedAddressOrNothing) {
+    for (const char* good : {"", "  ", "224.1.1.1", "239.255.255.255", "192.168.1.222"})
+        EXPECT_TRUE(k740::isGroupField(QString::fromLatin1(good))) << good;
+    for (const char* bad :
+         {"abc", "224.1.1", "224.1.1.1.1", "224.1.1.256", "224,1,1,1", "::1", "224.1.1.1x"})
+        EXPECT_FALSE(k740::isGroupField(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(LiveSettingsFields, RefusalNamesTheFieldAndChangesNothing) {
+    struct Case {
+        const char* data;
+        const char* device;
+        const char* group;
+        const char* field;  // named in the message
+    };
+    const Case cases[] = {
+        {"0", "2369", "224.1.1.1", "Port Number"}, {"70000", "2369", "", "Port Number"},
+        {"", "2369", "", "Port Number"},           {"abc", "2369", "", "Port Number"},
+        {"2368", "0", "", "Telemetry Port"},       {"2368", "70000", "", "Telemetry Port"},
+        {"2368", "", "", "Telemetry Port"},        {"2368", "abc", "", "Telemetry Port"},
+        {"2368", "2369", "abc", "Multicast IP"},   {"2368", "2369", "224.1.1", "Multicast IP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.data) + " / " + c.device + " / " + c.group);
+        k740::LiveSettings settings;
+        settings.dataPort = 11;
+        const Verdict v =
+            k740::readLiveSettings(QString::fromLatin1(c.data), QString::fromLatin1(c.device),
+                                   QString::fromLatin1(c.group), &settings);
+        EXPECT_FALSE(v.allowed);
+        EXPECT_EQ(v.box, Verdict::Box::Warning);
+        EXPECT_EQ(v.title, QStringLiteral("warn"));
+        EXPECT_TRUE(v.text.contains(QLatin1String(c.field))) << v.text.toStdString();
+        // A typed value that is not empty is shown back to the operator.
+        const QString typed = QString::fromLatin1(c.field[0] == 'M'   ? c.group
+                                                  : c.field[0] == 'P' ? c.data
+                                                                      : c.device);
+        if (!typed.isEmpty()) {
+            EXPECT_TRUE(v.text.contains(typed)) << v.text.toStdString();
+        }
+        EXPECT_EQ(settings.dataPort, 11);
+    }
+
+    k740::LiveSettings settings;
+    const Verdict ok = k740::readLiveSettings(QStringLiteral("2368"), QStringLiteral(" 2369"),
+                                              QStringLiteral(" 224.1.1.1 "), &settings);
+    EXPECT_TRUE(ok.allowed);
+    EXPECT_EQ(settings.dataPort, 2368);
+    EXPECT_EQ(settings.devicePort, 2369);
+    EXPECT_EQ(settings.group, QStringLiteral("224.1.1.1"));
+}
+
+}  // namespace
