@@ -59,6 +59,8 @@ private:
     pcap* handle_ = nullptr;
     std::unique_ptr<char[]> streamBuffer_;  // the file stream's buffer, outlives the stream
     std::uint64_t records_ = 0;
+    bool countPosition_ = false;  // classic pcap: position counted record by record
+    std::int64_t position_ = -1;
     std::string error_;
 };
 

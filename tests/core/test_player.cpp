@@ -352,7 +352,7 @@ TEST_F(Player, AFailedOpenKeepsTheLoadedFileAndAReopenReplacesIt) {
 
 TEST_F(Player, AFileCutShortWhilePlayingEndsPlay) {
     std::vector<TestRecord> records;
-    for (int p = 0; p < 80; ++p)
+    for (int p = 0; p < 300; ++p)
         records.push_back(udpRecord(makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
     const std::string file = path("shrinking.pcap");
     const std::vector<std::uint8_t> full = captureBytes(records, CaptureFormat::PcapLittleMicro);
