@@ -61,14 +61,15 @@ CaptureOpenResult ReadLiveOffData::open(const QString& path, bool singleLine,
 
 bool ReadLiveOffData::play() {
     if (!loaded_) return false;
-    if (isRunning()) {
+    if (isRunning() && !ending_.load()) {
         gate_.open();
         return true;
     }
-    wait();  // a pass that ended by itself: reap the thread before starting it again
+    wait();  // a pass that ended (or is returning after its end report): reap it first
     gate_.clearInterrupt();
     gate_.open();
     playbackFinished = 0;
+    ending_ = false;
     current_ = -1;
     start();
     return true;
@@ -96,6 +97,7 @@ void ReadLiveOffData::stopPlayback() {
 }
 
 void ReadLiveOffData::finish(bool resetDirection) {
+    ending_ = true;  // the thread returns right after the report: a play then restarts it
     playbackFinished = 1;
     if (resetDirection) playDirection = 1;
     // A player that stops leaves its gate open, even after a single step closed it, so that

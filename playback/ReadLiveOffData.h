@@ -113,5 +113,6 @@ private:
     QString path_;
     bool loaded_ = false;
     std::atomic<int> current_{-1};
+    std::atomic<bool> ending_{false};
     std::atomic<int> pauseOverride_{-1};
 };

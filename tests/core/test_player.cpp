@@ -307,6 +307,14 @@ TEST_F(Player, FilesWithoutFramesEndAtOnceAndOnePacketReportsFullProgress) {
         EXPECT_EQ(playbackFinished.load(), 1);
         EXPECT_FALSE(player.isPaused());
     }
+    // Play pressed again straight from the end report starts a new pass each time.
+    Played again(player);
+    QObject::connect(&player, &ReadLiveOffData::SendBool, &again, [&] {
+        if (again.ends < 3) player.play();
+    });
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(waitUntil([&] { return again.ends == 3 && player.isFinished(); }));
+    EXPECT_EQ(again.progress, (std::vector<int>{100, 100, 100}));
 }
 
 TEST_F(Player, AFailedOpenKeepsTheLoadedFileAndAReopenReplacesIt) {
