@@ -80,8 +80,12 @@ Verdict mayRun(const WindowState& state, WindowAction action) {
             if (!isLive(m)) return refuse(Verdict::Box::Warning, kNotLiveRefusesPause);
             return {};
         case WindowAction::ToggleRecording:
+            // A running recording can always be stopped, live display or not: otherwise it
+            // would go on writing until the display is switched on again.
+            if (state.recording) return {};
+            if (!isLive(m)) return refuse(Verdict::Box::Information, kConnectFirst);
+            return {};
         case WindowAction::OpenExportOptions:
-            // Stopping a recording needs the live display too: the toggle asks it first.
             if (!isLive(m)) return refuse(Verdict::Box::Information, kConnectFirst);
             return {};
         case WindowAction::OpenFile:

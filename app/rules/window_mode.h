@@ -31,7 +31,7 @@ enum class WindowEvent {
 enum class WindowAction {
     ToggleLive,         // "Lidar": on or off
     PauseDisplay,       // "Pause" / "Paly ": pause or resume drawing
-    ToggleRecording,    // "Record": start or stop a capture-file recording
+    ToggleRecording,    // "Record": start a recording, or stop the running one
     OpenExportOptions,  // "SaveData": the CSV export options
     OpenFile,           // "Open": load a capture file
     Play,               // the play/pause transport button

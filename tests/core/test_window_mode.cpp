@@ -38,7 +38,7 @@ bool isLive(WindowMode m) { return m == WindowMode::Live || m == WindowMode::Liv
 
 // What the operator meets, written as the window's rules read: live needs no file, playback
 // needs one, live and playback exclude each other.
-Expected expectedFor(WindowMode m, bool fileLoaded, WindowAction a) {
+Expected expectedFor(WindowMode m, bool fileLoaded, bool recording, WindowAction a) {
     const bool live = isLive(m);
     const bool inFile = m == WindowMode::Playing || m == WindowMode::PlaybackPaused;
     switch (a) {
@@ -47,6 +47,8 @@ Expected expectedFor(WindowMode m, bool fileLoaded, WindowAction a) {
         case WindowAction::PauseDisplay:
             return live ? kAllowed : warning(kNotLive);
         case WindowAction::ToggleRecording:
+            // Stopping a running recording is never refused.
+            return live || recording ? kAllowed : information(kConnectFirst);
         case WindowAction::OpenExportOptions:
             return live ? kAllowed : information(kConnectFirst);
         case WindowAction::OpenFile:
@@ -78,7 +80,7 @@ TEST(WindowModeTable, EveryActionInEveryModeWithItsMessage) {
                                  (fileLoaded ? " / file loaded" : "") +
                                  (recording ? " / recording" : ""));
                     const Verdict v = k740::mayRun(s, a);
-                    const Expected e = expectedFor(m, fileLoaded, a);
+                    const Expected e = expectedFor(m, fileLoaded, recording, a);
                     EXPECT_EQ(v.allowed, e.allowed);
                     EXPECT_EQ(v.box, e.box);
                     EXPECT_EQ(v.text, e.text);
@@ -91,8 +93,8 @@ TEST(WindowModeTable, EveryActionInEveryModeWithItsMessage) {
         }
     }
     // Boxes without a file: idle 3, live 2, live paused 2; with one also playing 4 and playback
-    // paused 3; the same with a recording running.
-    EXPECT_EQ(refusedWithBox, 2 * (7 + 14));
+    // paused 3. With a recording running, "Record" (which then stops it) is refused nowhere.
+    EXPECT_EQ(refusedWithBox, (7 + 14) + (6 + 11));
 }
 
 TEST(WindowModeTable, TransitionsFollowTheButtons) {
