@@ -134,7 +134,6 @@ private:
     void showClouds();
     void refreshReadout();
     void repaintScreen();
-    void onViewerMouse(const pcl::visualization::MouseEvent& event);
 
     // Members in the order of the window's data model.
     std::unique_ptr<Ui::manwindowClass> ui;

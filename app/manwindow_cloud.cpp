@@ -3,10 +3,9 @@
 #include <QMutexLocker>
 #include <QStandardItemModel>
 
-#include <pcl/visualization/point_cloud_color_handlers.h>
-
 #include "acquisition/GetlidarData_1.h"
 #include "app/manwindow.h"
+#include "app/viewer_scene.h"
 #include "ui_manwindow.h"
 
 namespace {
@@ -50,7 +49,8 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
     {
         QMutexLocker lock(&m_DisplayMutex);
         m_RealTimeCloud->clear();
-        k740::buildFrameClouds(lidardata, options, *m_FrameCloud, *m_RealTimeCloud, *m_ClickedCloud, rows);
+        k740::buildFrameClouds(lidardata, options, *m_FrameCloud, *m_RealTimeCloud, *m_ClickedCloud,
+                               rows);
     }
 
     // The first visible points of the frame overwrite the table from the top.
@@ -66,11 +66,7 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
         ++m_TableRows;
     }
 
-    // Frame counter while a capture file plays.
-    if (m_OfflineActive && !m_LiveRunning) {
-        if (m_Backward) ui->Spbox_Frame->setValue(--m_FrameIndex);
-        if (m_Forward) ui->Spbox_Frame->setValue(++m_FrameIndex);
-    }
+    // The frame counter of a playing capture file follows the player (the playback room).
 
     showClouds();
     if (m_CamerasFitted < kFramesToFit && !m_RealTimeCloud->empty()) {
@@ -85,15 +81,7 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
 }
 
 void manwindow::showClouds() {
-    m_Viewer->removePointCloud(kClickedId);
-    pcl::visualization::PointCloudColorHandlerCustom<k740::CloudPoint> green(m_ClickedCloud, 0, 255, 0);
-    m_Viewer->addPointCloud<k740::CloudPoint>(m_ClickedCloud, green, kClickedId);
-    m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE, kClickedPointSize,
-                                               kClickedId);
-
-    m_Viewer->removePointCloud(kRealTimeId);
-    pcl::visualization::PointCloudColorHandlerRGBField<k740::CloudPoint> rgb(m_RealTimeCloud);
-    m_Viewer->addPointCloud<k740::CloudPoint>(m_RealTimeCloud, rgb, kRealTimeId);
-    m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE, m_PointSize,
-                                               kRealTimeId);
+    // Both clouds keep their actors from frame to frame; only their points change.
+    k740::showSolidCloud(*m_Viewer, m_ClickedCloud, kClickedId, kClickedPointSize, 0, 255, 0);
+    k740::showRgbCloud(*m_Viewer, m_RealTimeCloud, kRealTimeId, m_PointSize);
 }

@@ -1,12 +1,5 @@
 // The main window's 3-D viewer: set-up, preset views, axes, measuring grid, clearing,
 // point-size keys and the cursor read-out.
-#include <QFontMetrics>
-#include <QLabel>
-#include <QTableView>
-#include <QStandardItemModel>
-#include <QStatusBar>
-#include <QDebug>
-
 #include <vtkAxesActor.h>
 #include <vtkGenericOpenGLRenderWindow.h>
 #include <vtkOrientationMarkerWidget.h>
@@ -15,7 +8,14 @@
 #include <vtkRendererCollection.h>
 #include <vtkWorldPointPicker.h>
 
+#include <QFontMetrics>
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTableView>
+
 #include "app/manwindow.h"
+#include "app/viewer_scene.h"
 #include "display/viewer_geometry.h"
 #include "ui_manwindow.h"
 
@@ -31,6 +31,9 @@ constexpr int kOverlayX = 150, kOverlayY = 0, kOverlayFontSize = 20;
 void manwindow::setupViewer() {
     auto renderer = vtkSmartPointer<vtkRenderer>::New();
     auto renderWindow = vtkSmartPointer<vtkGenericOpenGLRenderWindow>::New();
+    // No multisampling: the cloud's points are square pixels anyway, and an 8-sample buffer
+    // costs several times the whole frame on software OpenGL (measured with bench_gui).
+    renderWindow->SetMultiSamples(0);
     m_Viewer.reset(new pcl::visualization::PCLVisualizer(renderer, renderWindow, "viewer", false));
     ui->screen->setRenderWindow(m_Viewer->getRenderWindow());
     m_Viewer->setupInteractor(ui->screen->interactor(), ui->screen->renderWindow());
@@ -40,7 +43,10 @@ void manwindow::setupViewer() {
 
     m_Viewer->registerKeyboardCallback(
         [this](const pcl::visualization::KeyboardEvent& event) { onViewerKey(event); });
-    m_Viewer->registerMouseCallback([this](const pcl::visualization::MouseEvent& event) { onViewerMouse(event); });
+    // "+" and "-" reach the view while the pointer merely hovers over it.
+    new k740::FocusOnEnter(ui->screen);
+    // Choosing the preset already shown applies it again (after the operator moved the camera).
+    connect(ui->comboBox_View, QOverload<int>::of(&QComboBox::activated), this, &manwindow::view);
 
     m_FrameCloud.reset(new k740::Cloud);
 
@@ -62,7 +68,8 @@ void manwindow::setupViewer() {
     m_LinkLabel->setTextFormat(Qt::RichText);
     m_LinkLabel->setStyleSheet(QStringLiteral("color: white;"));
     m_LinkLabel->setOpenExternalLinks(true);
-    m_LinkLabel->setText(QStringLiteral("<a href=\"https://www.kestrel-lidar.example/\">Kestrel K740-P lidar</a>"));
+    m_LinkLabel->setText(
+        QStringLiteral("<a href=\"https://www.kestrel-lidar.example/\">Kestrel K740-P lidar</a>"));
     ui->statusBar->addPermanentWidget(m_LinkLabel);
 }
 
@@ -74,9 +81,7 @@ void manwindow::repaintScreen() {
 void manwindow::view() {
     k740::CameraPreset preset;
     if (!k740::presetView(ui->comboBox_View->currentIndex(), &preset)) return;
-    m_Viewer->setCameraPosition(preset.position[0], preset.position[1], preset.position[2], preset.focalPoint[0],
-                                preset.focalPoint[1], preset.focalPoint[2], preset.viewUp[0], preset.viewUp[1],
-                                preset.viewUp[2]);
+    k740::applyPresetView(*m_Viewer, preset);
     repaintScreen();
 }
 
@@ -94,20 +99,7 @@ void manwindow::toggleAxes() {
 void manwindow::toggleGrid() {
     if (m_GridHidden) {
         m_GridHidden = false;
-        const double c = k740::kGridColour;
-        for (const auto& lines : {k740::gridStraightLines(), k740::gridRingChords()}) {
-            for (const k740::GridLine& l : lines) {
-                m_Viewer->addLine(pcl::PointXYZ(float(l.from[0]), float(l.from[1]), float(l.from[2])),
-                                  pcl::PointXYZ(float(l.to[0]), float(l.to[1]), float(l.to[2])), c, c, c, l.id);
-                m_Viewer->setShapeRenderingProperties(pcl::visualization::PCL_VISUALIZER_OPACITY, k740::kGridOpacity,
-                                                      l.id);
-            }
-        }
-        for (const k740::GridLabel& t : k740::gridLabels()) {
-            m_Viewer->addText3D(t.text,
-                                pcl::PointXYZ(float(t.position[0]), float(t.position[1]), float(t.position[2])),
-                                k740::kGridLabelScale, c, c, c, t.id);
-        }
+        k740::addGridShapes(*m_Viewer);
     } else {
         // Takes every shape, the cursor text included; the axes are no shape and stay.
         m_Viewer->removeAllShapes();
@@ -125,6 +117,7 @@ void manwindow::clearView() {
     if (m_AxesShown) m_Viewer->removeCoordinateSystem(kAxesId);
     m_Viewer->removeAllPointClouds();
     m_Viewer->removeAllShapes();
+    m_GridHidden = true;  // the grid went with the shapes; the next "MeaGrid" draws it again
     m_Viewer->resetCamera();
     if (m_AxesShown) m_Viewer->addCoordinateSystem(kAxesScale, 0.0f, 0.0f, 0.0f, kAxesId);
     repaintScreen();
@@ -145,7 +138,8 @@ void manwindow::sizeTableColumns() {
     // their contents after every frame would lay out every cell's text again each time.
     if (ui->tableView->model() != m_TableModel) return;
     static const char* const kWidest[k740::kTableColumns] = {
-        "PointID", "-4999.0000 -4999.0000 0.0000", "359.999", "Distance_cm", "Intensity", "4294967295"};
+        "PointID",   "-4999.0000 -4999.0000 0.0000", "359.999", "Distance_cm", "Intensity",
+        "4294967295"};
     const QFontMetrics metrics(ui->tableView->font());
     for (int c = 0; c < k740::kTableColumns; ++c)
         ui->tableView->setColumnWidth(c, metrics.horizontalAdvance(QLatin1String(kWidest[c])) + 16);
@@ -160,11 +154,6 @@ void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) {
     } else if (code == '-' || key == "minus" || key == "KP_Subtract") {
         if (m_PointSize > kMinPointSize) --m_PointSize;
     }
-}
-
-void manwindow::onViewerMouse(const pcl::visualization::MouseEvent& event) {
-    if (!m_NotPlayingOffline && event.getType() == pcl::visualization::MouseEvent::MouseDblClick)
-        qDebug() << "mouse exec";
 }
 
 void manwindow::refreshReadout() {

@@ -1,14 +1,14 @@
 // Cost of drawing in the viewer: per frame, the point work alone and the whole slot with the
 // render, for revolutions of 16,000 and 32,000 points; then frames drawn against frames
 // dropped with the simulated sensor at 1200 rpm over loopback. Run under Xvfb.
+#include <QVTKOpenGLNativeWidget.h>
+#include <vtkObject.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSurfaceFormat>
 #include <QTest>
 #include <QTimer>
-#include <QVTKOpenGLNativeWidget.h>
-#include <vtkObject.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +37,6 @@ long residentKb() {
     return kb;
 }
 
-
 // Whole revolutions of the simulated room, decoded as the live receiver decodes them.
 std::vector<LidarDataSingleLine> simulatedFrames(int rpm, int count) {
     k740::sim::SimConfig config;
@@ -45,7 +44,8 @@ std::vector<LidarDataSingleLine> simulatedFrames(int rpm, int count) {
     config.rpm = rpm;
     k740::sim::SweepGenerator sweep(k740::sim::initialState(config), 0);
     std::vector<LidarDataSingleLine> frames;
-    k740::LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
+    k740::LiveFrameAssembler assembler(
+        [&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
     while (int(frames.size()) < count + 1) {
         const k740::sim::SimPacket p = sweep.next();
         if (p.size > 0) assembler.addDatagram(p.bytes.data(), p.size, 0, 1);
@@ -68,7 +68,8 @@ Stats summarise(std::vector<double> ms) {
     return s;
 }
 
-void frameCost(manwindow& window, int rpm) {
+void frameCost(manwindow& window, int rpm, bool grid = false) {
+    if (grid != !window.gridHidden()) window.form()->toolButton_MeaGrid->click();
     const std::vector<LidarDataSingleLine> frames = simulatedFrames(rpm, 8);
     const int rounds = 40;
     std::vector<double> build, whole;
@@ -95,9 +96,13 @@ void frameCost(manwindow& window, int rpm) {
         whole.push_back(t.nsecsElapsed() / 1e6);
     }
     const Stats b = summarise(build), w = summarise(whole);
-    std::printf("%5d rpm, %6zu points/frame: point work %6.2f ms (median %6.2f), whole slot + render %7.2f ms "
-                "(median %7.2f, p95 %7.2f) -> %5.1f frames/s\n",
-                rpm, frames[0].pointCount(), b.mean, b.median, w.mean, w.median, w.p95, 1000.0 / w.mean);
+    if (grid) window.form()->toolButton_MeaGrid->click();
+    std::printf(
+        "%5d rpm, %6zu points/frame%s: point work %6.2f ms (median %6.2f), whole slot + render "
+        "%7.2f ms "
+        "(median %7.2f, p95 %7.2f) -> %5.1f frames/s\n",
+        rpm, frames[0].pointCount(), grid ? " with the grid" : "", b.mean, b.median, w.mean,
+        w.median, w.p95, 1000.0 / w.mean);
 }
 
 void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
@@ -132,11 +137,13 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
     ui->toolButton_Lidar->click();
     QTest::qWait(1000);  // settle
     GetlidarData_1* r = window.receiver();
-    const long long drawn0 = window.framesDrawn(), stale0 = window.staleFramesSkipped(), emitted0 = r->framesEmitted(), dropped0 = r->framesDropped();
+    const long long drawn0 = window.framesDrawn(), stale0 = window.staleFramesSkipped(),
+                    emitted0 = r->framesEmitted(), dropped0 = r->framesDropped();
     // The queue towards the window, looked at between events.
     int maxInFlight = 0;
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] { maxInFlight = std::max(maxInFlight, r->framesInFlight()); });
+    QObject::connect(&sampler, &QTimer::timeout,
+                     [&] { maxInFlight = std::max(maxInFlight, r->framesInFlight()); });
     sampler.start(1);
     // Long runs print the resident memory every 30 s: it must stay flat.
     for (int elapsed = 0; elapsed < seconds; ++elapsed) {
@@ -153,10 +160,13 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
     const long long dropped = r->framesDropped() - dropped0;
     window.stopReceivers(2000);
     sensor.stop();
-    std::printf("%5d rpm live for %d s%s: %lld frames assembled, %lld drawn (%.1f/s), %lld dropped (%.0f%%), "
-                "%lld stale skipped, at most %d seen in flight\n",
-                rpm, seconds, grid ? " with the grid" : "", emitted + dropped, drawn, double(drawn) / seconds,
-                dropped, 100.0 * double(dropped) / double(std::max(1LL, emitted + dropped)), stale, maxInFlight);
+    std::printf(
+        "%5d rpm live for %d s%s: %lld frames assembled, %lld drawn (%.1f/s), %lld dropped "
+        "(%.0f%%), "
+        "%lld stale skipped, at most %d seen in flight\n",
+        rpm, seconds, grid ? " with the grid" : "", emitted + dropped, drawn,
+        double(drawn) / seconds, dropped,
+        100.0 * double(dropped) / double(std::max(1LL, emitted + dropped)), stale, maxInFlight);
     if (grid) ui->toolButton_MeaGrid->click();
 }
 
@@ -174,7 +184,8 @@ int main(int argc, char* argv[]) {
     window.setMulticastInterface(QStringLiteral("127.0.0.1"));
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::printf("window not exposed\n");
-    std::printf("viewer %dx%d pixels\n", window.form()->screen->width(), window.form()->screen->height());
+    std::printf("viewer %dx%d pixels\n", window.form()->screen->width(),
+                window.form()->screen->height());
 
     window.form()->comboBox_agree->setCurrentIndex(1);
     if (soakSeconds > 0) {
@@ -184,10 +195,11 @@ int main(int argc, char* argv[]) {
     }
     frameCost(window, 1200);  // about 16,000 points a revolution
     frameCost(window, 600);   // about 32,000
+    frameCost(window, 1200, true);
 
     liveRate(window, 1200, 10, false);
     liveRate(window, 600, 10, false);
-    // The measuring grid adds a thousand line actors to every render.
+    // The measuring grid adds its lines, rings and labels to every render.
     liveRate(window, 1200, 10, true);
     return 0;
 }

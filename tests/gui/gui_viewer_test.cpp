@@ -1,29 +1,37 @@
-// The 3-D viewer: preset cameras, axes, the measuring grid and its ids, clearing, the
-// point-size keys and the cursor read-out.
+// The 3-D viewer: preset cameras fitted to the scene, axes, the measuring grid, clearing,
+// keyboard focus and the point-size keys, and the cursor read-out.
 #include <gtest/gtest.h>
-
-#include <QComboBox>
-#include <QStandardItemModel>
-#include <QToolButton>
-
+#include <vtkActor.h>
 #include <vtkCamera.h>
 #include <vtkCommand.h>
+#include <vtkMapper.h>
+#include <vtkPolyData.h>
 #include <vtkPropCollection.h>
+#include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
 #include <vtkRendererCollection.h>
 
+#include <QComboBox>
+#include <QEvent>
+#include <QStandardItemModel>
+#include <QToolButton>
+#include <array>
+#include <cmath>
+
+#include "app/manwindow_form.h"
 #include "display/viewer_geometry.h"
 #include "gui_test_support.h"
-#include "app/manwindow_form.h"
 
 namespace {
 
 class ViewerTest : public ::testing::Test, public WindowFixtureBase {
 protected:
     Ui::manwindowClass* ui() { return window->form(); }
-    vtkRenderer* renderer() { return ui()->screen->renderWindow()->GetRenderers()->GetFirstRenderer(); }
+    vtkRenderer* renderer() {
+        return ui()->screen->renderWindow()->GetRenderers()->GetFirstRenderer();
+    }
     int props() { return renderer()->GetViewProps()->GetNumberOfItems(); }
     std::size_t shapes() { return window->viewer()->getShapeActorMap()->size(); }
     std::size_t clouds() { return window->viewer()->getCloudActorMap()->size(); }
@@ -41,23 +49,69 @@ void expectVector(const double* v, double x, double y, double z, double toleranc
     EXPECT_NEAR(v[2], z, tolerance);
 }
 
-TEST_F(ViewerTest, PresetViewsPlaceTheCamera) {
+// The direction of view (unit vector from the camera to its focal point).
+std::array<double, 3> direction(const double* from, const double* to) {
+    std::array<double, 3> d = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+    const double n = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    for (double& v : d) v /= n;
+    return d;
+}
+
+TEST_F(ViewerTest, EveryPresetKeepsItsDirectionAndViewUpAndShowsTheWholeCloud) {
+    // A cloud 20 m across, well away from the origin the presets look at.
+    window->CalculateCoordinates(makeFrame(
+        {{10.0, 3000, 9, 1}, {100.0, 5000, 9, 2}, {200.0, 4000, 9, 3}, {300.0, 2000, 9, 4}}));
+    const k740::Cloud cloud = window->realTimeCloud();
+    ASSERT_EQ(cloud.size(), 4u);
     vtkCamera* camera = renderer()->GetActiveCamera();
-    ui()->comboBox_View->setCurrentIndex(1);  // Top
-    expectVector(camera->GetPosition(), 0, 0, 1);
-    expectVector(camera->GetFocalPoint(), 0, 0, 0);
+    for (int index : {1, 2, 0}) {        // Top, Left, Front (each a change of the list)
+        camera->SetPosition(0, 0, 1e6);  // somewhere the operator left it
+        camera->SetFocalPoint(0, 0, 0);
+        ui()->comboBox_View->setCurrentIndex(index);
+        k740::CameraPreset preset;
+        ASSERT_TRUE(k740::presetView(index, &preset));
+        const auto want = direction(preset.position, preset.focalPoint);
+        const auto got = direction(camera->GetPosition(), camera->GetFocalPoint());
+        expectVector(got.data(), want[0], want[1], want[2], 1e-6);
+        // The view-up stays the preset's, kept perpendicular to the direction of view.
+        const double* up = camera->GetViewUp();
+        EXPECT_GT(up[0] * preset.viewUp[0] + up[1] * preset.viewUp[1] + up[2] * preset.viewUp[2],
+                  0.98)
+            << index;
+        // Every point lies inside the camera's view volume (planes face inwards).
+        double planes[24];
+        camera->GetFrustumPlanes(renderer()->GetTiledAspectRatio(), planes);
+        for (const k740::CloudPoint& p : cloud)
+            for (int k = 0; k < 6; ++k)
+                EXPECT_GE(planes[4 * k] * p.x + planes[4 * k + 1] * p.y + planes[4 * k + 2] * p.z +
+                              planes[4 * k + 3],
+                          0.0)
+                    << "preset " << index << " plane " << k << " point " << p.x << "," << p.y;
+    }
+}
+
+TEST_F(ViewerTest, PresetsWithNothingShownStandBackAndChoosingTheShownOneAppliesItAgain) {
+    vtkCamera* camera = renderer()->GetActiveCamera();
+    ui()->comboBox_View->setCurrentIndex(1);  // Top, nothing shown yet
+    // Not a centimetre from the origin: far enough to take in metres of the plane.
+    EXPECT_GT(camera->GetDistance(), 500.0);
     expectVector(camera->GetViewUp(), 0, 1, 0);
 
-    ui()->comboBox_View->setCurrentIndex(2);  // Left
-    expectVector(camera->GetPosition(), -1, 0, 0);
-    expectVector(camera->GetFocalPoint(), 0, 0, -0.2);
-    expectVector(camera->GetViewUp(), 0, 0, 1, 1e-6);
+    // The operator turns the view, then picks "Top" again from the list.
+    camera->SetPosition(300, -200, 50);
+    emit ui()->comboBox_View->activated(1);
+    const auto got = direction(camera->GetPosition(), camera->GetFocalPoint());
+    expectVector(got.data(), 0, 0, -1, 1e-6);
+    EXPECT_GT(camera->GetDistance(), 500.0);
+}
 
-    ui()->comboBox_View->setCurrentIndex(0);  // Front
-    expectVector(camera->GetPosition(), 0, -1, 0);
-    expectVector(camera->GetFocalPoint(), 0, 0.2, -0.2);
-    // The view-up is kept perpendicular to the direction of view, so it tilts a little.
-    EXPECT_GT(camera->GetViewUp()[2], 0.9);
+TEST_F(ViewerTest, PointerEnteringTheViewGivesItKeyboardFocus) {
+    ui()->comboBox_View->setFocus();
+    QWidget* screen = ui()->screen;
+    ASSERT_NE(window->focusWidget(), screen);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(screen, &enter);
+    EXPECT_EQ(window->focusWidget(), screen);
 }
 
 TEST_F(ViewerTest, AxesToggleAddsAndRemovesTheCoordinateSystem) {
@@ -70,18 +124,32 @@ TEST_F(ViewerTest, AxesToggleAddsAndRemovesTheCoordinateSystem) {
     EXPECT_EQ(props(), before);
 }
 
-TEST_F(ViewerTest, GridHasItsLinesRingsAndLabelsUnderTheirIds) {
+// Line cells of a grid shape as drawn, with its look.
+vtkIdType lineCells(pcl::visualization::PCLVisualizer& viewer, const char* id, double* opacity) {
+    vtkActor* actor = vtkActor::SafeDownCast(viewer.getShapeActorMap()->at(id));
+    if (!actor) return -1;
+    *opacity = actor->GetProperty()->GetOpacity();
+    return vtkPolyData::SafeDownCast(actor->GetMapper()->GetInput())->GetNumberOfLines();
+}
+
+TEST_F(ViewerTest, GridDrawsItsLinesRingsAndLabelsInAFewShapes) {
     auto viewer = window->viewer();
     vtkCamera* camera = renderer()->GetActiveCamera();
     camera->SetPosition(1e6, 1e6, 1e6);
+    const int before = props();
     ui()->toolButton_MeaGrid->click();
     EXPECT_FALSE(window->gridHidden());
-    // 51 lines each way, 25 rings of 36 chords, 13 labels.
-    EXPECT_EQ(shapes(), 102u + 900u + 13u);
-    for (const char* id : {"Line-5000", "Line0", "Line5000", "Line-4959", "Line41", "Line5041", "Circle2000",
-                           "Circle200350", "Circle5000350", "Circle2", "Circle6", "Circle50"})
+    // One shape of 51 lines each way, one of 25 rings of 36 chords, one per label.
+    EXPECT_EQ(shapes(), 2u + 13u);
+    EXPECT_EQ(props(), before + 15);
+    double opacity = 0;
+    EXPECT_EQ(lineCells(*viewer, "grid_lines", &opacity), 102);
+    EXPECT_EQ(opacity, k740::kGridOpacity);
+    EXPECT_EQ(lineCells(*viewer, "grid_rings", &opacity), 900);
+    EXPECT_EQ(opacity, k740::kGridOpacity);
+    for (const char* id : {"Circle2", "Circle6", "Circle50"})
         EXPECT_TRUE(viewer->contains(id)) << id;
-    for (const char* id : {"Line5200", "Circle54", "Circle0", "Circle200360"}) EXPECT_FALSE(viewer->contains(id)) << id;
+    for (const char* id : {"Circle54", "Circle0"}) EXPECT_FALSE(viewer->contains(id)) << id;
     // The camera was reset to take in the grid.
     EXPECT_LT(camera->GetPosition()[0], 1e5);
 
@@ -91,7 +159,7 @@ TEST_F(ViewerTest, GridHasItsLinesRingsAndLabelsUnderTheirIds) {
     ui()->toolButton_MeaGrid->click();
     EXPECT_TRUE(window->gridHidden());
     EXPECT_EQ(shapes(), 0u);
-    EXPECT_FALSE(viewer->contains("Line0"));
+    EXPECT_FALSE(viewer->contains("grid_lines"));
     EXPECT_LT(camera->GetPosition()[0], 1e5);
 }
 
@@ -146,6 +214,13 @@ TEST_F(ViewerTest, ClearWithAxesShownEndsWithAxesAndNothingElse) {
     EXPECT_EQ(window->selectionBox().maxZ, 0.0f);
     EXPECT_EQ(ManwindowProbe::pickedCount(*window), 0);
 
+    // The grid went with the clear and the window knows it: "MeaGrid" draws it again.
+    EXPECT_TRUE(window->gridHidden());
+    ui()->toolButton_MeaGrid->click();
+    EXPECT_FALSE(window->gridHidden());
+    EXPECT_TRUE(window->viewer()->contains("grid_rings"));
+    ui()->toolButton_MeaGrid->click();
+
     // The axes are there: taking them away removes one prop.
     const int withAxes = props();
     ui()->toolButton_Coor->click();
@@ -157,8 +232,8 @@ TEST_F(ViewerTest, PlusAndMinusKeysChangeThePointSizeWithinOneToTen) {
     EXPECT_EQ(window->pointSize(), 10);
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}}));
     double size = 0;
-    window->viewer()->getPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE, size,
-                                                       "realTime_points");
+    window->viewer()->getPointCloudRenderingProperties(
+        pcl::visualization::PCL_VISUALIZER_POINT_SIZE, size, "realTime_points");
     EXPECT_EQ(size, 10.0);
     for (int i = 0; i < 3; ++i) key('-', "minus");
     EXPECT_EQ(window->pointSize(), 7);
@@ -169,10 +244,10 @@ TEST_F(ViewerTest, PlusAndMinusKeysChangeThePointSizeWithinOneToTen) {
 }
 
 TEST(ViewerGeometry, ReadoutAzimuthFollowsTheQuadrantRule) {
-    EXPECT_NEAR(k740::readoutAzimuth(1, 1), 315.0, 1e-5);   // x >= 0, y >= 0: 360 - A
-    EXPECT_NEAR(k740::readoutAzimuth(-1, 1), 225.0, 1e-5);  // x < 0, y > 0: 180 + A
-    EXPECT_NEAR(k740::readoutAzimuth(-1, -1), 135.0, 1e-5); // x < 0, y < 0: 180 - A
-    EXPECT_NEAR(k740::readoutAzimuth(1, -1), 45.0, 1e-5);   // x > 0, y < 0: A
+    EXPECT_NEAR(k740::readoutAzimuth(1, 1), 315.0, 1e-5);    // x >= 0, y >= 0: 360 - A
+    EXPECT_NEAR(k740::readoutAzimuth(-1, 1), 225.0, 1e-5);   // x < 0, y > 0: 180 + A
+    EXPECT_NEAR(k740::readoutAzimuth(-1, -1), 135.0, 1e-5);  // x < 0, y < 0: 180 - A
+    EXPECT_NEAR(k740::readoutAzimuth(1, -1), 45.0, 1e-5);    // x > 0, y < 0: A
     EXPECT_NEAR(k740::readoutAzimuth(std::sqrt(3.0), 1), 330.0, 1e-5);
     EXPECT_NEAR(k740::readoutAzimuth(0, 5), 270.0, 1e-5);
     EXPECT_NEAR(k740::readoutAzimuth(5, 0), 360.0, 1e-5);
@@ -180,7 +255,8 @@ TEST(ViewerGeometry, ReadoutAzimuthFollowsTheQuadrantRule) {
     EXPECT_NEAR(k740::readoutAzimuth(-5, 0), 0.0, 1e-5);
     EXPECT_NEAR(k740::readoutAzimuth(0, -5), 90.0, 1e-5);
     EXPECT_NEAR(k740::readoutDistance(3, 4, 12), 13.0, 1e-12);
-    EXPECT_EQ(k740::readoutText(13, 315.5), QStringLiteral("Distance:13.000000    Azimuth:315.500000"));
+    EXPECT_EQ(k740::readoutText(13, 315.5),
+              QStringLiteral("Distance:13.000000    Azimuth:315.500000"));
 }
 
 TEST_F(ViewerTest, ReadoutTextFollowsEachFrameUnlessARegionIsPicked) {

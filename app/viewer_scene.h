@@ -1,0 +1,52 @@
+// The drawing side of the 3-D view: the live clouds updated in place, the measuring grid in a
+// handful of actors, preset cameras fitted to the scene and keyboard focus for the point-size
+// keys. Each call works on the visualizer it is handed; the window decides when.
+#pragma once
+
+#include <pcl/visualization/pcl_visualizer.h>
+
+#include <QObject>
+#include <string>
+
+#include "display/cloud_builder.h"
+#include "display/viewer_geometry.h"
+
+class QWidget;
+
+namespace k740 {
+
+// Ids of the grid's two line actors: all straight lines in one, all ring chords in the other.
+// The range labels keep their own ids ("Circle2" ... "Circle50").
+extern const char* const kGridLinesId;
+extern const char* const kGridRingsId;
+
+// Shows a cloud under its id: the first call adds it, later calls replace its points and
+// colours in the same actor (no actor, mapper or GL buffer set is created per frame).
+void showRgbCloud(pcl::visualization::PCLVisualizer& viewer, const Cloud::ConstPtr& cloud,
+                  const std::string& id, int pointSize);
+void showSolidCloud(pcl::visualization::PCLVisualizer& viewer, const Cloud::ConstPtr& cloud,
+                    const std::string& id, int pointSize, double r, double g, double b);
+
+// Adds the measuring grid as shapes: one actor for the straight lines, one for the rings and
+// one follower per range label. Removing every shape takes it away again.
+void addGridShapes(pcl::visualization::PCLVisualizer& viewer);
+
+// Puts the camera in the preset's direction with its view-up, then moves it back along that
+// direction until everything shown fits the view. With nothing shown it frames the area of
+// the nearest grid rings instead of leaving the camera a centimetre from the origin.
+void applyPresetView(pcl::visualization::PCLVisualizer& viewer, const CameraPreset& preset);
+
+// Gives a widget keyboard focus whenever the pointer enters it, so "+" and "-" work while
+// hovering over the view.
+class FocusOnEnter : public QObject {
+public:
+    explicit FocusOnEnter(QWidget* target);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_Target;
+};
+
+}  // namespace k740
