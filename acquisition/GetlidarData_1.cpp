@@ -4,6 +4,7 @@
 
 GetlidarData_1::GetlidarData_1(QObject* parent)
     : k740::UdpReceiver(2368, kReceiveBufferRequest, parent) {
+    k740::registerMetaTypes();  // the frame record travels through SendData
     m_Assembler = std::make_unique<k740::LiveFrameAssembler>(
         [this](LidarDataSingleLine&& frame) { handleFrame(std::move(frame)); });
 }

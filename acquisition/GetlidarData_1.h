@@ -10,7 +10,7 @@
 
 #include "acquisition/frame_assembler.h"
 #include "acquisition/metatypes.h"
-#include "acquisition/udp_receiver.h"
+#include "device/udp_receiver.h"
 
 class GetlidarData_1 : public k740::UdpReceiver {
     Q_OBJECT

@@ -6,9 +6,7 @@ namespace k740 {
 void registerMetaTypes() {
     qRegisterMetaType<LidarDataSingleLine>("LidarDataSingleLine");
     qRegisterMetaType<LidarDataSingleLine>("struct LidarDataSingleLine");
-    qRegisterMetaType<SettingData>("SettingData");
-    qRegisterMetaType<SettingData>("struct SettingData");
-    qRegisterMetaType<std::vector<int>>("std::vector<int>");
+    registerDeviceMetaTypes();
     qRegisterMetaType<QList<int>>("QList<int>");
 }
 

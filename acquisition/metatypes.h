@@ -7,13 +7,12 @@
 #include <vector>
 
 #include "acquisition/lidar_frame.h"
-#include "device/device_packet.h"
+#include "device/device_metatypes.h"
 
 Q_DECLARE_METATYPE(LidarDataSingleLine)
-Q_DECLARE_METATYPE(SettingData)
-Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace k740 {
-// Registers the meta types (also under the spellings used in signal signatures). Idempotent.
+// Registers the frame record, the device status types and QList<int> (also under the
+// spellings used in signal signatures). Idempotent.
 void registerMetaTypes();
 }  // namespace k740

@@ -1,8 +1,11 @@
-// Byte layout of the measurement packets and small endian-safe readers.
+// Byte layout of the measurement packets (the endian-safe readers come with it).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "device/device_header.h"
+#include "platform/byte_order.h"
 
 namespace k740 {
 
@@ -10,11 +13,11 @@ namespace k740 {
 constexpr std::size_t kDataPacketSize = 1206;
 constexpr std::size_t kBlockCount = 12;
 constexpr std::size_t kBlockSize = 100;
-constexpr std::size_t kBlockAzimuthOffset = 2;     // LE16, hundredths of a degree
-constexpr std::size_t kFirstRecordOffset = 4;      // 32 records of 3 bytes
-constexpr std::size_t kRecordSize = 3;             // LE16 distance count + intensity byte
+constexpr std::size_t kBlockAzimuthOffset = 2;  // LE16, hundredths of a degree
+constexpr std::size_t kFirstRecordOffset = 4;   // 32 records of 3 bytes
+constexpr std::size_t kRecordSize = 3;          // LE16 distance count + intensity byte
 constexpr std::size_t kRecordsPerBlock = 32;
-constexpr std::size_t kTimeStampOffset = 1200;     // LE32, microseconds
+constexpr std::size_t kTimeStampOffset = 1200;  // LE32, microseconds
 constexpr std::uint8_t kBlockFlag0 = 0xFF, kBlockFlag1 = 0xEE;
 
 // Single-line packet: A2 5C, start azimuth at 20 (BE32, ten-thousandths of a degree),
@@ -23,49 +26,21 @@ constexpr std::size_t kSingleLinePacketSize = 778;
 constexpr std::size_t kSingleLineAzimuthOffset = 20;
 constexpr std::size_t kSingleLineFirstPoint = 28;
 constexpr std::size_t kSingleLinePoints = 250;
-constexpr double kSingleLinePointStep = 0.36;      // degrees between points
+constexpr double kSingleLinePointStep = 0.36;  // degrees between points
 constexpr std::uint8_t kSingleLineFlag0 = 0xA2, kSingleLineFlag1 = 0x5C;
 
-// Device information packet header (same length as a data packet).
-constexpr std::uint8_t kDeviceHeader[8] = {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55};
+// A datagram of a data packet's length may instead be a device information packet: its
+// header, kDeviceHeader, comes from device/device_header.h.
 
 // Capture files: Ethernet + IPv4 + UDP header in front of every sensor payload.
 constexpr std::size_t kCaptureHeaderSize = 42;
-constexpr std::size_t kCaptureDataRecordSize = kCaptureHeaderSize + kDataPacketSize;           // 1248
-constexpr std::size_t kCaptureSingleLineRecordSize = kCaptureHeaderSize + kSingleLinePacketSize;  // 820
+constexpr std::size_t kCaptureDataRecordSize = kCaptureHeaderSize + kDataPacketSize;  // 1248
+constexpr std::size_t kCaptureSingleLineRecordSize =
+    kCaptureHeaderSize + kSingleLinePacketSize;  // 820
 
 // Packet protocols (index of the protocol combo box) and return modes (echo combo box).
 enum Protocol : int { kProtocol16 = 0, kProtocol17 = 1 };
 enum ReturnMode : int { kStrongEcho = 0, kDualEcho = 1, kDualEchoFirst = 2, kDualEchoSecond = 3 };
-
-inline std::uint16_t readLE16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t readLE32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint16_t readBE16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-inline std::uint32_t readBE32(const std::uint8_t* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-}
-inline void writeLE16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void writeLE32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void writeBE16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v >> 8);
-    p[1] = static_cast<std::uint8_t>(v);
-}
-inline void writeBE32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
 
 enum class PacketKind { Unknown, Data, DeviceInfo, SingleLine };
 

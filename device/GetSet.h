@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "acquisition/udp_receiver.h"
+#include "device/udp_receiver.h"
 
 class GetSet : public k740::UdpReceiver {
     Q_OBJECT

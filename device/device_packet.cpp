@@ -4,7 +4,8 @@
 #include <QChar>
 #include <cstring>
 
-#include "acquisition/packet_format.h"
+#include "device/device_header.h"
+#include "platform/byte_order.h"
 
 namespace k740 {
 

@@ -1,7 +1,7 @@
 // The receiver threads' common part: socket set-up with reasons for failure, the receive
 // loop (poll with a bounded wait, drain, hand each datagram to the derived class), the stop
 // and the device information packet hand-off.
-#include "acquisition/udp_receiver.h"
+#include "device/udp_receiver.h"
 
 #include <QMutexLocker>
 #include <QtGlobal>
@@ -11,7 +11,7 @@ namespace k740 {
 
 UdpReceiver::UdpReceiver(std::uint16_t defaultPort, int receiveBuffer, QObject* parent)
     : QThread(parent), m_RequestedReceiveBuffer(receiveBuffer) {
-    registerMetaTypes();
+    registerDeviceMetaTypes();
     m_Port = defaultPort;
 }
 

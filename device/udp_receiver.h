@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "acquisition/metatypes.h"
+#include "device/device_metatypes.h"
 #include "device/device_packet.h"
 #include "platform/udp_socket.h"
 
