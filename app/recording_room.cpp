@@ -96,12 +96,14 @@ void RecordingRoom::start() {
     m_FileName = name;
     m_AdapterName = QString::fromStdString(choice.name);
     if (m_RecordButton) m_RecordButton->setChecked(true);
+    emit recordingChanged(true);  // before the box: its event loop may run the window's slots
     Dialogs::warning(m_DialogParent, QStringLiteral("warn"), QStringLiteral("Start recording"));
 }
 
 void RecordingRoom::stop() {
     m_Active = false;
     m_Recorder.stopRecording();  // the file is complete when this returns
+    emit recordingChanged(false);
     // The recorder may have failed just before the stop, its report still queued.
     if (!m_Recorder.error().isEmpty()) {
         reportFailure(m_Recorder.error());
@@ -116,6 +118,7 @@ void RecordingRoom::onRecordingFailed(const QString& reason) {
     if (!m_Active) return;  // already reported by stop()
     m_Active = false;
     m_Recorder.stopRecording();  // joins the ended thread
+    emit recordingChanged(false);
     reportFailure(reason);
 }
 

@@ -47,6 +47,11 @@ public:
     QString adapterName() const { return m_AdapterName; }
     std::uint64_t packetsWritten() const { return m_Recorder.packetsWritten(); }
 
+signals:
+    // A recording started (true) or ended (false: the button, or a capture or write failure
+    // that the room has already reported); the window's mode follows it.
+    void recordingChanged(bool recording);
+
 private:
     void start();
     void stop();

@@ -93,6 +93,9 @@ TEST(RecordingRoom, RecordsOnLoopbackAndItsButtonStopsItWhateverTheLiveState) {
     ASSERT_TRUE(receiver.open() && receiver.bind(0, "127.0.0.1") && sender.open() &&
                 sender.bind(0, "127.0.0.2"));
     RoomFixture f;
+    std::vector<bool> changes;
+    QObject::connect(&f.room, &k740::RecordingRoom::recordingChanged,
+                     [&](bool on) { changes.push_back(on); });
     f.sensor = QStringLiteral("127.0.0.2");
     f.port.setText(QString::number(receiver.localPort()));
 
@@ -134,6 +137,7 @@ TEST(RecordingRoom, RecordsOnLoopbackAndItsButtonStopsItWhateverTheLiveState) {
         f.lastText().startsWith(QStringLiteral("Recording stopped: cannot write the capture file")))
         << f.lastText().toStdString();
     EXPECT_FALSE(f.button.isChecked());
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false}));  // the window's mode follows
 }
 
 }  // namespace
