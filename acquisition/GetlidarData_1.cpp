@@ -37,6 +37,8 @@ void GetlidarData_1::setupSocket() {
     if (k740::UdpSocket::parseIPv4(groupText, &group) && (group >> 28) == 0xE)
         m_Socket.joinMulticast(groupText, m_InterfaceIp.trimmed().toStdString());
     m_Socket.setNonBlocking(true);
+    // Shares the port with the sensor address's own bind when a simulated sensor runs here.
+    m_Socket.setReuseAddress(true);
     m_Socket.bind(m_Port.load());
 }
 

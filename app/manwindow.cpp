@@ -13,6 +13,7 @@
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/metatypes.h"
 #include "app/dialogs_seam.h"
+#include "app/settings_room.h"
 #include "device/GetSet.h"
 #include "ui_manwindow.h"
 
@@ -45,6 +46,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Receiver = new GetlidarData_1();
     m_Receiver->setMaxFramesInFlight(kMaxFramesInFlight);
     m_StatusReceiver = new GetSet();
+    m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
 
     setupViewer();
 

@@ -24,6 +24,9 @@ class GetlidarData_1;
 class GetSet;
 class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
+namespace k740 {
+class SettingsRoom;
+}
 
 class manwindow : public QMainWindow {
     Q_OBJECT
@@ -37,6 +40,7 @@ public:
     GetlidarData_1* receiver() const { return m_Receiver; }
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
+    k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const;
@@ -171,4 +175,5 @@ private:
     long long m_StaleFramesSkipped = 0;
     int m_CamerasFitted = 0;
     bool m_Closing = false;
+    std::unique_ptr<k740::SettingsRoom> m_SettingsRoom;  // settings and About windows
 };
