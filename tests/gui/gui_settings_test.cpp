@@ -1,6 +1,6 @@
-// The network settings and About windows: the Refresh/Set flags and boxes with packets made
-// by hand, then end to end with the simulated sensor on loopback (it answers at 127.0.0.2),
-// and the main window's buttons.
+// The network settings window: the Refresh/Set flags and boxes with packets made by hand,
+// then end to end with the simulated sensor on loopback (it answers at 127.0.0.2), and the
+// main window's "Parameter" and "About" buttons.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -30,21 +30,13 @@ namespace {
 constexpr const char* kSensor = "127.0.0.2";  // never the form's 192.168.1.x defaults
 
 // A device packet of a sensor at `sensor` (always a loopback address here).
-DevicePacket handMadePacket(const Ipv4& sensor, bool earlier = false) {
+DevicePacket handMadePacket(const Ipv4& sensor) {
     DevicePacketFields f;
     f.sensorIp = sensor;
     f.destIp = {{127, 0, 0, 1}};
     f.packetInterval = 1;
     f.mac = {{0x0A, 0x1B, 0x2C, 0xD3, 0xE4, 0xF5}};
-    if (earlier) f.board3Version = {{20, 24, 5, 12, kEarlierGenerationMark, 0}};
-    DevicePacket p = buildDevicePacket(f);
-    if (earlier) {
-        std::memcpy(p.data() + kDevOldSensorIp, sensor.data(), 4);
-        writeBE16(p.data() + kDevOldDataPort, 2368);
-        writeBE16(p.data() + kDevOldDevicePort, 2369);
-        writeBE16(p.data() + kDevOldMotorSpeed, 600);
-    }
-    return p;
+    return buildDevicePacket(f);
 }
 
 void deliver(InetactionSetupWidget& w, const DevicePacket& p) {
@@ -138,52 +130,11 @@ TEST(SettingsWindow, FailedSendIsAnErrorAndKeepsThePacket) {
     EXPECT_TRUE(w.packetSeen());  // nothing was sent, so it may be tried again
 }
 
-TEST(SettingsWindow, ChecksWarnAndFocusFills) {
-    DialogRecorder dialogs;
-    InetactionSetupWidget w;
-    w.show();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    auto* f = w.form();
-    f->lineEdit_DestIP->setText("10.1.2.3");
-    f->lineEdit_Subnet->setFocus();
-    EXPECT_TRUE(waitUntil([&] { return f->lineEdit_Subnet->text() == "255.0.0.0"; }, 2000));
-    f->lineEdit_Gateway->setFocus();
-    EXPECT_TRUE(waitUntil([&] { return f->lineEdit_Gateway->text() == "10.0.0.1"; }, 2000));
-
-    f->lineEdit_Subnet->setText("255.255.0.255");
-    EXPECT_FALSE(w.isLegalSubNetMask());
-    ASSERT_FALSE(dialogs.calls.empty());
-    EXPECT_EQ(dialogs.calls.back().title, "Warning");
-    EXPECT_EQ(dialogs.calls.back().text, kTextMaskInvalid);
-    f->lineEdit_DefaultIP->setText("230.1.2.3");
-    EXPECT_FALSE(w.isLegalLidarIP());
-    EXPECT_EQ(f->lineEdit_DefaultIP->text(), "223.1.2.3");
-    w.close();
-}
-
-TEST(AboutWindow, ShowsVersionsOnceDataWasReceived) {
-    About a;
-    a.show();
-    EXPECT_TRUE(a.form()->label_SoftwareBoard3Value->text().isEmpty());
-    a.hide();
-    a.setDataReceived();
-    a.show();
-    EXPECT_EQ(a.form()->label_SoftwareBoard3Value->text(), "200.2.5-V3.0");
-    a.sSetVersion(
-        {"V3.1.2", "2024.5.12-V.1.2.3", "SERIAL", "V1.0", "V1.1", "V1.2", "V1.3", "V1.4"});
-    EXPECT_EQ(a.form()->label_SoftwareBoard3Value->text(), "2024.5.12-V.1.2.3");
-    EXPECT_EQ(a.form()->label_HardwareValue_2->text(), "2024.5.12-V.1.2.3");
-    EXPECT_EQ(a.form()->label_HardwareValue_7->text(), "V1.4");
-    EXPECT_TRUE(a.form()->label_HardwareValue_7->isHidden());  // filled, never shown
-    EXPECT_FALSE(a.form()->label_HardwareValue_0->isHidden());
-}
-
 // The simulated sensor on loopback: data and device packets to 127.0.0.1, configuration
 // taken at 127.0.0.2:2368; the window fed by a status receiver on the device port.
 class SimulatedSensorSettings : public ::testing::Test {
 protected:
-    void startSensor(bool earlier) {
+    void startSensor() {
         freePortPair(&dataPort, &devicePort);
         sim::SimConfig c;
         c.host = "127.0.0.1";
@@ -193,11 +144,6 @@ protected:
         c.rpm = 600;
         c.speedFactor = 4.0;  // device packets four times a second
         engine = std::make_unique<sim::SimEngine>(c);
-        if (earlier) {
-            sim::SimState s = engine->state();
-            s.earlierGeneration = true;
-            engine->setState(s);
-        }
         listener = std::make_unique<sim::ConfigListener>(*engine, kSensor);
         std::string why;
         ASSERT_TRUE(listener->start(&why)) << why;
@@ -239,7 +185,7 @@ protected:
 };
 
 TEST_F(SimulatedSensorSettings, RefreshShowsItAndSetMakesItTurnFasterThenStop) {
-    startSensor(false);
+    startSensor();
     ASSERT_TRUE(refreshFromSensor());
     auto* f = window.form();
     EXPECT_EQ(f->lineEdit_DefaultIP->text(), kSensor);
@@ -276,23 +222,6 @@ TEST_F(SimulatedSensorSettings, RefreshShowsItAndSetMakesItTurnFasterThenStop) {
     EXPECT_EQ(f->comboBox->currentText(), "Stop");
     EXPECT_EQ(f->lineEdit_Motor_State->text(), "0");
     EXPECT_EQ(engine->dataPacketsSent(), sentWhenStopped);
-}
-
-TEST_F(SimulatedSensorSettings, EarlierGenerationRoundTripsThe36BytePacket) {
-    startSensor(true);
-    ASSERT_TRUE(refreshFromSensor());
-    EXPECT_FALSE(window.newGeneration());
-    auto* f = window.form();
-    EXPECT_EQ(f->lineEdit_DefaultIP->text(), kSensor);
-    EXPECT_EQ(f->lineEdit_defaultPort->text(), QString::number(dataPort));
-    f->comboBox_rotateSpeed->setCurrentText(" 20 HZ");
-    dialogs.answer.button = QMessageBox::Cancel;
-    window.onOK_Clicked();
-    EXPECT_EQ(window.lastSentPacket().size(), 36);
-    ASSERT_TRUE(waitUntil([&] { return listener->packetsApplied() == 1; }, 5000));
-    ASSERT_TRUE(refreshFromSensor());
-    EXPECT_EQ(f->lineEdit_Motor_State->text(), "1200");
-    EXPECT_EQ(engine->state().rpm, 1200);
 }
 
 TEST(SettingsInMainWindow, ParameterAndAboutButtonsWithTheDemoSensor) {
