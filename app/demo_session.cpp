@@ -7,6 +7,7 @@
 
 #include "app/manwindow.h"
 #include "platform/udp_socket.h"
+#include "tools/sim/sim_config.h"
 #include "tools/sim/sim_engine.h"
 #include "ui_manwindow.h"
 
@@ -36,6 +37,7 @@ bool pickLoopbackPorts(std::uint16_t wishData, std::uint16_t wishDevice, std::ui
 }
 
 DemoSession::~DemoSession() {
+    if (listener_) listener_->stop();
     if (engine_) engine_->stop();
 }
 
@@ -57,7 +59,11 @@ std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QStr
     config.protocol = kProtocol17;
     config.rpm = rpm;
     session->engine_ = std::make_unique<sim::SimEngine>(config);
+    // The sensor takes configuration packets at its own address; without that port the demo
+    // still runs, it just does not obey Set.
+    session->listener_ = std::make_unique<sim::ConfigListener>(*session->engine_, kSensorAddress);
     std::string why;
+    if (!session->listener_->start(&why)) session->listener_.reset();
     if (!session->engine_->start(&why)) {
         if (error) *error = QString::fromStdString(why);
         return nullptr;

@@ -9,6 +9,7 @@
 class manwindow;
 namespace k740::sim {
 class SimEngine;
+class ConfigListener;
 }
 
 namespace k740 {
@@ -29,6 +30,7 @@ public:
 private:
     DemoSession() = default;
     std::unique_ptr<sim::SimEngine> engine_;
+    std::unique_ptr<sim::ConfigListener> listener_;  // the sensor's configuration port
     std::uint16_t dataPort_ = 0;
     std::uint16_t devicePort_ = 0;
 };

@@ -14,6 +14,8 @@
 #include "acquisition/metatypes.h"
 #include "app/live_session.h"
 #include "app/mode_refusal.h"
+#include "app/dialogs_seam.h"
+#include "app/settings_room.h"
 #include "device/GetSet.h"
 #include "ui_manwindow.h"
 
@@ -52,6 +54,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     live.group = ui->lineEdit_2;
     live.protocol = ui->comboBox_agree;
     m_Live = new k740::LiveSession(this, live, m_Receiver, m_StatusReceiver, m_State, this);
+    m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
 
     setupViewer();
 

@@ -35,6 +35,7 @@ class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
 namespace k740 {
 class LiveSession;
+class SettingsRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -50,6 +51,7 @@ public:
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     k740::LiveSession* liveSession() const { return m_Live; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
+    k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const;
@@ -189,4 +191,5 @@ private:
     long long m_StaleFramesSkipped = 0;
     int m_CamerasFitted = 0;
     bool m_Closing = false;
+    std::unique_ptr<k740::SettingsRoom> m_SettingsRoom;  // settings and About windows
 };

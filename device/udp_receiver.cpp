@@ -40,6 +40,24 @@ bool UdpReceiver::failSetup(const QString& reason) {
     return false;
 }
 
+namespace {
+
+// True when another socket holds the port on every address or on the loopback address, so
+// that a receiver bound here would share (and lose) the stream of another program, such as
+// a second viewer. Probes bind without address reuse and are closed at once.
+bool portHeldOnEveryAddress(std::uint16_t port) {
+    if (port == 0) return false;
+    UdpSocket any;
+    if (!any.open()) return false;
+    if (any.bind(port)) return false;
+    if (!any.lastErrorWasAddressInUse()) return false;
+    UdpSocket loopback;
+    if (!loopback.open()) return false;
+    return !loopback.bind(port, "127.0.0.1") && loopback.lastErrorWasAddressInUse();
+}
+
+}  // namespace
+
 bool UdpReceiver::setupSocket() {
     if (!stopLoop(kStopWaitMs)) {
         QMutexLocker lock(&m_Lock);
@@ -61,8 +79,13 @@ bool UdpReceiver::setupSocket() {
                                ? m_Socket.requestReceiveBuffer(m_RequestedReceiveBuffer)
                                : m_Socket.receiveBufferSize();
 
-    // Bind first, then join: the order every platform accepts. No address reuse is asked
-    // for, so a port another program holds is refused here instead of being shared silently.
+    // Bind first, then join: the order every platform accepts.
+    if (portHeldOnEveryAddress(port))
+        return failSetup(QStringLiteral("Port %1 is in use").arg(port));
+    // The port is shared only with a socket bound to one other address (a simulated sensor
+    // on 127.0.0.2 answering configuration packets on this port): that socket keeps what is
+    // sent to its address, this one receives the rest.
+    m_Socket.setReuseAddress(true);
     if (!m_Socket.bind(port)) {
         if (m_Socket.lastErrorWasAddressInUse())
             return failSetup(QStringLiteral("Port %1 is in use").arg(port));

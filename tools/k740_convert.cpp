@@ -23,6 +23,7 @@
 #include "acquisition/packet_format.h"
 #include "export/csv_format.h"
 #include "playback/capture_index.h"
+#include "tools/convert_device.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ const char* const kUsage =
     "                   [--view-mode 1|2] [--angle-min A] [--angle-max B]\n"
     "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
     "                   [--return-mode 0..3] [--frames N] [--dump]\n"
+    "  k740-convert status|configure ...   (the sensor's settings; see 'status --help')\n"
     "\n"
     "Sensor packets in a capture file are the records of captured length 1248 whose payload\n"
     "(after the 42-byte Ethernet/IPv4/UDP header) begins FF EE; with --single-line, records of\n"
@@ -410,6 +412,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
+    if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;
     if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
         return usageError("unknown command '" + o.command + "'");
     for (int i = 2; i < argc; ++i) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "tools/sim/sim_config.h"
 #include "tools/sim/sim_engine.h"
 
 namespace {
@@ -92,9 +93,19 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption noDeviceOpt("no-device-info", "Do not send device information packets.");
     const QCommandLineOption durationOpt("duration", "Stop after this many seconds (0 = until Ctrl-C).",
                                          "SECONDS", "0");
+    const QCommandLineOption sensorOpt("sensor-address",
+                                       "Own sensor address: configuration packets are taken there (see --config-port).",
+                                       "ADDR", k740::sim::kDefaultSensorAddress);
+    const QCommandLineOption configPortOpt("config-port",
+                                           "Port the configuration packets are taken on.", "PORT", "2368");
+    const QCommandLineOption noConfigOpt("no-config", "Do not listen for configuration packets.");
+    const QCommandLineOption logConfigOpt("log-config", "Write each configuration packet received as hex, one line each.",
+                                          "FILE");
+    const QCommandLineOption earlierOpt("earlier-generation",
+                                        "Play the earlier sensor generation (device packet byte 1202 = 3).");
     for (const auto* o : {&hostOpt, &dataPortOpt, &devicePortOpt, &groupOpt, &interfaceOpt, &sourceOpt,
                           &protocolOpt, &dualOpt, &singleLineOpt, &rpmOpt, &replayOpt, &loopOpt, &speedOpt,
-                          &noDeviceOpt, &durationOpt})
+                          &noDeviceOpt, &durationOpt, &sensorOpt, &configPortOpt, &noConfigOpt, &logConfigOpt, &earlierOpt})
         parser.addOption(*o);
 
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
@@ -155,16 +166,46 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    const QString sensorAddress = parser.value(sensorOpt);
+    std::uint32_t sensorHost = 0;
+    if (!k740::UdpSocket::parseIPv4(sensorAddress.toStdString(), &sensorHost) || (sensorHost >> 24) != 127)
+        return usageError("--sensor-address wants a loopback address (127.x.x.x), not " + sensorAddress);
+    if (parser.isSet(noConfigOpt) && (parser.isSet(logConfigOpt) || parser.isSet(sensorOpt)))
+        return usageError("--no-config excludes --sensor-address and --log-config");
+
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
     k740::sim::SimEngine engine(config);
+    if (parser.isSet(earlierOpt)) {
+        k740::sim::SimState state = engine.state();
+        state.earlierGeneration = true;
+        engine.setState(state);
+    }
+    std::uint16_t configPort = 2368;
+    if (!parsePort(parser.value(configPortOpt), &configPort))
+        return usageError("--config-port takes a port 1-65535");
+    k740::sim::ConfigListener listener(engine, sensorAddress.toStdString(), configPort,
+                                       parser.value(logConfigOpt).toStdString());
     std::string error;
+    bool listening = false;
+    if (!parser.isSet(noConfigOpt)) {
+        listening = listener.start(&error);
+        // Asked for explicitly, a configuration port that cannot be had is a failure; by default
+        // the sensor just runs without one.
+        if (!listening && (parser.isSet(sensorOpt) || parser.isSet(configPortOpt) || parser.isSet(logConfigOpt))) {
+            std::fprintf(stderr, "k740-sim: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        if (!listening) std::fprintf(stderr, "k740-sim: %s; configuration packets are not taken\n", error.c_str());
+    }
     if (!engine.start(&error)) {
         std::fprintf(stderr, "k740-sim: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::printf("%s\n", describe(config).c_str());
+    std::printf("%s%s\n", describe(config).c_str(),
+                listening ? (", configuration on " + sensorAddress.toStdString() + ":" + std::to_string(configPort)).c_str()
+                          : "");
     std::fflush(stdout);
 
     const auto started = std::chrono::steady_clock::now();
@@ -173,6 +214,7 @@ int main(int argc, char* argv[]) {
         if (duration > 0.0 && elapsed >= duration) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    listener.stop();
     engine.stop();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("k740-sim: sent %llu data packets and %llu device information packets in %.1f s\n",

@@ -63,6 +63,7 @@ struct SimState {
     int protocol = 1;              // 0 = "1.6", 1 = "1.7"
     bool dualReturn = false;
     bool singleLine = false;
+    bool earlierGeneration = false;  // device packets in the earlier layout (byte 1202 = 3)
 
     // Advanced parameters.
     int measuringRange = 20000;    // metres x 100

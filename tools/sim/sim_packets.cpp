@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "tools/sim/sim_engine.h"
+#include "tools/sim/sim_config.h"
 
 namespace k740::sim {
 
@@ -220,7 +221,9 @@ DevicePacketFields devicePacketFields(const SimState& s, const CivilTime& now) {
 }
 
 DevicePacket buildDevicePacket(const SimState& state, const CivilTime& now) {
-    return k740::buildDevicePacket(devicePacketFields(state, now));
+    DevicePacket packet = k740::buildDevicePacket(devicePacketFields(state, now));
+    if (state.earlierGeneration) writeEarlierNetworkBlock(state, packet);
+    return packet;
 }
 
 SweepGenerator::SweepGenerator(const SimState& state, std::int64_t startUnixNs, double startAzimuth)

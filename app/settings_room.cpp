@@ -1,0 +1,45 @@
+// Wiring of the settings and About windows.
+#include "app/settings_room.h"
+
+#include <QPushButton>
+#include <QToolButton>
+
+#include "acquisition/GetlidarData_1.h"
+#include "app/About.h"
+#include "device/GetSet.h"
+#include "device/InetactionSetupWidget.h"
+#include "ui_manwindow.h"
+
+namespace k740 {
+
+SettingsRoom::SettingsRoom(Ui::manwindowClass* form, GetlidarData_1* receiver,
+                           GetSet* statusReceiver, QObject* parent)
+    : QObject(parent), m_Settings(new InetactionSetupWidget()), m_About(new About()) {
+    // Showing the window empties the fields a Refresh fills, so stale values are never sent.
+    connect(form->Btn_Setting, &QPushButton::clicked, m_Settings, &QWidget::show);
+    connect(form->Btn_Setting, &QPushButton::clicked, m_Settings,
+            &InetactionSetupWidget::onCleanUCWPControl);
+    connect(form->toolButton_About, &QToolButton::clicked, m_About, &QWidget::show);
+    connect(m_Settings, &InetactionSetupWidget::sVersionsToHelp, m_About, &About::sSetVersion);
+
+    // Both receivers deliver device information packets (the live receiver sees them on the
+    // data port): queued, one connection each.
+    connect(statusReceiver, &GetSet::SendLidarStatusToSettingUI, m_Settings,
+            &InetactionSetupWidget::OnLidarStatusReceiving, Qt::UniqueConnection);
+    connect(statusReceiver, &GetSet::SendDataDifo, m_Settings,
+            &InetactionSetupWidget::OnLidarDifoData, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::SendLidarStatusToSettingUI, m_Settings,
+            &InetactionSetupWidget::OnLidarStatusReceiving, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::SendDataDifo, m_Settings,
+            &InetactionSetupWidget::OnLidarDifoData, Qt::UniqueConnection);
+    // A frame reaching the window means data has been received.
+    connect(receiver, &GetlidarData_1::SendData, m_About,
+            [about = m_About] { about->setDataReceived(); });
+}
+
+SettingsRoom::~SettingsRoom() {
+    delete m_Settings;
+    delete m_About;
+}
+
+}  // namespace k740
