@@ -24,6 +24,10 @@ class GetlidarData_1;
 class GetSet;
 class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
+namespace k740 {
+class ExportRoom;
+class PickingRoom;
+}
 
 class manwindow : public QMainWindow {
     Q_OBJECT
@@ -37,6 +41,8 @@ public:
     GetlidarData_1* receiver() const { return m_Receiver; }
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
+    k740::ExportRoom* exportRoom() const { return m_Export; }
+    k740::PickingRoom* pickingRoom() const { return m_Picking; }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const;
@@ -80,13 +86,16 @@ signals:
 public slots:
     void process(int);
     void view();
+    void SelectPoints();
     void CalculateCoordinates(struct LidarDataSingleLine lidardata);
     void onCodeData(QString code);
     void Return_Mode();
     void Return_Degree();
     void showVerticalSetting();
     void showAngleLinedit_pressed();
+    void receiveSaveDataOption(bool isSave, int freams, float angleMin, float angleMax, QList<int> lines);
     void OnAgreeIndexChange(int);
+    void On_SaveCSV();
 
     // Live display on or off (toolButton_Lidar).
     void onLidar_Clicked();
@@ -160,6 +169,8 @@ private:
     mutable QMutex m_DisplayMutex;
     bool m_DisplayRunning = true;
     bool m_LiveRunning = false;
+    k740::ExportRoom* m_Export = nullptr;
+    k740::PickingRoom* m_Picking = nullptr;
 
     // Viewer furniture.
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;

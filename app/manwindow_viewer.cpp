@@ -16,6 +16,7 @@
 #include <vtkWorldPointPicker.h>
 
 #include "app/manwindow.h"
+#include "app/picking_room.h"
 #include "display/viewer_geometry.h"
 #include "ui_manwindow.h"
 
@@ -121,6 +122,7 @@ void manwindow::clearView() {
     m_SelectionBox = k740::SelectionBox();
     m_SelectionActive = false;
     m_PickedCount = 0;
+    m_Picking->clear();
     resetTableModel();
     if (m_AxesShown) m_Viewer->removeCoordinateSystem(kAxesId);
     m_Viewer->removeAllPointClouds();

@@ -1,6 +1,8 @@
 // CSV export lines.
 #include "export/csv_format.h"
 
+#include <charconv>
+
 namespace k740 {
 
 const char* const kCsvHeader = "FreamID,Points_X,Points_Y,Points_Z,intensity,azimuth,distance,timestamp";
@@ -13,10 +15,41 @@ PointCm exportCoordinates(double distanceMm, double azimuthDeg, const CsvExportO
 
 void writeCsvHeader(std::ostream& out) { out << kCsvHeader << '\n'; }
 
+namespace {
+// The stream's default format for a number: printf's %g with 6 significant digits, which is
+// what std::to_chars gives with the general format and precision 6, without the stream's
+// locale machinery (this runs for every point of every exported frame).
+inline char* putNumber(char* p, char* end, double v) {
+    return std::to_chars(p, end, v, std::chars_format::general, 6).ptr;
+}
+template <class Int>
+inline char* putInteger(char* p, char* end, Int v) {
+    return std::to_chars(p, end, v).ptr;
+}
+}  // namespace
+
 void writeCsvLine(std::ostream& out, int frameId, const PointCm& p, int intensity, double azimuthDeg,
                   double distanceCm, std::uint64_t timeStamp) {
-    out << frameId << ',' << p.x << ',' << p.y << ',' << p.z << ',' << intensity << ',' << azimuthDeg << ','
-        << distanceCm << ',' << timeStamp << '\n';
+    // Widest line: 11 + 5 * 13 + 11 + 20 characters and the separators.
+    char line[160];
+    char* const end = line + sizeof line;
+    char* q = putInteger(line, end, frameId);
+    *q++ = ',';
+    q = putNumber(q, end, p.x);
+    *q++ = ',';
+    q = putNumber(q, end, p.y);
+    *q++ = ',';
+    q = putNumber(q, end, p.z);
+    *q++ = ',';
+    q = putInteger(q, end, intensity);
+    *q++ = ',';
+    q = putNumber(q, end, azimuthDeg);
+    *q++ = ',';
+    q = putNumber(q, end, distanceCm);
+    *q++ = ',';
+    q = putInteger(q, end, timeStamp);
+    *q++ = '\n';
+    out.write(line, q - line);
 }
 
 std::size_t writeCsvFrame(std::ostream& out, const LidarDataSingleLine& frame, int frameId,
