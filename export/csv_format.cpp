@@ -2,6 +2,7 @@
 #include "export/csv_format.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace k740 {
 
@@ -20,6 +21,10 @@ namespace {
 // what std::to_chars gives with the general format and precision 6, without the stream's
 // locale machinery (this runs for every point of every exported frame).
 inline char* putNumber(char* p, char* end, double v) {
+    // Whole numbers below 10^6 (every coordinate in view mode 1) print as plain integers in
+    // %g; -0 keeps its sign there, so it takes the general path.
+    if (v > -1e6 && v < 1e6 && v == static_cast<double>(static_cast<long>(v)) && !(v == 0.0 && std::signbit(v)))
+        return std::to_chars(p, end, static_cast<long>(v)).ptr;
     return std::to_chars(p, end, v, std::chars_format::general, 6).ptr;
 }
 template <class Int>

@@ -84,6 +84,18 @@ TEST(CsvExportCounter, ThreeFramesGiveIdsOneToThreeAndThirds) {
     EXPECT_TRUE(c.next().last);
 }
 
+TEST(CsvExportLine, WholeNumbersPrintAsTheStreamPrintsThem) {
+    // Whole numbers take a short path; at 10^6 the stream's %g turns to exponent notation, and
+    // a negative zero keeps its sign.
+    std::ostringstream out;
+    k740::PointCm p;
+    p.x = 1000000.0f;
+    p.y = -999999.0f;
+    p.z = -0.0f;
+    k740::writeCsvLine(out, 7, p, 255, 359.999999, 100000.5, 0);
+    EXPECT_EQ(out.str(), "7,1e+06,-999999,-0,255,360,100000,0\n");
+}
+
 LidarDataSingleLine twoPoints() {
     LidarDataSingleLine f;
     f.pointAngle = {90.0, 200.0};
