@@ -16,6 +16,9 @@
 #include "app/mode_refusal.h"
 #include "app/dialogs_seam.h"
 #include "app/settings_room.h"
+#include "app/export_room.h"
+#include "app/picking_room.h"
+#include "export/SaveDataOptions.h"
 #include "device/GetSet.h"
 #include "ui_manwindow.h"
 
@@ -41,6 +44,8 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     ui->toolButton_GoToStart->setEnabled(false);
     ui->toolButton_SeekBackward->setEnabled(false);
     ui->toolButton_SeekForward->setEnabled(false);
+
+    m_Export = new k740::ExportRoom(this, ui->FileSaveProgressBar, ui->LabCsvFileSave);
 
     // Long-lived workers, without parent; they live as long as the process.
     m_Receiver = new GetlidarData_1();
@@ -74,6 +79,16 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     resetTableModel();
     ui->tableView->setModel(m_TableModel);
     sizeTableColumns();
+    m_Picking = new k740::PickingRoom(
+        {&m_AreaSelectArmed, &m_SelectionActive, &m_PickedCount, &m_SelectionBox, &m_ReadoutOn},
+        {this, ui->screen, m_Viewer, m_RealTimeCloud, m_ClickedCloud, &m_DisplayMutex, ui->tableView,
+         m_TableModel, [this] { resetTableModel(); }, [this] { repaintScreen(); }},
+        [this] {
+            return k740::PickingRoom::StoredFrame{ui->comboBox_agree->currentIndex(),
+                                                  ui->comboBox_degree->currentIndex(),
+                                                  m_NotPlayingOffline || !m_DisplayRunning, &m_LastFrame};
+        },
+        this);
     ui->analysedata->hide();
     ui->LabFileLoading->hide();
     ui->FileSaveProgressBar->hide();
@@ -134,8 +149,11 @@ void manwindow::makeConnections() {
     connect(ui->Spbox_Frame, QOverload<int>::of(&QSpinBox::valueChanged), ui->Slider_Frame,
             &QSlider::setValue);
     connect(ui->Btn_SaveCSV, &QPushButton::clicked, this, &manwindow::onSaveCSV_Clicked);
-    connect(ui->CBox_Echo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &manwindow::Return_Mode);
+    connect(m_Export->optionsDialog(), &SaveDataOptions::sendOptions, this, &manwindow::receiveSaveDataOption);
+    connect(m_Export, &k740::ExportRoom::exportFinished, this, &manwindow::Sig_SaveCSV, Qt::QueuedConnection);
+    connect(this, &manwindow::Sig_SaveCSV, this, &manwindow::On_SaveCSV);
+    connect(ui->toolButton_selectCloud, &QToolButton::clicked, this, &manwindow::SelectPoints);
+    connect(ui->CBox_Echo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &manwindow::Return_Mode);
     connect(ui->comboBox_degree, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &manwindow::Return_Degree);
     connect(ui->comboBox_agree, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -188,8 +206,18 @@ void manwindow::onSavePcapData_Clicked() {
 
 void manwindow::onSaveCSV_Clicked() {
     if (!k740::allowedNow(this, m_State, k740::WindowAction::OpenExportOptions)) return;
-    // The export room (options dialog and CSV writing) joins here.
+    m_Export->showOptions(m_LiveRunning);
 }
+
+void manwindow::receiveSaveDataOption(bool isSave, int freams, float angleMin, float angleMax, QList<int> lines) {
+    m_Export->receiveOptions(isSave, freams, angleMin, angleMax, lines,
+                             {ui->comboBox_agree->currentIndex(), ui->comboBox_degree->currentIndex()},
+                             !m_DisplayRunning, m_LastFrame);
+}
+
+void manwindow::On_SaveCSV() { m_Export->reportSaved(); }
+
+void manwindow::SelectPoints() { m_Picking->selectPoints(); }
 
 void manwindow::onPlay_Clicked() {
     if (!k740::allowedNow(this, m_State, k740::WindowAction::Play)) return;

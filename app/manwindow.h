@@ -36,6 +36,8 @@ class vtkWorldPointPicker;
 namespace k740 {
 class LiveSession;
 class SettingsRoom;
+class ExportRoom;
+class PickingRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -52,6 +54,8 @@ public:
     k740::LiveSession* liveSession() const { return m_Live; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
     k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
+    k740::ExportRoom* exportRoom() const { return m_Export; }
+    k740::PickingRoom* pickingRoom() const { return m_Picking; }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const;
@@ -97,13 +101,16 @@ signals:
 public slots:
     void process(int);
     void view();
+    void SelectPoints();
     void CalculateCoordinates(struct LidarDataSingleLine lidardata);
     void onCodeData(QString code);
     void Return_Mode();
     void Return_Degree();
     void showVerticalSetting();
     void showAngleLinedit_pressed();
+    void receiveSaveDataOption(bool isSave, int freams, float angleMin, float angleMax, QList<int> lines);
     void OnAgreeIndexChange(int);
+    void On_SaveCSV();
 
     // Live display on or off (toolButton_Lidar).
     void onLidar_Clicked();
@@ -181,6 +188,8 @@ private:
 
     // Rooms (see the head of this file).
     k740::LiveSession* m_Live = nullptr;
+    k740::ExportRoom* m_Export = nullptr;
+    k740::PickingRoom* m_Picking = nullptr;
 
     // Viewer furniture.
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;

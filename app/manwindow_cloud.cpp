@@ -4,8 +4,10 @@
 #include <QStandardItemModel>
 
 #include "acquisition/GetlidarData_1.h"
+#include "app/export_room.h"
 #include "app/manwindow.h"
 #include "app/viewer_scene.h"
+#include "app/picking_room.h"
 #include "ui_manwindow.h"
 
 namespace {
@@ -25,7 +27,8 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
     // drawing falls behind and a newer frame is already waiting, this one is stale: skip it.
     if (m_Receiver && sender() == m_Receiver) {
         m_Receiver->frameConsumed();
-        if (m_Receiver->framesInFlight() > 0 && m_DisplayRunning && !m_Closing) {
+        // An export writes every frame, stale or not.
+        if (m_Receiver->framesInFlight() > 0 && m_DisplayRunning && !m_Closing && !m_Export->saving()) {
             ++m_StaleFramesSkipped;
             return;
         }
@@ -46,11 +49,14 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
 
     std::vector<k740::TableRow> rows;
     m_ClickedCloud->clear();
+    // While an export runs the frame goes to the file instead of the view.
+    const bool exported = m_Export->exportFrame(lidardata, {options.protocol, options.viewMode});
     {
         QMutexLocker lock(&m_DisplayMutex);
         m_RealTimeCloud->clear();
-        k740::buildFrameClouds(lidardata, options, *m_FrameCloud, *m_RealTimeCloud, *m_ClickedCloud,
-                               rows);
+        if (!exported)
+            k740::buildFrameClouds(lidardata, options, *m_FrameCloud, *m_RealTimeCloud, *m_ClickedCloud, rows,
+                                   m_Picking->inBoxHook(lidardata));
     }
 
     // The first visible points of the frame overwrite the table from the top.

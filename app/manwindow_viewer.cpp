@@ -16,6 +16,7 @@
 
 #include "app/manwindow.h"
 #include "app/viewer_scene.h"
+#include "app/picking_room.h"
 #include "display/viewer_geometry.h"
 #include "ui_manwindow.h"
 
@@ -113,6 +114,7 @@ void manwindow::clearView() {
     m_SelectionBox = k740::SelectionBox();
     m_SelectionActive = false;
     m_PickedCount = 0;
+    m_Picking->clear();
     resetTableModel();
     if (m_AxesShown) m_Viewer->removeCoordinateSystem(kAxesId);
     m_Viewer->removeAllPointClouds();

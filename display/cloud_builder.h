@@ -16,6 +16,7 @@
 
 #include "acquisition/lidar_frame.h"
 #include "display/point_math.h"
+#include "display/region_stats.h"
 
 namespace k740 {
 
@@ -25,15 +26,6 @@ using Cloud = pcl::PointCloud<CloudPoint>;
 // Display angle limit in degrees (process-wide; the angle field sets it). Points whose
 // azimuth lies beyond +-limit around 0 are neither drawn nor listed.
 extern float g_DisplayAngleLimit;
-
-// Bounding box of the picked region in cm; inclusive on all six bounds. All zero while
-// nothing is picked, so then only a point exactly at the origin lies in it.
-struct SelectionBox {
-    float minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
-    bool contains(float x, float y, float z) const {
-        return minX <= x && x <= maxX && minY <= y && y <= maxY && minZ <= z && z <= maxZ;
-    }
-};
 
 struct CloudOptions {
     int protocol = 0;     // protocol combo index: 0 "1.6" (raw / 0.5), 1 "1.7" (raw / 0.25)

@@ -25,6 +25,16 @@ PointCm pointCoordinates(double distanceMm, double azimuthDeg, int viewMode) {
     return p;
 }
 
+PointCm pointCoordinatesAddHalf(double distanceMm, double azimuthDeg, int viewMode) {
+    if (viewMode != 0) return pointCoordinates(distanceMm, azimuthDeg, viewMode);
+    PointCm p = pointCoordinates(distanceMm, azimuthDeg, 1);
+    // Adding 0 turns a truncated -0 into 0, as above.
+    p.x = static_cast<float>(std::trunc(static_cast<double>(p.x) + 0.5)) + 0.0f;
+    p.y = static_cast<float>(std::trunc(static_cast<double>(p.y) + 0.5)) + 0.0f;
+    p.z = static_cast<float>(std::trunc(static_cast<double>(p.z) + 0.5)) + 0.0f;
+    return p;
+}
+
 namespace {
 inline std::uint8_t low8(int v) { return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu); }
 }  // namespace

@@ -19,6 +19,11 @@ struct PointCm {
 // View mode 0 ("View Mode 1") truncates toward zero to whole centimetres.
 PointCm pointCoordinates(double distanceMm, double azimuthDeg, int viewMode);
 
+// The same point with the other whole-centimetre rule: view mode 0 adds 0.5 before truncating
+// toward zero (12.7 -> 13, -12.7 -> -12). Used where the stored last frame is read again:
+// listing a picked region and exporting while the display is paused.
+PointCm pointCoordinatesAddHalf(double distanceMm, double azimuthDeg, int viewMode);
+
 // True when the azimuth lies within +-limit of 0 (the display angle limit).
 inline bool withinDisplayAngle(double azimuthDeg, float limit) {
     return !(azimuthDeg > limit && azimuthDeg < 360.0 - limit);

@@ -28,6 +28,24 @@ struct CsvExportOptions {
     CsvWholeCm wholeCm = CsvWholeCm::TruncateTowardZero;
 };
 
+// Coordinates of one exported point by the options' view mode and whole-centimetre rule.
+PointCm exportCoordinates(double distanceMm, double azimuthDeg, const CsvExportOptions& options);
+
+// One exported point: what a CSV data line or a point-cloud file holds.
+struct ExportPoint {
+    PointCm p;                 // cm
+    int intensity = 0;
+    double azimuthDeg = 0.0;   // pointAngle
+    double distanceCm = 0.0;   // scaled distance / 10
+    std::uint64_t timeStamp = 0;
+};
+
+// Calls fn(const ExportPoint&) for every point of the frame whose azimuth lies in
+// [angleMin, angleMax], in frame order. Returns the number of points passed on. The CSV rows
+// and the point-cloud files of k740-convert both come from here.
+template <class Fn>
+std::size_t forEachExportPoint(const LidarDataSingleLine& frame, const CsvExportOptions& options, Fn&& fn);
+
 void writeCsvHeader(std::ostream& out);
 
 // One data line: FreamID, x, y, z (cm, float), intensity, azimuth (degrees), distance (cm),
@@ -39,5 +57,31 @@ void writeCsvLine(std::ostream& out, int frameId, const PointCm& p, int intensit
 // given FreamID. Returns the number of lines written.
 std::size_t writeCsvFrame(std::ostream& out, const LidarDataSingleLine& frame, int frameId,
                           const CsvExportOptions& options);
+
+template <class Fn>
+std::size_t forEachExportPoint(const LidarDataSingleLine& frame, const CsvExportOptions& options, Fn&& fn) {
+    const double lo = options.angleMin;
+    const double hi = options.angleMax;
+    std::size_t n = frame.pointAngle.size();
+    // A frame always has equal vectors; a damaged one is written only as far as all reach.
+    if (frame.distance.size() < n) n = frame.distance.size();
+    if (frame.intensity.size() < n) n = frame.intensity.size();
+    if (frame.timeStamp.size() < n) n = frame.timeStamp.size();
+    std::size_t passed = 0;
+    ExportPoint e;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double a = frame.pointAngle[i];
+        if (!(lo <= a && a <= hi)) continue;
+        const double d = scaleDistance(frame.distance[i], options.protocol);  // millimetres
+        e.p = exportCoordinates(d, a, options);
+        e.intensity = frame.intensity[i];
+        e.azimuthDeg = a;
+        e.distanceCm = d / 10.0;
+        e.timeStamp = frame.timeStamp[i];
+        fn(static_cast<const ExportPoint&>(e));
+        ++passed;
+    }
+    return passed;
+}
 
 }  // namespace k740

@@ -24,6 +24,7 @@
 #include "export/csv_format.h"
 #include "playback/capture_index.h"
 #include "tools/convert_device.h"
+#include "tools/convert_pcd.h"
 
 namespace {
 
@@ -37,6 +38,8 @@ const char* const kUsage =
     "  k740-convert dump FILE [--single-line] [--live [--protocol 0|1] [--return-mode 0..3]]\n"
     "  k740-convert csv FILE OUT.csv [--single-line] [--live [--return-mode 0..3]] [--protocol 0|1]\n"
     "                   [--view-mode 1|2] [--angle-min A] [--angle-max B]\n"
+    "  k740-convert pcd FILE DIR [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"
+    "                   [--angle-min A] [--angle-max B] [--ply]   (details: pcd --help)\n"
     "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
     "                   [--return-mode 0..3] [--frames N] [--dump]\n"
     "  k740-convert status|configure ...   (the sensor's settings; see 'status --help')\n"
@@ -413,6 +416,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;
+    if (o.command == "pcd") return k740::runConvertPcd(argc, argv);
     if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
         return usageError("unknown command '" + o.command + "'");
     for (int i = 2; i < argc; ++i) {

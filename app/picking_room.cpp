@@ -1,0 +1,139 @@
+// Region picking and measuring in the main window's viewer.
+#include "app/picking_room.h"
+
+#include <QVTKOpenGLNativeWidget.h>
+#include <pcl/visualization/point_cloud_color_handlers.h>
+#include <vtkCommand.h>
+#include <vtkRenderWindowInteractor.h>
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QWidget>
+
+namespace k740 {
+
+namespace {
+const char* const kRealTimeId = "realTime_points";
+const char* const kClickedId = "clicked_points";
+const char* const kOverlayId = "0";
+constexpr int kClickedPointSize = 5;
+constexpr int kOverlayX = 150, kOverlayY = 0, kOverlayFontSize = 20;
+}  // namespace
+
+PickingRoom::PickingRoom(const State& state, const View& view,
+                         std::function<StoredFrame()> storedFrame, QObject* parent)
+    : QObject(parent), state_(state), view_(view), storedFrame_(std::move(storedFrame)) {
+    view_.viewer->registerAreaPickingCallback(
+        [this](const pcl::visualization::AreaPickingEvent& event) { onAreaPicked(event); });
+}
+
+void PickingRoom::sendPickKey() {
+    // The visualizer's "x" key switches its area picking on and off; it is handed to the
+    // viewer's interactor directly, whatever the keyboard layout.
+    vtkRenderWindowInteractor* interactor = view_.screen->interactor();
+    if (!interactor) return;
+    interactor->SetKeyEventInformation(0, 0, 'x', 1, "x");
+    interactor->InvokeEvent(vtkCommand::KeyPressEvent, nullptr);
+    interactor->InvokeEvent(vtkCommand::KeyReleaseEvent, nullptr);
+}
+
+void PickingRoom::setArmed(bool armed) {
+    *state_.areaSelectArmed = armed;
+    // While armed the read-out's world-point picker must not replace the area picker.
+    *state_.readoutOn = !armed;
+    const Qt::CursorShape shape = armed ? Qt::CrossCursor : Qt::ArrowCursor;
+    view_.window->setCursor(shape);
+    view_.screen->setCursor(shape);
+}
+
+void PickingRoom::selectPoints() {
+    view_.screen->setFocus();
+    sendPickKey();
+    setArmed(!*state_.areaSelectArmed);
+}
+
+void PickingRoom::onAreaPicked(const pcl::visualization::AreaPickingEvent& event) {
+    // Only the live cloud's indices count: the highlighted cloud has its own numbering.
+    pickIndices(event.getPointsIndices(kRealTimeId));
+}
+
+void PickingRoom::pickIndices(const std::vector<int>& indices) {
+    QMutexLocker lock(view_.displayMutex);
+    if (indices.empty()) return;
+    Cloud picked;
+    SelectionBox box;
+    // A rectangle without points of the live cloud changes nothing.
+    if (!pickRegion(indices, *view_.realTime, picked, &box)) return;
+
+    const int n = static_cast<int>(indices.size());
+    view_.resetTable();
+    *state_.selectionBox = box;
+    *state_.pickedCount = n;
+    stats_.reset(n);
+
+    const StoredFrame stored = storedFrame_();
+    if (stored.listRows && stored.frame) {
+        for (const BoxRow& r :
+             frameRowsInBox(*stored.frame, stored.protocol, stored.viewMode, box, n))
+            writeRow(makeTableRow(r.row, r.p, r.azimuthDeg, r.distanceMm, r.intensity, r.timeStamp),
+                     r.row);
+    }
+
+    *view_.clicked = picked;
+    view_.viewer->removePointCloud(kClickedId);
+    pcl::visualization::PointCloudColorHandlerCustom<CloudPoint> green(view_.clicked, 0, 255, 0);
+    view_.viewer->addPointCloud<CloudPoint>(view_.clicked, green, kClickedId);
+    view_.viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE,
+                                                   kClickedPointSize, kClickedId);
+    view_.repaint();
+
+    *state_.selectionActive = true;
+    // The visualizer is still inside its own pick when this runs: leave its picking mode once
+    // it has finished.
+    const bool wasArmed = *state_.areaSelectArmed;
+    setArmed(false);
+    if (wasArmed)
+        QMetaObject::invokeMethod(
+            this, [this] { sendPickKey(); }, Qt::QueuedConnection);
+}
+
+InBoxHook PickingRoom::inBoxHook(const LidarDataSingleLine& frame) {
+    return [this, &frame](const CloudPoint& p, std::size_t i) {
+        const RegionStatistics::Step step = stats_.add(p.x, p.y);
+        if (step.textRefreshed) showStatistics(stats_.text());
+        if (!*state_.selectionActive) return;
+        if (!regionRowVisible(step.row, view_.table->verticalScrollBar()->value())) return;
+        const double d = i < frame.distance.size() ? frame.distance[i] : 0.0;
+        const int intensity = i < frame.intensity.size() ? frame.intensity[i] : 0;
+        const std::uint64_t stamp = i < frame.timeStamp.size() ? frame.timeStamp[i] : 0;
+        PointCm pc;
+        pc.x = p.x;
+        pc.y = p.y;
+        pc.z = p.z;
+        writeRow(makeTableRow(step.row, pc, frame.pointAngle[i], d, intensity, stamp), step.row);
+    };
+}
+
+void PickingRoom::writeRow(const TableRow& row, int rowNumber) {
+    for (int column = 0; column < kTableColumns; ++column) {
+        QStandardItem* item = view_.model->item(rowNumber, column);
+        if (item)
+            item->setText(row[column]);
+        else
+            view_.model->setItem(rowNumber, column, new QStandardItem(row[column]));
+    }
+}
+
+void PickingRoom::showStatistics(const QString& text) {
+    const std::string t = text.toStdString();
+    if (!view_.viewer->contains(kOverlayId))
+        view_.viewer->addText(t, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+    view_.viewer->updateText(t, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+}
+
+void PickingRoom::clear() { stats_.reset(0); }
+
+}  // namespace k740

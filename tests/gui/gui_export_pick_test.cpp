@@ -1,0 +1,219 @@
+// The window's CSV export and region picking, driven through the form and the dialogs seam:
+// an export of three frames from the options window to the completion message, a file that
+// cannot be opened, the paused export, and picking a region with its statistics until Clear.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/export_room.h"
+#include "app/manwindow_form.h"
+#include "app/picking_room.h"
+#include "export/SaveDataOptions.h"
+#include "export/SaveDataOptions_form.h"
+#include "gui_test_support.h"
+
+namespace {
+
+class ExportPickTest : public ::testing::Test, public WindowFixtureBase {
+protected:
+    Ui::manwindowClass* ui() { return window->form(); }
+    k740::ExportRoom* room() { return window->exportRoom(); }
+    Ui::SaveDataOptions* options() { return room()->optionsDialog()->form(); }
+
+    // Fills the options window and presses OK, as the operator does.
+    void pressOk(const QString& frames, const QString& lo, const QString& hi) {
+        options()->lineEdit_freamCount->setText(frames);
+        options()->lineEdit_AngleMin->setText(lo);
+        options()->lineEdit_AngleMax->setText(hi);
+        options()->pushButton_ok->click();
+    }
+    std::vector<QString> texts(k740::Dialogs::Kind kind) {
+        std::vector<QString> out;
+        for (const auto& c : dialogs.calls)
+            if (c.kind == kind) out.push_back(c.text);
+        return out;
+    }
+    static QString readFile(const QString& path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll());
+    }
+    // 63.5 counts at 90 and 270 degrees lie 12.7 cm along +x and -x; 200 degrees is outside
+    // the exported sector.
+    static LidarDataSingleLine frame(std::uint64_t stamp) {
+        return makeFrame(
+            {{90.0, 63.5, 7, stamp}, {200.0, 1000.0, 8, stamp}, {135.0, 1000.0, 9, stamp}});
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
+    ASSERT_TRUE(exposed);
+    const QString path = dir.filePath("three.csv");
+    dialogs.answer.fileName = path;
+    std::vector<int> progress;
+    QObject::connect(ui()->FileSaveProgressBar, &QProgressBar::valueChanged,
+                     [&](int v) { progress.push_back(v); });
+
+    pressOk(QString(), "90", "180");
+    // The empty count reads "1"; the refused range leaves the dialog's fields as typed.
+    EXPECT_EQ(options()->lineEdit_freamCount->text(), "1");
+    ASSERT_EQ(texts(k740::Dialogs::Kind::SaveFile).size(), 1u);
+    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.csv$")
+                    .match(dialogs.calls.back().text)
+                    .hasMatch())
+        << dialogs.calls.back().text.toStdString();
+    EXPECT_EQ(dialogs.calls.back().title, "Save CSV");
+    ASSERT_TRUE(room()->saving());
+
+    // A second OK with a refused count changes nothing of the running export.
+    pressOk("0", "0", "360");
+    EXPECT_EQ(texts(k740::Dialogs::Kind::Warning).back(),
+              "Fream count must be a positive whole number");
+
+    // Now three frames: OK again, this time with 3 (replacing the one-frame export).
+    progress.clear();
+    pressOk("3", "90", "180");
+    EXPECT_EQ(room()->counter().requested(), 3);
+    EXPECT_FALSE(ui()->FileSaveProgressBar->isHidden());
+    for (std::uint64_t k = 1; k <= 3; ++k) window->CalculateCoordinates(frame(k));
+    // While the export ran nothing was drawn.
+    EXPECT_TRUE(window->realTimeCloud().empty());
+    EXPECT_FALSE(room()->saving());
+    EXPECT_EQ(progress, (std::vector<int>{33, 66, 100}));
+
+    // The completion message comes after the frame slot has returned.
+    EXPECT_TRUE(texts(k740::Dialogs::Kind::Information).empty());
+    ASSERT_TRUE(waitUntil([&] { return !texts(k740::Dialogs::Kind::Information).empty(); }, 5000));
+    EXPECT_EQ(texts(k740::Dialogs::Kind::Information).back(), "The CSV file is saved successfully");
+    EXPECT_TRUE(ui()->FileSaveProgressBar->isHidden());
+
+    EXPECT_EQ(readFile(path).toStdString(),
+              "FreamID,Points_X,Points_Y,Points_Z,intensity,azimuth,distance,timestamp\n"
+              "1,12,0,0,7,90,12.7,1\n1,141,-141,0,9,135,200,1\n"
+              "2,12,0,0,7,90,12.7,2\n2,141,-141,0,9,135,200,2\n"
+              "3,12,0,0,7,90,12.7,3\n3,141,-141,0,9,135,200,3\n");
+
+    // The next frame is drawn again.
+    window->CalculateCoordinates(frame(4));
+    EXPECT_EQ(window->realTimeCloud().size(), 3u);
+}
+
+TEST_F(ExportPickTest, CancelledOrUnopenableFileLeavesTheRunningExport) {
+    ASSERT_TRUE(exposed);
+    const QString path = dir.filePath("five.csv");
+    dialogs.answer.fileName = path;
+    pressOk("5", "0", "360");
+    window->CalculateCoordinates(frame(1));
+    ASSERT_EQ(room()->counter().written(), 1);
+
+    dialogs.answer.fileName.clear();  // the save dialog cancelled
+    pressOk("2", "10", "20");
+    dialogs.answer.fileName = dir.filePath("no-such-folder/x.csv");
+    pressOk("2", "10", "20");
+    ASSERT_EQ(texts(k740::Dialogs::Kind::Critical).size(), 1u);
+    EXPECT_TRUE(texts(k740::Dialogs::Kind::Critical)[0].startsWith(
+        "The CSV file cannot be opened for writing"));
+    EXPECT_EQ(dialogs.calls.back().title, "error");
+
+    // The Cancel button of the options window only clears the request.
+    options()->pushButton_cancel->click();
+    EXPECT_FALSE(room()->saveRequested());
+
+    EXPECT_TRUE(room()->saving());
+    EXPECT_EQ(room()->counter().requested(), 5);
+    EXPECT_EQ(room()->angleMax(), 360.0f);
+    for (std::uint64_t k = 2; k <= 5; ++k) window->CalculateCoordinates(frame(k));
+    EXPECT_FALSE(room()->saving());
+    const QString text = readFile(path);
+    EXPECT_EQ(text.count('\n'), 1 + 5 * 3);
+    EXPECT_TRUE(text.contains(
+        "2,12,0,0,7,90,12.7,2\n2,-68,-187,0,8,200,200,2\n2,141,-141,0,9,135,200,2\n"));
+}
+
+TEST_F(ExportPickTest, PausedDisplayExportsTheStoredFrameAtOnce) {
+    ASSERT_TRUE(exposed);
+    window->CalculateCoordinates(frame(42));
+    ManwindowProbe::displayRunning(*window) = false;
+    const QString path = dir.filePath("paused.csv");
+    dialogs.answer.fileName = path;
+    pressOk("10", "0", "180");
+    // The stored frame with FreamID 1, whole centimetres by adding 0.5 before truncating
+    // (12.7 -> 13, -141.4 -> -140).
+    EXPECT_EQ(readFile(path).toStdString(),
+              "FreamID,Points_X,Points_Y,Points_Z,intensity,azimuth,distance,timestamp\n"
+              "1,13,0,0,7,90,12.7,42\n1,141,-140,0,9,135,200,42\n");
+    EXPECT_FALSE(room()->saving());
+    QTest::qWait(50);
+    EXPECT_TRUE(texts(k740::Dialogs::Kind::Information).empty());
+}
+
+TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
+    ASSERT_TRUE(exposed);
+    ui()->comboBox_degree->setCurrentIndex(1);  // exact centimetres
+    // A post of four points near (100, 200) cm, and two far points.
+    auto post = [](std::uint64_t stamp, double spread) {
+        return makeFrame({{26.0, 4472.0, 1, stamp},
+                          {26.5, 4472.0 + spread, 2, stamp},
+                          {27.0, 4480.0, 3, stamp},
+                          {27.5, 4490.0, 4, stamp},
+                          {180.0, 2000.0, 5, stamp},
+                          {300.0, 2000.0, 6, stamp}});
+    };
+    window->CalculateCoordinates(post(1, 0.0));
+    const k740::Cloud before = window->realTimeCloud();
+    ASSERT_EQ(before.size(), 6u);
+
+    k740::PickingRoom* picking = window->pickingRoom();
+    // Indices outside the cloud alone: nothing happens.
+    picking->pickIndices({6, 99});
+    EXPECT_FALSE(window->selectionActive());
+
+    picking->pickIndices({0, 1, 2, 3, 17});
+    ASSERT_TRUE(window->selectionActive());
+    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 5);
+    const k740::SelectionBox& box = window->selectionBox();
+    EXPECT_FLOAT_EQ(box.minX, std::min({before[0].x, before[1].x, before[2].x, before[3].x}));
+    EXPECT_FLOAT_EQ(box.maxY, std::max({before[0].y, before[1].y, before[2].y, before[3].y}));
+    EXPECT_EQ(window->clickedCloud().size(), 4u);
+    EXPECT_TRUE(ManwindowProbe::readoutOn(*window));
+    // The stored frame's points in the box are listed: the four of the post.
+    EXPECT_EQ(window->tableModel()->rowCount(), 4);
+
+    // Frames go on: the post's points are green and measured every 5 (= picked) points.
+    window->CalculateCoordinates(post(2, 0.0));
+    EXPECT_EQ(window->clickedCloud().size(), 4u);
+    EXPECT_EQ(window->realTimeCloud().size(), 2u);
+    EXPECT_TRUE(picking->statistics().text().isEmpty());
+    window->CalculateCoordinates(post(3, 0.0));
+    EXPECT_TRUE(picking->statistics().text().startsWith("x_Min:"));
+    EXPECT_TRUE(picking->statistics().text().contains("\ny_Min:"));
+    EXPECT_TRUE(window->viewer()->contains("0"));
+
+    ui()->toolButton_clear->click();
+    EXPECT_FALSE(window->selectionActive());
+    EXPECT_TRUE(picking->statistics().text().isEmpty());
+    EXPECT_EQ(picking->statistics().count(), 0);
+    window->CalculateCoordinates(post(4, 0.0));
+    EXPECT_EQ(window->realTimeCloud().size(), 6u);
+}
+
+TEST_F(ExportPickTest, SelectArmsAndDisarmsWithCursorAndReadout) {
+    ASSERT_TRUE(exposed);
+    ui()->toolButton_selectCloud->click();
+    EXPECT_FALSE(ManwindowProbe::readoutOn(*window));
+    EXPECT_EQ(window->cursor().shape(), Qt::CrossCursor);
+    ui()->toolButton_selectCloud->click();
+    EXPECT_TRUE(ManwindowProbe::readoutOn(*window));
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+}  // namespace
