@@ -31,10 +31,12 @@ class QLabel;
 class QStandardItemModel;
 class GetlidarData_1;
 class GetSet;
+class ReadLiveOffData;
 class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
 namespace k740 {
 class LiveSession;
+class PlaybackRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -49,6 +51,8 @@ public:
     GetlidarData_1* receiver() const { return m_Receiver; }
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     k740::LiveSession* liveSession() const { return m_Live; }
+    ReadLiveOffData* player() const { return m_Player; }
+    k740::PlaybackRoom* playback() const { return m_Playback; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
 
     // Copies of the displayed clouds and the stored frame.
@@ -78,6 +82,9 @@ public:
     // the tests keep group traffic on the loopback interface with "127.0.0.1".
     void setMulticastInterface(const QString& address);
 
+    // Opens a capture file as "Open" does, without the file dialog (the command line).
+    bool openCaptureFile(const QString& path);
+
     // Stops both receiver threads and waits for each at most waitMs. True when both ended.
     bool stopReceivers(int waitMs);
 
@@ -97,6 +104,8 @@ public slots:
     void view();
     void CalculateCoordinates(struct LidarDataSingleLine lidardata);
     void onCodeData(QString code);
+    // The player's end report.
+    void FinshorStart(bool Finshone);
     void Return_Mode();
     void Return_Degree();
     void showVerticalSetting();
@@ -114,6 +123,13 @@ public slots:
     void onSavePcapData_Clicked();
     void onSaveCSV_Clicked();
     void onPlay_Clicked();
+
+    // The Offline tab's transport (the playback room).
+    void onOpen_Clicked();
+    void onGoToStart_Clicked();
+    void onGoToEnd_Clicked();
+    void onSeekForward_Clicked();
+    void onSeekBackward_Clicked();
 
     // Viewer controls.
     void toggleAxes();
@@ -159,16 +175,10 @@ private:
     k740::WindowState m_State;
     const k740::ModeFlag m_Playing{m_State, &k740::playbackActive};
     const k740::ModeFlag m_NotPlayingOffline{m_State, &k740::notPlayingOffline};
-    bool m_ForwardSeekUsed = false;
-    int m_ForwardSpeed = 1;
-    int m_BackwardSpeed = 1;
-    bool m_Forward = true;
-    bool m_Backward = false;
-    int m_PlayPresses = 1;
-    QString m_FileName;
-    int m_FrameCount = 30;
+    // The speed cycles, direction, play presses, file name, frame count and frame index are
+    // the playback room's (m_Playback).
+    ReadLiveOffData* m_Player = nullptr;
     // "Live started once" is the live room's: m_Live->startedOnce().
-    int m_FrameIndex = 0;
     const k740::ModeFlag m_OfflineActive{m_State, &k740::playbackActive};
     const k740::ModeFlag m_Finished{m_State, &k740::playbackFinished};
     int m_ReturnMode = 0;
@@ -179,6 +189,7 @@ private:
 
     // Rooms (see the head of this file).
     k740::LiveSession* m_Live = nullptr;
+    k740::PlaybackRoom* m_Playback = nullptr;
 
     // Viewer furniture.
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
