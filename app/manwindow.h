@@ -4,9 +4,10 @@
 // a room is a class under app/ that is given only the widgets it drives, the workers it
 // controls and the window's state, and the window's slots forward to it in a line or three.
 //
-// Rooms today: the live display (app/live_session.h) and the view (the viewer, the clouds and
-// the table in manwindow_viewer.cpp / manwindow_cloud.cpp). The playback controller, the
-// recording, the CSV export and each dialog join the same way: one file set under app/, a
+// Rooms today: the live display (app/live_session.h), capture-file playback
+// (app/playback_room.h) and the view (the viewer, the clouds and the table in
+// manwindow_viewer.cpp / manwindow_cloud.cpp). The recording, the CSV export and each dialog
+// join the same way: one file set under app/, a
 // member below, a forwarder in the slot of the same name, and a row in the mode table when the
 // action is refused in some mode (allowedNow() shows the refusal).
 #pragma once

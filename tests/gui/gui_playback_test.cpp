@@ -3,6 +3,9 @@
 // re-opening and a capture without frames.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QDir>
+#include <QProcess>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -274,6 +277,43 @@ TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
         EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
         EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
         EXPECT_TRUE(window->notPlayingOffline());
+    }
+}
+
+TEST_F(Playback, AFilePlaysInTheModeInForceWhenItWasOpened) {
+    // Single-line packets turning 90 degrees each: a frame at every 270.
+    std::vector<k740test::TestRecord> records;
+    for (int p = 0; p < 12; ++p)
+        records.push_back(k740test::udpRecord(k740test::makeSingleLinePacket(900000 * (p % 4))));
+    const QString file = dir.filePath(QStringLiteral("single-line.pcap"));
+    ASSERT_TRUE(k740test::writeFile(
+        file.toStdString(), k740test::captureBytes(records, k740test::CaptureFormat::PcapNg)));
+    ui()->comboBoxLidarModel->setCurrentIndex(1);
+    ASSERT_TRUE(open(file));
+    ASSERT_GT(window->player()->frameCount(), 0);
+    ui()->comboBoxLidarModel->setCurrentIndex(0);  // changed after Open: this file is unaffected
+    const long long before = window->framesDrawn();
+    ui()->toolButton_Play->click();
+    ASSERT_TRUE(playedToTheEnd());
+    EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+    EXPECT_EQ(window->lastFrame().distance.size(), 250u * 4u);
+}
+
+TEST(ViewerProgramFile, MistakesWithTheCaptureFileEndTheProgramWithOne) {
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
+    const struct {
+        QStringList arguments;
+        const char* message;
+    } cases[] = {{{QStringLiteral("/no/such/capture.pcap")}, "no capture file"},
+                 {{QStringLiteral("--play")}, "--play needs a capture file"}};
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(program, c.arguments);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 1) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QLatin1String(c.message))) << errors.toStdString();
     }
 }
 
