@@ -1,11 +1,13 @@
 // rv-k740-p: the K740-P viewer. --demo runs a simulated sensor on loopback inside the
-// process; --live switches the live display on at start. Without a display it says so in one
-// line and ends with status 1.
+// process; --live switches the live display on at start; a capture file named on the command
+// line is opened at start, and --play plays it. Without a display it says so in one line and
+// ends with status 1.
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkObject.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QSurfaceFormat>
 #include <QToolButton>
 #include <cstdio>
@@ -80,7 +82,8 @@ void startupMessages(QtMsgType type, const QMessageLogContext& context, const QS
     if (g_previousHandler) g_previousHandler(type, context, message);
 }
 
-void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLineOption& live) {
+void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLineOption& live,
+              QCommandLineOption& play) {
     parser.setApplicationDescription(QStringLiteral("K740-P lidar viewer"));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -89,8 +92,16 @@ void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLine
         QStringLiteral("Run a simulated sensor on the loopback interface and show it live."));
     live = QCommandLineOption(QStringLiteral("live"),
                               QStringLiteral("Switch the live display on at start."));
+    play = QCommandLineOption(QStringLiteral("play"),
+                              QStringLiteral("Start playing the capture file FILE at once."));
     parser.addOption(demo);
     parser.addOption(live);
+    parser.addOption(play);
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("A capture file (.pcap) to open at start, as \"Open\" in the Offline tab "
+                       "does, in the mode the model list shows (\"K740\")."),
+        QStringLiteral("[FILE]"));
 }
 
 #ifndef _WIN32
@@ -133,18 +144,29 @@ int main(int argc, char* argv[]) {
         QStringList arguments;
         for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
         QCommandLineParser parser;
-        QCommandLineOption demo(QStringLiteral("demo")), live(QStringLiteral("live"));
-        describe(parser, demo, live);
-        if (!parser.parse(arguments) || parser.isSet(QStringLiteral("help")) ||
-            parser.isSet(QStringLiteral("version")) || !parser.positionalArguments().isEmpty()) {
+        QCommandLineOption demo(QStringLiteral("demo")), live(QStringLiteral("live")),
+            play(QStringLiteral("play"));
+        describe(parser, demo, live, play);
+        const bool parsed = parser.parse(arguments);
+        const QStringList files = parsed ? parser.positionalArguments() : QStringList();
+        if (!parsed || parser.isSet(QStringLiteral("help")) ||
+            parser.isSet(QStringLiteral("version")) || files.size() > 1) {
             QCoreApplication core(argc, argv);
-            if (!parser.positionalArguments().isEmpty() && parser.errorText().isEmpty()) {
+            if (parsed && files.size() > 1) {
                 std::fprintf(stderr, "rv-k740-p: unexpected argument '%s'\n",
-                             qPrintable(parser.positionalArguments().first()));
+                             qPrintable(files.at(1)));
                 return 1;
             }
             parser.process(core);  // prints help, version or the mistake, and ends the process
             return 0;
+        }
+        if (parser.isSet(play) && files.isEmpty()) {
+            std::fprintf(stderr, "rv-k740-p: --play needs a capture file to play\n");
+            return 1;
+        }
+        if (!files.isEmpty() && !QFileInfo(files.first()).isFile()) {
+            std::fprintf(stderr, "rv-k740-p: no capture file '%s'\n", qPrintable(files.first()));
+            return 1;
         }
     }
 
@@ -165,8 +187,9 @@ int main(int argc, char* argv[]) {
     for (const auto& m : held) std::fprintf(stderr, "%s\n", qPrintable(m.second));
 
     QCommandLineParser parser;
-    QCommandLineOption demo(QStringLiteral("demo")), live(QStringLiteral("live"));
-    describe(parser, demo, live);
+    QCommandLineOption demo(QStringLiteral("demo")), live(QStringLiteral("live")),
+        play(QStringLiteral("play"));
+    describe(parser, demo, live, play);
     parser.process(app);
 
     manwindow window;
@@ -187,6 +210,17 @@ int main(int argc, char* argv[]) {
         }
     } else if (parser.isSet(live) && !window.liveRunning()) {
         window.form()->toolButton_Lidar->click();
+    }
+
+    // A capture file named on the command line: opened as "Open" does (a file that cannot be
+    // read is named in a warning), then played with --play (refused while live runs).
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString file = parser.positionalArguments().first();
+        if (!window.openCaptureFile(file))
+            std::fprintf(stderr, "rv-k740-p: the capture file '%s' did not open\n",
+                         qPrintable(file));
+        else if (parser.isSet(play))
+            window.form()->toolButton_Play->click();
     }
 
     const int code = QApplication::exec();

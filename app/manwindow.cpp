@@ -19,7 +19,9 @@
 #include "app/export_room.h"
 #include "app/picking_room.h"
 #include "export/SaveDataOptions.h"
+#include "app/playback_room.h"
 #include "device/GetSet.h"
+#include "playback/ReadLiveOffData.h"
 #include "ui_manwindow.h"
 
 namespace {
@@ -36,7 +38,6 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
 
     applyPalette();
     setWindowState(windowState() | Qt::WindowMaximized);
-    m_FrameIndex = 0;
 
     // The transport buttons wait for a capture file.
     ui->toolButton_Play->setEnabled(false);
@@ -60,6 +61,21 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     live.protocol = ui->comboBox_agree;
     m_Live = new k740::LiveSession(this, live, m_Receiver, m_StatusReceiver, m_State, this);
     m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
+    m_Player = new ReadLiveOffData();
+    k740::PlaybackRoom::Widgets transport;
+    transport.open = ui->toolButton_Open;
+    transport.play = ui->toolButton_Play;
+    transport.goToStart = ui->toolButton_GoToStart;
+    transport.goToEnd = ui->toolButton_GoToEnd;
+    transport.seekForward = ui->toolButton_SeekForward;
+    transport.seekBackward = ui->toolButton_SeekBackward;
+    transport.slider = ui->Slider_Frame;
+    transport.spinBox = ui->Spbox_Frame;
+    transport.progressBar = ui->analysedata;
+    transport.progressLabel = ui->LabFileLoading;
+    transport.model = ui->comboBoxLidarModel;
+    m_Playback = new k740::PlaybackRoom(this, transport, m_Player, m_Receiver,
+                                        [this]() { return m_Live->startedOnce(); }, m_State, this);
 
     setupViewer();
 
@@ -101,6 +117,9 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
 }
 
 manwindow::~manwindow() {
+    // The player first: its queued frames and end report must not outlive the window.
+    delete m_Player;
+    m_Player = nullptr;
     const bool stopped = stopReceivers(k740::LiveSession::kStopWaitMs);
     // A thread that would not end is left alone rather than destroyed under its own feet;
     // the process is ending anyway.
@@ -145,6 +164,14 @@ void manwindow::makeConnections() {
     connect(ui->toolButton_SavePcapData, &QToolButton::clicked, this,
             &manwindow::onSavePcapData_Clicked);
     connect(ui->toolButton_Play, &QToolButton::clicked, this, &manwindow::onPlay_Clicked);
+    connect(ui->toolButton_Open, &QToolButton::clicked, this, &manwindow::onOpen_Clicked);
+    connect(ui->toolButton_GoToStart, &QToolButton::clicked, this,
+            &manwindow::onGoToStart_Clicked);
+    connect(ui->toolButton_GoToEnd, &QToolButton::clicked, this, &manwindow::onGoToEnd_Clicked);
+    connect(ui->toolButton_SeekForward, &QToolButton::clicked, this,
+            &manwindow::onSeekForward_Clicked);
+    connect(ui->toolButton_SeekBackward, &QToolButton::clicked, this,
+            &manwindow::onSeekBackward_Clicked);
     connect(ui->Slider_Frame, &QSlider::valueChanged, ui->Spbox_Frame, &QSpinBox::setValue);
     connect(ui->Spbox_Frame, QOverload<int>::of(&QSpinBox::valueChanged), ui->Slider_Frame,
             &QSlider::setValue);
@@ -164,6 +191,12 @@ void manwindow::makeConnections() {
             Qt::UniqueConnection);
     connect(this, &manwindow::SendModel, m_Receiver, &GetlidarData_1::Receive,
             Qt::UniqueConnection);
+    connect(m_Player, &ReadLiveOffData::SendData, this, &manwindow::CalculateCoordinates,
+            Qt::UniqueConnection);
+    connect(m_Player, &ReadLiveOffData::SendBool, this, &manwindow::FinshorStart,
+            Qt::UniqueConnection);
+    // A further file opened after a played one starts from an empty view.
+    connect(m_Playback, &k740::PlaybackRoom::viewResetNeeded, this, &manwindow::clearView);
 
     // A live session that starts gets a fresh table.
     connect(m_Live, &k740::LiveSession::started, this, [this]() {
@@ -219,10 +252,22 @@ void manwindow::On_SaveCSV() { m_Export->reportSaved(); }
 
 void manwindow::SelectPoints() { m_Picking->selectPoints(); }
 
-void manwindow::onPlay_Clicked() {
-    if (!k740::allowedNow(this, m_State, k740::WindowAction::Play)) return;
-    // The playback room (player thread and transport) joins here.
-}
+
+void manwindow::onPlay_Clicked() { m_Playback->playClicked(); }
+
+void manwindow::onOpen_Clicked() { m_Playback->openClicked(); }
+
+bool manwindow::openCaptureFile(const QString& path) { return m_Playback->openFile(path); }
+
+void manwindow::onGoToStart_Clicked() { m_Playback->stepBackwardClicked(); }
+
+void manwindow::onGoToEnd_Clicked() { m_Playback->stepForwardClicked(); }
+
+void manwindow::onSeekForward_Clicked() { m_Playback->seekForwardClicked(); }
+
+void manwindow::onSeekBackward_Clicked() { m_Playback->seekBackwardClicked(); }
+
+void manwindow::FinshorStart(bool Finshone) { m_Playback->finishedOrStarted(Finshone); }
 
 void manwindow::process(int) {}
 

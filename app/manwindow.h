@@ -4,9 +4,10 @@
 // a room is a class under app/ that is given only the widgets it drives, the workers it
 // controls and the window's state, and the window's slots forward to it in a line or three.
 //
-// Rooms today: the live display (app/live_session.h) and the view (the viewer, the clouds and
-// the table in manwindow_viewer.cpp / manwindow_cloud.cpp). The playback controller, the
-// recording, the CSV export and each dialog join the same way: one file set under app/, a
+// Rooms today: the live display (app/live_session.h), capture-file playback
+// (app/playback_room.h) and the view (the viewer, the clouds and the table in
+// manwindow_viewer.cpp / manwindow_cloud.cpp). The recording, the CSV export and each dialog
+// join the same way: one file set under app/, a
 // member below, a forwarder in the slot of the same name, and a row in the mode table when the
 // action is refused in some mode (allowedNow() shows the refusal).
 #pragma once
@@ -31,6 +32,7 @@ class QLabel;
 class QStandardItemModel;
 class GetlidarData_1;
 class GetSet;
+class ReadLiveOffData;
 class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
 namespace k740 {
@@ -38,6 +40,7 @@ class LiveSession;
 class SettingsRoom;
 class ExportRoom;
 class PickingRoom;
+class PlaybackRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -52,6 +55,8 @@ public:
     GetlidarData_1* receiver() const { return m_Receiver; }
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     k740::LiveSession* liveSession() const { return m_Live; }
+    ReadLiveOffData* player() const { return m_Player; }
+    k740::PlaybackRoom* playback() const { return m_Playback; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
     k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
     k740::ExportRoom* exportRoom() const { return m_Export; }
@@ -84,6 +89,9 @@ public:
     // the tests keep group traffic on the loopback interface with "127.0.0.1".
     void setMulticastInterface(const QString& address);
 
+    // Opens a capture file as "Open" does, without the file dialog (the command line).
+    bool openCaptureFile(const QString& path);
+
     // Stops both receiver threads and waits for each at most waitMs. True when both ended.
     bool stopReceivers(int waitMs);
 
@@ -104,6 +112,8 @@ public slots:
     void SelectPoints();
     void CalculateCoordinates(struct LidarDataSingleLine lidardata);
     void onCodeData(QString code);
+    // The player's end report.
+    void FinshorStart(bool Finshone);
     void Return_Mode();
     void Return_Degree();
     void showVerticalSetting();
@@ -123,6 +133,13 @@ public slots:
     void onSavePcapData_Clicked();
     void onSaveCSV_Clicked();
     void onPlay_Clicked();
+
+    // The Offline tab's transport (the playback room).
+    void onOpen_Clicked();
+    void onGoToStart_Clicked();
+    void onGoToEnd_Clicked();
+    void onSeekForward_Clicked();
+    void onSeekBackward_Clicked();
 
     // Viewer controls.
     void toggleAxes();
@@ -168,16 +185,10 @@ private:
     k740::WindowState m_State;
     const k740::ModeFlag m_Playing{m_State, &k740::playbackActive};
     const k740::ModeFlag m_NotPlayingOffline{m_State, &k740::notPlayingOffline};
-    bool m_ForwardSeekUsed = false;
-    int m_ForwardSpeed = 1;
-    int m_BackwardSpeed = 1;
-    bool m_Forward = true;
-    bool m_Backward = false;
-    int m_PlayPresses = 1;
-    QString m_FileName;
-    int m_FrameCount = 30;
+    // The speed cycles, direction, play presses, file name, frame count and frame index are
+    // the playback room's (m_Playback).
+    ReadLiveOffData* m_Player = nullptr;
     // "Live started once" is the live room's: m_Live->startedOnce().
-    int m_FrameIndex = 0;
     const k740::ModeFlag m_OfflineActive{m_State, &k740::playbackActive};
     const k740::ModeFlag m_Finished{m_State, &k740::playbackFinished};
     int m_ReturnMode = 0;
@@ -190,6 +201,7 @@ private:
     k740::LiveSession* m_Live = nullptr;
     k740::ExportRoom* m_Export = nullptr;
     k740::PickingRoom* m_Picking = nullptr;
+    k740::PlaybackRoom* m_Playback = nullptr;
 
     // Viewer furniture.
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;

@@ -1,0 +1,252 @@
+// The playback room: the Offline tab's transport around the capture-file player.
+#include "app/playback_room.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QIcon>
+#include <QLabel>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QSlider>
+#include <QSpinBox>
+#include <memory>
+#include <utility>
+
+#include "acquisition/GetlidarData_1.h"
+#include "app/dialogs_seam.h"
+#include "app/mode_refusal.h"
+#include "playback/ReadLiveOffData.h"
+
+namespace k740 {
+
+namespace {
+const QString kPlayIcon = QStringLiteral("./Resources/images/Play.png");
+const QString kPauseIcon = QStringLiteral("./Resources/images/Pause.png");
+const QString kProgressIcon = QStringLiteral("./Resources/image/kestrel.png");
+}  // namespace
+
+QString PlaybackRoom::runtimeIconFile(const QString& relativePath) {
+    QString path = relativePath;
+    if (path.startsWith(QStringLiteral("./"))) path.remove(0, 2);
+    return QDir(QCoreApplication::applicationDirPath()).filePath(path);
+}
+
+PlaybackRoom::PlaybackRoom(QWidget* dialogParent, const Widgets& widgets, ReadLiveOffData* player,
+                           GetlidarData_1* receiver, std::function<bool()> liveStartedOnce,
+                           WindowState& state, QObject* parent)
+    : QObject(parent),
+      m_DialogParent(dialogParent),
+      m_W(widgets),
+      m_Player(player),
+      m_Receiver(receiver),
+      m_LiveStartedOnce(std::move(liveStartedOnce)),
+      m_State(state),
+      m_PlayIcon(kPlayIcon),
+      m_ForwardIcon(seekIconPath(SeekButton::Forward, SeekSpeed::Normal)),
+      m_BackwardIcon(seekIconPath(SeekButton::Backward, SeekSpeed::Normal)) {
+    // The frame counter follows the frame the player shows; the progress bar its analysis.
+    connect(m_Player, &ReadLiveOffData::sendFrameIndex, this, &PlaybackRoom::onFrameIndex,
+            Qt::UniqueConnection);
+    connect(m_Player, &ReadLiveOffData::SendanalysisDataschedule, this,
+            &PlaybackRoom::onAnalysisProgress);
+}
+
+void PlaybackRoom::openClicked() {
+    if (!allowedNow(m_DialogParent, m_State, WindowAction::OpenFile)) return;
+    const QString name =
+        Dialogs::getOpenFileName(m_DialogParent, QStringLiteral("WireSharkCaptureFile"), QString(),
+                                 QStringLiteral("Supported Files (*.pcap)"));
+    QCoreApplication::processEvents();
+    if (name.isEmpty()) return;
+    openFile(name);
+}
+
+bool PlaybackRoom::openFile(const QString& path) {
+    if (!allowedNow(m_DialogParent, m_State, WindowAction::OpenFile)) return false;
+    const bool singleLine = m_W.model && m_W.model->currentIndex() != 0;
+
+    CaptureOpenResult result;
+    {
+        auto progress = std::make_unique<QProgressDialog>(m_DialogParent);
+        progress->setLabelText(QStringLiteral("Opening file..."));
+        progress->setCancelButton(nullptr);
+        progress->setRange(0, 10);
+        progress->setWindowTitle(QStringLiteral("Please wait a moment"));
+        progress->setFixedWidth(200);
+        progress->setMinimumDuration(5);
+        progress->setWindowIcon(QIcon(runtimeIconFile(kProgressIcon)));
+        progress->setWindowModality(Qt::ApplicationModal);
+        QProgressDialog* dialog = progress.get();
+        result = m_Player->open(path, singleLine, [dialog](int percent) {
+            dialog->setValue(percent / 10);
+            return true;
+        });
+    }
+    if (!result.opened) {
+        // The previous file, its frame count and the transport stay as they were.
+        Dialogs::warning(m_DialogParent, QStringLiteral("warn"),
+                         QStringLiteral("The capture file \"%1\" cannot be opened: %2")
+                             .arg(QDir::toNativeSeparators(path), result.error));
+        return false;
+    }
+    qDebug().noquote() << result.milliseconds << "ms"
+                       << "PacketSize:" << result.packets;
+    if (!result.complete)
+        qWarning().noquote() << "capture file" << path << "read in part:" << result.error;
+
+    // The player has released the previous file; a file that was played leaves the view.
+    if (m_PlayPresses > 1) emit viewResetNeeded();
+    m_PlayPresses = 1;
+    m_FileName = path;
+    m_State.fileLoaded = true;
+    m_State.finished = false;
+    setPlayIcon(kPlayIcon);
+    m_FrameCount = result.sliderFrames;
+    m_FrameIndex = 0;
+    for (QAbstractButton* b :
+         {m_W.play, m_W.goToStart, m_W.goToEnd, m_W.seekForward, m_W.seekBackward})
+        if (b) b->setEnabled(true);
+    if (m_W.spinBox) {
+        m_W.spinBox->setRange(0, m_FrameCount);
+        m_W.spinBox->setValue(0);
+    }
+    if (m_W.slider) {
+        m_W.slider->setRange(0, m_FrameCount);
+        m_W.slider->setValue(0);
+    }
+    return true;
+}
+
+void PlaybackRoom::playClicked() {
+    if (!allowedNow(m_DialogParent, m_State, WindowAction::Play)) return;
+    applySeek(resetSeek());
+    if (m_W.open) m_W.open->setEnabled(false);
+
+    if (notPlayingOffline(m_State)) {
+        // Start, restart after the end, or resume.
+        if (m_LiveStartedOnce && m_LiveStartedOnce()) setLiveReceiverPaused(true);
+        const bool wasFinished = m_State.finished;
+        setPlayIcon(kPauseIcon);
+        m_State.apply(WindowEvent::PlaybackStarted);
+        m_Forward = true;
+        m_Backward = false;
+        stepOnce = 0;
+        playDirection = 1;
+        m_Player->play();
+        if (wasFinished) {
+            m_FrameIndex = 0;
+            if (m_W.spinBox) m_W.spinBox->setValue(0);
+        }
+        ++m_PlayPresses;
+        setSteppingEnabled(false);
+    } else {
+        setPlayIcon(kPlayIcon);
+        m_Forward = true;
+        m_Player->pause();
+        m_State.apply(WindowEvent::PlaybackPaused);
+        setSteppingEnabled(true);
+    }
+}
+
+void PlaybackRoom::stepForwardClicked() { step(SeekButton::Forward); }
+
+void PlaybackRoom::stepBackwardClicked() { step(SeekButton::Backward); }
+
+void PlaybackRoom::step(SeekButton direction) {
+    if (!allowedNow(m_DialogParent, m_State, WindowAction::StepFrame)) return;
+    // Nothing shown yet in this pass, or the pass has ended: nothing to step from.
+    if (m_FrameIndex == 0 || m_State.finished) {
+        stepOnce = 0;
+        return;
+    }
+    const bool forward = direction == SeekButton::Forward;
+    m_Forward = forward;
+    m_Backward = !forward;
+    // The step's speed button shows normal speed.
+    SeekOutcome normal;
+    normal.cycle = m_Seek;
+    (forward ? normal.cycle.forward : normal.cycle.backward) = SeekSpeed::Normal;
+    normal.playSpeedStep = playSpeedStep.load();
+    (forward ? normal.forwardIcon : normal.backwardIcon) =
+        seekIconPath(direction, SeekSpeed::Normal);
+    applySeek(normal);
+    if (forward)
+        m_Player->stepForward();
+    else
+        m_Player->stepBackward();
+}
+
+void PlaybackRoom::seekForwardClicked() {
+    applySeek(pressSeek(m_Seek, SeekButton::Forward, playbackActive(m_State) && !m_State.finished));
+}
+
+void PlaybackRoom::seekBackwardClicked() {
+    applySeek(
+        pressSeek(m_Seek, SeekButton::Backward, playbackActive(m_State) && !m_State.finished));
+}
+
+void PlaybackRoom::finishedOrStarted(bool finished) {
+    if (finished) {
+        m_State.apply(WindowEvent::PlaybackEnded);
+        m_State.finished = true;
+        m_FrameIndex = 0;
+        if (m_W.spinBox) m_W.spinBox->setValue(0);
+        applySeek(resetSeek());
+        if (m_W.open) m_W.open->setEnabled(true);
+    }
+    m_Forward = true;
+    setPlayIcon(kPlayIcon);
+    setSteppingEnabled(true);
+    if (m_LiveStartedOnce && m_LiveStartedOnce()) setLiveReceiverPaused(false);
+}
+
+void PlaybackRoom::onFrameIndex(int index) {
+    // The counter shows the frame's number (1 = the first frame); 0 before the first.
+    if (!playbackActive(m_State) || liveRunning(m_State)) return;
+    m_FrameIndex = index + 1;
+    if (m_W.spinBox) m_W.spinBox->setValue(m_FrameIndex);
+}
+
+void PlaybackRoom::onAnalysisProgress(int percent) {
+    if (m_W.progressBar) m_W.progressBar->setValue(percent);
+    const bool done = percent > 99;
+    if (m_W.progressBar) m_W.progressBar->setVisible(!done);
+    if (m_W.progressLabel) m_W.progressLabel->setVisible(!done);
+}
+
+void PlaybackRoom::setPlayIcon(const QString& path) {
+    m_PlayIcon = path;
+    if (m_W.play) m_W.play->setIcon(QIcon(runtimeIconFile(path)));
+}
+
+void PlaybackRoom::applySeek(const SeekOutcome& outcome) {
+    m_Seek = outcome.cycle;
+    playSpeedStep = outcome.playSpeedStep;
+    if (outcome.direction != 0) {
+        playDirection = outcome.direction;
+        m_Forward = outcome.direction > 0;
+        m_Backward = outcome.direction < 0;
+    }
+    if (!outcome.forwardIcon.isEmpty()) {
+        m_ForwardIcon = outcome.forwardIcon;
+        if (m_W.seekForward) m_W.seekForward->setIcon(QIcon(runtimeIconFile(m_ForwardIcon)));
+    }
+    if (!outcome.backwardIcon.isEmpty()) {
+        m_BackwardIcon = outcome.backwardIcon;
+        if (m_W.seekBackward) m_W.seekBackward->setIcon(QIcon(runtimeIconFile(m_BackwardIcon)));
+    }
+}
+
+void PlaybackRoom::setSteppingEnabled(bool enabled) {
+    if (m_W.goToEnd) m_W.goToEnd->setEnabled(enabled);
+    if (m_W.goToStart) m_W.goToStart->setEnabled(enabled);
+}
+
+void PlaybackRoom::setLiveReceiverPaused(bool paused) {
+    if (m_Receiver && m_Receiver->isRunning()) m_Receiver->m_Paused = paused;
+}
+
+}  // namespace k740

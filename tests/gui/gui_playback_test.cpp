@@ -1,0 +1,320 @@
+// The Offline tab's transport on a shown window: opening real and generated captures, playing
+// to the end, pause and resume, single steps, the speed cycles, the refusal while live runs,
+// re-opening and a capture without frames.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QProcess>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/manwindow_form.h"
+#include "app/playback_room.h"
+#include "gui_test_support.h"
+#include "playback/ReadLiveOffData.h"
+#include "tests/core/capture_writer.h"
+#include "tests/core/packet_writer.h"
+
+namespace {
+
+using k740::WindowMode;
+
+QString realCapture(const char* name) {
+    return QStringLiteral(K740_TESTDATA "/real/") + QString::fromLatin1(name);
+}
+
+class Playback : public ::testing::Test, public WindowFixtureBase {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(exposed);
+        playDirection = 1;
+        playSpeedStep = 0;
+        stepOnce = 0;
+        playbackFinished = 0;
+        // Frames follow each other without the speed table's pauses; a few milliseconds keep
+        // the player from running through a file before a test can pause it.
+        window->player()->setFramePauseOverride(5);
+    }
+    Ui::manwindowClass* ui() { return window->form(); }
+    k740::PlaybackRoom* room() { return window->playback(); }
+    WindowMode mode() { return window->modeState().mode; }
+
+    // "Open" answered with this file.
+    bool open(const QString& file) {
+        dialogs.answer.fileName = file;
+        dialogs.calls.clear();
+        ui()->toolButton_Open->click();
+        return room()->fileName() == file;
+    }
+    bool playedToTheEnd() {
+        return waitUntil([&] { return mode() == WindowMode::Idle && window->modeState().finished; },
+                         60000);
+    }
+    bool pausedAt(int frameIndex) {
+        return waitUntil(
+            [&] {
+                return window->player()->pauseGate().waiting() == 1 &&
+                       room()->frameIndex() == frameIndex;
+            },
+            10000);
+    }
+    // A generated capture: `packets` data packets turning 25 degrees each (about 14 a frame).
+    QString generated(const char* name, int packets) {
+        std::vector<k740test::TestRecord> records;
+        for (int p = 0; p < packets; ++p)
+            records.push_back(k740test::udpRecord(
+                k740test::makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
+        const QString file = dir.filePath(QString::fromLatin1(name));
+        EXPECT_TRUE(k740test::writeFile(
+            file.toStdString(),
+            k740test::captureBytes(records, k740test::CaptureFormat::PcapLittleMicro)));
+        return file;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(Playback, RealCapturePlaysToItsEndAndTheWindowReturnsToIdle) {
+    const QString file = realCapture("rotating-32ch-b.pcap");
+    ASSERT_TRUE(open(file));
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::OpenFile);
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("WireSharkCaptureFile"));
+    EXPECT_EQ(dialogs.calls[0].filter, QStringLiteral("Supported Files (*.pcap)"));
+    const int count = window->player()->sliderFrameCount();
+    ASSERT_GT(count, 1);
+    EXPECT_EQ(room()->frameCount(), count);
+    EXPECT_EQ(ui()->Slider_Frame->maximum(), count);
+    EXPECT_EQ(ui()->Spbox_Frame->maximum(), count);
+    for (QToolButton* b :
+         {ui()->toolButton_Play, ui()->toolButton_GoToEnd, ui()->toolButton_GoToStart,
+          ui()->toolButton_SeekForward, ui()->toolButton_SeekBackward})
+        EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+
+    const long long drawnBefore = window->framesDrawn();
+    ui()->toolButton_Play->click();
+    EXPECT_EQ(mode(), WindowMode::Playing);
+    EXPECT_FALSE(ui()->toolButton_Open->isEnabled());
+    EXPECT_FALSE(ui()->toolButton_GoToEnd->isEnabled());
+    EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Pause.png"));
+    // The live display is refused while the file plays.
+    ui()->toolButton_Lidar->click();
+    ASSERT_FALSE(dialogs.calls.empty());
+    EXPECT_EQ(dialogs.calls.back().text,
+              QStringLiteral("The current video is playing and the real - time lidar display "
+                             "cannot be turned on"));
+
+    ASSERT_TRUE(playedToTheEnd());
+    EXPECT_EQ(window->framesDrawn() - drawnBefore, window->player()->frameCount());
+    EXPECT_FALSE(window->realTimeCloud().empty());
+    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+    EXPECT_TRUE(ui()->toolButton_GoToEnd->isEnabled());
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 0);
+    EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
+    EXPECT_TRUE(ui()->analysedata->isHidden());  // analysis reached 100
+
+    // Play after the end starts a new pass from frame 0.
+    ui()->toolButton_Play->click();
+    EXPECT_EQ(mode(), WindowMode::Playing);
+    ASSERT_TRUE(playedToTheEnd());
+    EXPECT_EQ(window->framesDrawn() - drawnBefore, 2 * window->player()->frameCount());
+}
+
+TEST_F(Playback, PauseStepsAndResume) {
+    ASSERT_TRUE(open(generated("steps.pcap", 140)));
+    ASSERT_GE(window->player()->frameCount(), 6);
+    // The player holds itself after frame 2 (in its own thread, so no frame slips past);
+    // then the operator presses pause.
+    ReadLiveOffData* player = window->player();
+    const QMetaObject::Connection hold = QObject::connect(
+        player, &ReadLiveOffData::sendFrameIndex, player,
+        [player](int index) {
+            if (index == 2) player->pause();
+        },
+        Qt::DirectConnection);
+    ui()->toolButton_Play->click();
+    const int k = 2;
+    ASSERT_TRUE(pausedAt(k + 1));
+    QObject::disconnect(hold);
+    ui()->toolButton_Play->click();  // pause
+    EXPECT_EQ(mode(), WindowMode::PlaybackPaused);
+    EXPECT_TRUE(ui()->toolButton_GoToEnd->isEnabled());
+    EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
+
+    ui()->toolButton_GoToEnd->click();
+    ASSERT_TRUE(pausedAt(k + 2));
+    EXPECT_EQ(ui()->Spbox_Frame->value(), k + 2);
+    EXPECT_EQ(ui()->Slider_Frame->value(), k + 2);
+    ui()->toolButton_GoToStart->click();  // reversing shows the frame before, not two before
+    ASSERT_TRUE(pausedAt(k + 1));
+    EXPECT_EQ(window->player()->currentFrame(), k);
+    EXPECT_EQ(room()->seekBackwardIcon(), QStringLiteral("./Resources/images/Seekbackward.png"));
+
+    ui()->toolButton_Play->click();  // resume: forward again, to the end
+    EXPECT_EQ(mode(), WindowMode::Playing);
+    EXPECT_FALSE(ui()->toolButton_GoToStart->isEnabled());
+    ASSERT_TRUE(playedToTheEnd());
+    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+
+    // After the end report a step does nothing but clear a pending step.
+    stepOnce = 1;
+    ui()->toolButton_GoToEnd->click();
+    EXPECT_EQ(stepOnce.load(), 0);
+    EXPECT_EQ(mode(), WindowMode::Idle);
+}
+
+TEST_F(Playback, SpeedButtonsCycleWithTheirIcons) {
+    ASSERT_TRUE(open(generated("speeds.pcap", 140)));
+    // Without a playing file a press only puts its button back to normal.
+    ui()->toolButton_SeekForward->click();
+    EXPECT_EQ(playSpeedStep.load(), 0);
+    EXPECT_EQ(room()->seekForwardIcon(), QStringLiteral("./Resources/images/Seekforward.png"));
+
+    ui()->toolButton_Play->click();
+    ui()->toolButton_Play->click();  // paused within the pass: the speeds still apply
+    ASSERT_EQ(mode(), WindowMode::PlaybackPaused);
+    ui()->toolButton_SeekForward->click();  // lands on normal forward
+    EXPECT_EQ(playSpeedStep.load(), 0);
+    const char* icons[] = {"Seekforward_2x", "Seekforward_3x", "Seekforward_0.5x",
+                           "Seekforward_0.25x", "Seekforward"};
+    for (int press = 0; press < 5; ++press) {
+        ui()->toolButton_SeekForward->click();
+        EXPECT_EQ(playSpeedStep.load(), (press + 1) % 5);
+        EXPECT_EQ(room()->seekForwardIcon(),
+                  QStringLiteral("./Resources/images/%1.png").arg(QLatin1String(icons[press])));
+        EXPECT_EQ(playDirection.load(), 1);
+    }
+    ui()->toolButton_SeekForward->click();  // 2x
+    ui()->toolButton_SeekBackward->click();
+    EXPECT_EQ(playDirection.load(), -1);
+    EXPECT_EQ(playSpeedStep.load(), 0);
+    EXPECT_TRUE(room()->backward());
+    EXPECT_EQ(room()->seekForwardIcon(), QStringLiteral("./Resources/images/Seekforward.png"));
+    ui()->toolButton_SeekBackward->click();
+    EXPECT_EQ(playSpeedStep.load(), 1);
+    EXPECT_EQ(room()->seekBackwardIcon(), QStringLiteral("./Resources/images/Seekbackward_2x.png"));
+
+    // Play resets both speeds and plays forward.
+    ui()->toolButton_Play->click();
+    EXPECT_EQ(playSpeedStep.load(), 0);
+    EXPECT_EQ(playDirection.load(), 1);
+    EXPECT_EQ(room()->seekBackwardIcon(), QStringLiteral("./Resources/images/Seekbackward.png"));
+    ASSERT_TRUE(playedToTheEnd());
+}
+
+TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
+    ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
+    ManwindowProbe::setMode(*window, WindowMode::Live);
+    playSpeedStep = 3;
+    dialogs.calls.clear();
+    ui()->toolButton_Play->click();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("The real-time lidar data is being played. Please close the lidar "
+                             "connection before playing offline data "));
+    EXPECT_EQ(mode(), WindowMode::Live);
+    EXPECT_EQ(playSpeedStep.load(), 3);
+    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+    EXPECT_FALSE(window->player()->isRunning());
+    EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
+    ManwindowProbe::setMode(*window, WindowMode::Idle);
+}
+
+TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
+    ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
+    ui()->toolButton_Play->click();
+    ASSERT_TRUE(playedToTheEnd());
+    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
+
+    // A file that is no capture: named in a warning, the loaded file stays as it was.
+    const int count = room()->frameCount();
+    const QString bad = realCapture("README.md");
+    EXPECT_FALSE(open(bad));
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].kind, k740::Dialogs::Kind::Warning);
+    EXPECT_TRUE(dialogs.calls[1].text.contains(QStringLiteral("README.md")));
+    EXPECT_EQ(room()->fileName(), realCapture("rotating-16ch-a.pcap"));
+    EXPECT_EQ(ui()->Slider_Frame->maximum(), count);
+    EXPECT_TRUE(ui()->toolButton_Play->isEnabled());
+    EXPECT_TRUE(window->viewer()->contains("realTime_points"));
+
+    // The second file: the view is emptied, the range is the new file's, and it plays.
+    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
+    ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
+    EXPECT_FALSE(window->viewer()->contains("realTime_points"));
+    EXPECT_EQ(room()->playPresses(), 1);
+    EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->sliderFrameCount());
+    EXPECT_NE(ui()->Slider_Frame->maximum(), count);
+    const long long before = window->framesDrawn();
+    ui()->toolButton_Play->click();
+    ASSERT_TRUE(playedToTheEnd());
+    EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+}
+
+TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
+    // No sensor packet at all (a single-line packet read as "K740"): range 0..0.
+    const QString none = dir.filePath(QStringLiteral("no-packets.pcap"));
+    ASSERT_TRUE(k740test::writeFile(
+        none.toStdString(),
+        k740test::captureBytes({k740test::udpRecord(k740test::makeSingleLinePacket(900000))},
+                               k740test::CaptureFormat::PcapLittleMicro)));
+    // One packet: counted for the slider, but no whole frame to play.
+    const QString one = generated("one-packet.pcap", 1);
+    for (const QString& file : {none, one}) {
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(open(file));
+        EXPECT_EQ(window->player()->frameCount(), 0);
+        EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->sliderFrameCount());
+        if (file == none) EXPECT_EQ(ui()->Spbox_Frame->maximum(), 0);
+        const long long before = window->framesDrawn();
+        ui()->toolButton_Play->click();
+        ASSERT_TRUE(playedToTheEnd());
+        EXPECT_EQ(window->framesDrawn(), before);
+        EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+        EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
+        EXPECT_TRUE(window->notPlayingOffline());
+    }
+}
+
+TEST_F(Playback, AFilePlaysInTheModeInForceWhenItWasOpened) {
+    // Single-line packets turning 90 degrees each: a frame at every 270.
+    std::vector<k740test::TestRecord> records;
+    for (int p = 0; p < 12; ++p)
+        records.push_back(k740test::udpRecord(k740test::makeSingleLinePacket(900000 * (p % 4))));
+    const QString file = dir.filePath(QStringLiteral("single-line.pcap"));
+    ASSERT_TRUE(k740test::writeFile(
+        file.toStdString(), k740test::captureBytes(records, k740test::CaptureFormat::PcapNg)));
+    ui()->comboBoxLidarModel->setCurrentIndex(1);
+    ASSERT_TRUE(open(file));
+    ASSERT_GT(window->player()->frameCount(), 0);
+    ui()->comboBoxLidarModel->setCurrentIndex(0);  // changed after Open: this file is unaffected
+    const long long before = window->framesDrawn();
+    ui()->toolButton_Play->click();
+    ASSERT_TRUE(playedToTheEnd());
+    EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+    EXPECT_EQ(window->lastFrame().distance.size(), 250u * 4u);
+}
+
+TEST(ViewerProgramFile, MistakesWithTheCaptureFileEndTheProgramWithOne) {
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("rv-k740-p"));
+    const struct {
+        QStringList arguments;
+        const char* message;
+    } cases[] = {{{QStringLiteral("/no/such/capture.pcap")}, "no capture file"},
+                 {{QStringLiteral("--play")}, "--play needs a capture file"}};
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(program, c.arguments);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 1) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QLatin1String(c.message))) << errors.toStdString();
+    }
+}
+
+}  // namespace
