@@ -20,6 +20,7 @@
 #include "app/demo_session.h"
 #include "app/manwindow.h"
 #include "app/manwindow_form.h"
+#include "app/service_room.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLine
     live = QCommandLineOption(QStringLiteral("live"), QStringLiteral("Switch the live display on at start."));
     parser.addOption(demo);
     parser.addOption(live);
+    parser.addOption(QCommandLineOption(QStringLiteral("service"),
+                                        QStringLiteral("Ask for the service code at start.")));
 }
 
 #ifndef _WIN32
@@ -119,6 +122,8 @@ int main(int argc, char* argv[]) {
     } else if (parser.isSet(live) && !window.liveRunning()) {
         window.form()->toolButton_Lidar->click();
     }
+
+    if (parser.isSet(QStringLiteral("service"))) window.serviceRoom()->askForCode();
 
     const int code = QApplication::exec();
     // The window stopped its receivers as it closed; the simulated sensor goes next.

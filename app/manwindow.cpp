@@ -13,6 +13,7 @@
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/metatypes.h"
 #include "app/dialogs_seam.h"
+#include "app/service_room.h"
 #include "app/settings_room.h"
 #include "device/GetSet.h"
 #include "ui_manwindow.h"
@@ -47,6 +48,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Receiver->setMaxFramesInFlight(kMaxFramesInFlight);
     m_StatusReceiver = new GetSet();
     m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
+    m_ServiceRoom = std::make_unique<k740::ServiceRoom>(this, ui.get(), m_Receiver, m_StatusReceiver);
 
     setupViewer();
 
@@ -258,7 +260,7 @@ void manwindow::onPlay_Clicked() {
 
 void manwindow::process(int) {}
 
-void manwindow::onCodeData(QString) {}
+void manwindow::onCodeData(QString code) { m_ServiceRoom->onCodeData(code); }
 
 void manwindow::Return_Mode() {
     m_ReturnMode = ui->CBox_Echo->currentIndex();

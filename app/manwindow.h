@@ -26,6 +26,7 @@ class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
 namespace k740 {
 class SettingsRoom;
+class ServiceRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -41,6 +42,7 @@ public:
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
     k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
+    k740::ServiceRoom* serviceRoom() const { return m_ServiceRoom.get(); }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const;
@@ -176,4 +178,5 @@ private:
     int m_CamerasFitted = 0;
     bool m_Closing = false;
     std::unique_ptr<k740::SettingsRoom> m_SettingsRoom;  // settings and About windows
+    std::unique_ptr<k740::ServiceRoom> m_ServiceRoom;    // service mode and its windows
 };
