@@ -28,8 +28,8 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
       m_VerticalAngles(new VerticalAngleSetting()) {
     // An open code dialog does not keep the program running once the main window closes.
     m_CodeDialog->setAttribute(Qt::WA_QuitOnClose, false);
-    m_Shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), window);
-    connect(m_Shortcut, &QShortcut::activated, this, &ServiceRoom::askForCode);
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), window);
+    connect(shortcut, &QShortcut::activated, this, &ServiceRoom::askForCode);
     connect(m_CodeDialog, &CodeDialog::sendCode, window, &manwindow::onCodeData);
 
     // The calibration window's entry sits beside the view-mode button, hidden like it.

@@ -18,7 +18,6 @@ class CodeDialog;
 class Form_QLaserSelection;
 class VerticalAngleSetting;
 class QPushButton;
-class QShortcut;
 
 namespace k740 {
 
@@ -36,7 +35,6 @@ public:
     VerticalAngleSetting* verticalAngleDialog() const { return m_VerticalAngles; }
     // The "Vertical Angle Setting" button in the K740-P tab.
     QPushButton* verticalAngleButton() const { return m_VerticalAngleButton; }
-    QShortcut* shortcut() const { return m_Shortcut; }
     bool unlocked() const { return m_Unlocked; }
 
     // Shows the access-code dialog (Ctrl+Alt+S, --service).
@@ -55,7 +53,6 @@ private:
     Form_QLaserSelection* m_Channels = nullptr;
     VerticalAngleSetting* m_VerticalAngles = nullptr;
     QPushButton* m_VerticalAngleButton = nullptr;  // in the form, owned by it
-    QShortcut* m_Shortcut = nullptr;               // owned by the window
     bool m_Unlocked = false;
 };
 

@@ -47,19 +47,14 @@ int sentAngle(const AnglePacket& a, int channel) {
 
 TEST(VerticalAngles, RowsRunFromTheLowestBeamAndNominalAnglesFollowTheMode) {
     EXPECT_EQ(rowOfChannel(1), 8);
-    EXPECT_EQ(rowOfChannel(14), 7);
     EXPECT_EQ(rowOfChannel(16), -1);
-    for (int row = 0; row < kChannelCount; ++row) EXPECT_EQ(rowOfChannel(channelOfRow(row)), row);
-    // Rows are ordered by elevation in both modes.
     for (int row = 1; row < kChannelCount; ++row) {
+        EXPECT_EQ(rowOfChannel(channelOfRow(row)), row);
         EXPECT_LT(nominalAngle(0, channelOfRow(row - 1)), nominalAngle(0, channelOfRow(row)));
         EXPECT_LT(nominalAngle(1, channelOfRow(row - 1)), nominalAngle(1, channelOfRow(row)));
     }
-    EXPECT_EQ(nominalAngle(0, 14), -1.0);
     EXPECT_EQ(angleText(nominalAngle(1, 2)), "-8.665");
-    EXPECT_EQ(angleText(nominalAngle(1, 1)), "0.665");
     EXPECT_EQ(nominalAngle(2, 15), 0.0);
-    EXPECT_EQ(nominalAngle(-1, 0), 0.0);
 }
 
 TEST(TypedNumbers, HundredthsAreTakenFromTheDigitsAsTyped) {
@@ -68,15 +63,11 @@ TEST(TypedNumbers, HundredthsAreTakenFromTheDigitsAsTyped) {
     EXPECT_EQ(hundredthsAsTyped("-1.00"), -100);
     EXPECT_EQ(hundredthsAsTyped("-0.509"), -50);  // further digits truncated toward zero
     EXPECT_EQ(hundredthsAsTyped("-0.001"), 0);
-    EXPECT_EQ(hundredthsAsTyped(" +3 "), 300);
-    EXPECT_EQ(hundredthsAsTyped(".5"), 50);
-    EXPECT_EQ(hundredthsAsTyped("5."), 500);
+    EXPECT_EQ(hundredthsAsTyped(" +.5 "), 50);
     for (const char* bad :
          {"", " ", "-", ".", "1e2", "1,5", "1.2.3", "0x10", "abc", "--1", "1234567890"})
         EXPECT_FALSE(hundredthsAsTyped(bad)) << bad;
-    EXPECT_EQ(typedDecimal("-8.665"), -8.665);
     EXPECT_FALSE(typedDecimal("1e2"));
-    EXPECT_FALSE(typedDecimal(""));
 }
 
 TEST(VerticalAnglePacket, CarriesTheTypedAnglesOnTheTemplate) {
@@ -98,22 +89,15 @@ TEST(VerticalAnglePacket, CarriesTheTypedAnglesOnTheTemplate) {
     EXPECT_EQ(0, std::memcmp(p + 168, templ.data() + 168, 77));
     EXPECT_EQ(p[245 + 28], 0xFF);  // channel 14: -50 + 65535 = 65485
     EXPECT_EQ(p[245 + 29], 0xCD);
-    EXPECT_EQ(sentAngle(a, 1), 240);
     EXPECT_EQ(sentAngle(a, 3), 450);
     EXPECT_EQ(sentAngle(a, 0), 65535 - 1529);
-    EXPECT_EQ(sentAngle(a, 15), 1500);
     for (int i = 277; i < 309; ++i) EXPECT_EQ(p[i], 0) << i;
     EXPECT_EQ(0, std::memcmp(p + 309, templ.data() + 309, 895));
-    EXPECT_EQ(p[1204], 0x0F);
-    EXPECT_EQ(p[1205], 0xF0);
+    EXPECT_EQ(readBE16(p + 1204), 0x0FF0);
     EXPECT_EQ(a.sensorAddress, "127.0.0.2");
-    EXPECT_TRUE(isVerticalAnglePacket(p, 1206));
-    EXPECT_FALSE(isVerticalAnglePacket(templ.data(), 1206));
 
     // Mode 1 checks against its own nominal angles; other modes against 0.
-    auto mode1 = nominalTexts(1);
-    const AnglePacket b = buildVerticalAnglePacket(templ, mode1, 1);
-    ASSERT_FALSE(b.refusal);
+    const AnglePacket b = buildVerticalAnglePacket(templ, nominalTexts(1), 1);
     EXPECT_EQ(sentAngle(b, 2), 65535 - 866);  // -8.665 truncated toward zero
     EXPECT_TRUE(buildVerticalAnglePacket(templ, nominalTexts(0), 1).refusal);
     auto flat = nominalTexts(7);
@@ -129,9 +113,7 @@ TEST(VerticalAnglePacket, RefusalsNameTheRowAndBuildNothing) {
     texts[1] = "2.6";  // channel 1, row 8: 1.6 off
     AnglePacket a = buildVerticalAnglePacket(templ, texts, 0);
     ASSERT_TRUE(a.refusal);
-    EXPECT_EQ(a.refusal->title, "提示");
     EXPECT_EQ(a.refusal->text, "设置：通道8  偏差大于正负1.5，请重新输入");
-    EXPECT_EQ(a.refusedRow, 8);
     EXPECT_TRUE(a.bytes.isEmpty());
 
     // Channels are checked in order: channel 1 (row 8) before channel 2 (row 1).
@@ -143,9 +125,7 @@ TEST(VerticalAnglePacket, RefusalsNameTheRowAndBuildNothing) {
         auto t = nominalTexts(0);
         t[8] = bad;  // row 4
         a = buildVerticalAnglePacket(templ, t, 0);
-        ASSERT_TRUE(a.refusal) << bad;
-        EXPECT_EQ(a.refusedRow, 4);
-        EXPECT_TRUE(a.refusal->text.contains(QStringLiteral("通道4"))) << bad;
+        EXPECT_EQ(a.refusedRow, 4) << bad;
         EXPECT_TRUE(a.bytes.isEmpty());
     }
 }
@@ -161,15 +141,10 @@ TEST(VerticalAngleReadBack, TheSixteenFieldsReadWithThe65535Rule) {
     EXPECT_EQ(angles[2], 32767);
     EXPECT_EQ(angles[3], -32767);
     EXPECT_EQ(angles[4], 0);  // FF FF
-    EXPECT_EQ(angles[5], 0);
     EXPECT_EQ(hundredthsText(angles[0]), "-0.50");
     EXPECT_EQ(hundredthsText(-5), "-0.05");
-    EXPECT_EQ(hundredthsText(240), "2.40");
-    EXPECT_EQ(hundredthsText(0), "0.00");
     // What is written reads back as written, for every angle a channel may take.
     for (int h = -1650; h <= 1650; ++h) ASSERT_EQ(angleFromField(angleField(h)), h) << h;
-    EXPECT_EQ(angleField(-65536), 0);
-    EXPECT_EQ(angleField(65536), 0);
 }
 
 TEST(SimulatedVerticalAngles, TheSensorTakesTheAnglePacketAndReportsTheAngles) {
@@ -185,7 +160,6 @@ TEST(SimulatedVerticalAngles, TheSensorTakesTheAnglePacketAndReportsTheAngles) {
     ASSERT_TRUE(sim::applyConfigPacket(s, bytesOf(a), a.bytes.size(), &why)) << why;
     EXPECT_EQ(s.verticalAngles[14], -50);
     EXPECT_EQ(s.verticalAngles[1], 240);
-    EXPECT_EQ(s.verticalAngles[0], -1500);
     // Only the angles change: the template's standing motor and addresses are not applied.
     EXPECT_EQ(s.rpm, before.rpm);
     EXPECT_EQ(s.lidarIp, before.lidarIp);
@@ -194,5 +168,4 @@ TEST(SimulatedVerticalAngles, TheSensorTakesTheAnglePacketAndReportsTheAngles) {
     const DevicePacket reported = sim::buildDevicePacket(s, sim::CivilTime{});
     const auto angles = reportedAngles(decodeSettingData(reported.data()));
     for (int c = 0; c < kChannelCount; ++c) EXPECT_EQ(angles[c], s.verticalAngles[c]) << c;
-    EXPECT_EQ(hundredthsText(angles[14]), "-0.50");
 }

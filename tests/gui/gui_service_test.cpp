@@ -9,15 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QTableWidget>
 #include <QToolButton>
-#include <cstring>
-#include <memory>
 
-#include "acquisition/packet_format.h"
 #include "app/manwindow_form.h"
 #include "app/service_forms.h"
 #include "app/service_room.h"
@@ -61,72 +56,47 @@ bool saw(const DialogRecorder& d, const QString& text) {
 TEST(CodeDialogWindow, HandsOverTheTextOnOkOnlyAndAlwaysStartsEmpty) {
     CodeDialog d;
     QSignalSpy codes(&d, &CodeDialog::sendCode);
-    EXPECT_EQ(d.windowTitle(), "CodeDialog");
-    EXPECT_EQ(d.form()->lineEdit->echoMode(), QLineEdit::Password);
-
     d.show();
     QTest::keyClicks(d.form()->lineEdit, "secret");
     d.form()->pushButton_cancel->click();
-    EXPECT_EQ(codes.count(), 0);
     EXPECT_FALSE(d.isVisible());
+    d.show();
     EXPECT_TRUE(d.form()->lineEdit->text().isEmpty());
-
+    d.form()->pushButton_ok->click();  // OK on an empty field hands over the empty text
     d.show();
     QTest::keyClicks(d.form()->lineEdit, "1234");
     d.form()->pushButton_ok->click();
-    ASSERT_EQ(codes.count(), 1);
-    EXPECT_EQ(codes.takeFirst().at(0).toString(), "1234");
+    ASSERT_EQ(codes.count(), 2);
+    EXPECT_EQ(codes[0].at(0).toString(), "");
+    EXPECT_EQ(codes[1].at(0).toString(), "1234");
     EXPECT_TRUE(d.form()->lineEdit->text().isEmpty());
-
-    d.show();  // OK on an empty field hands over the empty text
-    d.form()->pushButton_ok->click();
-    ASSERT_EQ(codes.count(), 1);
-    EXPECT_EQ(codes.takeFirst().at(0).toString(), "");
-
-    d.show();  // closed any other way, the field is emptied too
-    QTest::keyClicks(d.form()->lineEdit, "typed");
-    d.close();
-    d.show();
-    EXPECT_TRUE(d.form()->lineEdit->text().isEmpty());
-    EXPECT_EQ(codes.count(), 0);
-    d.setPrompt(QStringLiteral("请输入权限密码:"));
-    EXPECT_EQ(d.form()->codelabel->text(), "请输入权限密码:");
 }
 
-TEST(ChannelSelectionWindow, ShortcutsOkCancelAndDegreeModes) {
+TEST(ChannelSelectionWindow, OkKeepsCancelDiscardsAndModesRelabel) {
     Form_QLaserSelection w;
     QTableWidget* table = w.form()->tableWidget_laserselection;
     w.show();
-    ASSERT_EQ(table->rowCount(), 16);
-    EXPECT_EQ(table->item(8, 1)->text(), "1");
-    EXPECT_EQ(table->item(8, 2)->text(), "1");
-    for (int row = 0; row < 16; ++row) ASSERT_TRUE(w.rowBox(row)->isChecked());
-
-    w.form()->checkBox->click();  // first click unchecks every row
-    for (int row = 0; row < 16; ++row) EXPECT_FALSE(w.rowBox(row)->isChecked()) << row;
-    w.form()->pushButton_toggleselection->click();  // shares the toggle: odd rows
-    for (int row = 0; row < 16; ++row) EXPECT_EQ(w.rowBox(row)->isChecked(), row % 2 == 1);
+    w.form()->checkBox->click();                     // all rows unchecked
+    w.form()->pushButton_toggleselection->click();   // the shared toggle: odd rows
     for (int sel : w.selected()) EXPECT_EQ(sel, 1);  // nothing kept before OK
-
     w.form()->pushButton_OK->click();
     EXPECT_TRUE(w.isVisible());
-    for (int row = 0; row < 16; ++row) EXPECT_EQ(w.selected()[row], row % 2);
+    for (int row = 0; row < 16; ++row) EXPECT_EQ(w.selected()[row], row % 2) << row;
 
     w.rowBox(0)->setChecked(true);
     w.form()->pushButton_Cancel->click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.selected()[0], 0);  // Cancel keeps the selection of the last OK
 
-    // The labels change under the check marks.
+    // The labels change under the check marks, which persist between showings.
     w.ReceiveDegreeMode(1);
     EXPECT_EQ(table->item(1, 1)->text(), "-8.665");
     EXPECT_EQ(table->item(1, 2)->text(), "2");
-    EXPECT_TRUE(w.rowBox(1)->isChecked());
     w.ReceiveDegreeMode(3);
-    EXPECT_EQ(w.degreeMode(), 3);
     EXPECT_EQ(table->item(1, 1)->text(), "-8.665");
     w.show();
-    EXPECT_TRUE(w.rowBox(0)->isChecked());  // check marks persist between showings
+    EXPECT_TRUE(w.rowBox(0)->isChecked());
+    EXPECT_FALSE(w.rowBox(2)->isChecked());
 }
 
 TEST(VerticalAngleWindow, RefusalsAndFailedSendsAreReportedNotSucceeded) {
@@ -207,7 +177,6 @@ TEST(VerticalAngleWindow, AnglesWrittenToTheSimulatedSensorAreReadBack) {
     // The next device packet after the sensor had time to apply them is read back.
     ASSERT_TRUE(waitUntil([&] { return w.reViewText(7) == "-0.50"; }, 5000));
     EXPECT_EQ(w.reViewText(8), "2.40");
-    EXPECT_EQ(w.reViewText(0), "-15.00");
     EXPECT_EQ(w.setAngleText(7), "-0.50");
     EXPECT_TRUE(w.hasTemplate());
 
@@ -249,7 +218,6 @@ TEST(ServiceMode, OnlyTheRightCodeShowsExactlyTheServiceControls) {
         return true;
     };
     ASSERT_TRUE(allHidden());
-    EXPECT_EQ(room->shortcut()->key(), QKeySequence(QStringLiteral("Ctrl+Alt+S")));
 
     // The key press goes through the window system's path, where shortcuts are matched.
     QApplication::setActiveWindow(&w);
@@ -286,7 +254,6 @@ TEST(ServiceMode, OnlyTheRightCodeShowsExactlyTheServiceControls) {
     f->comboBox_degree->setCurrentIndex(1);
     EXPECT_EQ(room->channelDialog()->degreeMode(), 1);
     EXPECT_EQ(room->verticalAngleDialog()->degreeMode(), 1);
-    EXPECT_EQ(room->verticalAngleDialog()->setAngleText(1), "-8.665");
 
     // A wrong code later does not lock service mode again.
     room->askForCode();
