@@ -1,6 +1,5 @@
 // Vertical angles without a window: channel rows, typed numbers to exact hundredths, the
-// angle packet byte by byte with its refusals, the read-back rule, and the simulated sensor
-// taking the packet and reporting the new angles.
+// angle packet byte by byte with its refusals, and the read-back rule.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,8 +7,6 @@
 #include "acquisition/packet_format.h"
 #include "device/typed_number.h"
 #include "device/vertical_angles.h"
-#include "tools/sim/sim_config.h"
-#include "tools/sim/sim_engine.h"
 
 using namespace k740;
 
@@ -23,7 +20,6 @@ DevicePacket angleTemplate() {
     DevicePacketFields f;
     f.sensorIp = {{127, 0, 0, 2}};
     f.destIp = {{127, 0, 0, 1}};
-    f.motorSpeed = 0;  // a standing motor: the angle packet must not carry it as a speed
     for (std::size_t i = 0; i < f.verticalAngles.size(); ++i) f.verticalAngles[i] = 0x77;
     return buildDevicePacket(f, p);
 }
@@ -145,27 +141,4 @@ TEST(VerticalAngleReadBack, TheSixteenFieldsReadWithThe65535Rule) {
     EXPECT_EQ(hundredthsText(-5), "-0.05");
     // What is written reads back as written, for every angle a channel may take.
     for (int h = -1650; h <= 1650; ++h) ASSERT_EQ(angleFromField(angleField(h)), h) << h;
-}
-
-TEST(SimulatedVerticalAngles, TheSensorTakesTheAnglePacketAndReportsTheAngles) {
-    sim::SimState s = sim::initialState(sim::SimConfig{});
-    s.lidarIp = {{127, 0, 0, 2}};
-    const sim::SimState before = s;
-    auto texts = nominalTexts(0);
-    texts[14] = "-0.5";
-    texts[1] = "2.4";
-    const AnglePacket a = buildVerticalAnglePacket(angleTemplate(), texts, 0);
-    ASSERT_FALSE(a.refusal);
-    std::string why;
-    ASSERT_TRUE(sim::applyConfigPacket(s, bytesOf(a), a.bytes.size(), &why)) << why;
-    EXPECT_EQ(s.verticalAngles[14], -50);
-    EXPECT_EQ(s.verticalAngles[1], 240);
-    // Only the angles change: the template's standing motor and addresses are not applied.
-    EXPECT_EQ(s.rpm, before.rpm);
-    EXPECT_EQ(s.lidarIp, before.lidarIp);
-    EXPECT_EQ(s.motorState, before.motorState);
-
-    const DevicePacket reported = sim::buildDevicePacket(s, sim::CivilTime{});
-    const auto angles = reportedAngles(decodeSettingData(reported.data()));
-    for (int c = 0; c < kChannelCount; ++c) EXPECT_EQ(angles[c], s.verticalAngles[c]) << c;
 }
