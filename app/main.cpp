@@ -25,6 +25,8 @@
 #include "app/demo_session.h"
 #include "app/manwindow.h"
 #include "app/manwindow_form.h"
+#include "app/recording_room.h"
+#include "app/service_room.h"
 
 namespace {
 
@@ -102,6 +104,13 @@ void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLine
         QStringLiteral("A capture file (.pcap) to open at start, as \"Open\" in the Offline tab "
                        "does, in the mode the model list shows (\"K740\")."),
         QStringLiteral("[FILE]"));
+    parser.addOption(QCommandLineOption(QStringLiteral("service"),
+                                        QStringLiteral("Ask for the service code at start.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("capture-interface"),
+        QStringLiteral("Record from this network adapter instead of the one whose subnet holds "
+                       "the sensor's address."),
+        QStringLiteral("NAME")));
 }
 
 #ifndef _WIN32
@@ -222,6 +231,9 @@ int main(int argc, char* argv[]) {
         else if (parser.isSet(play))
             window.form()->toolButton_Play->click();
     }
+    if (parser.isSet(QStringLiteral("capture-interface")))
+        window.recordingRoom()->setCaptureInterface(parser.value(QStringLiteral("capture-interface")));
+    if (parser.isSet(QStringLiteral("service"))) window.serviceRoom()->askForCode();
 
     const int code = QApplication::exec();
     // The window stopped its receivers as it closed; the simulated sensor goes next.

@@ -15,6 +15,8 @@
 #include "app/live_session.h"
 #include "app/mode_refusal.h"
 #include "app/dialogs_seam.h"
+#include "app/recording_room.h"
+#include "app/service_room.h"
 #include "app/settings_room.h"
 #include "app/export_room.h"
 #include "app/picking_room.h"
@@ -76,6 +78,18 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     transport.model = ui->comboBoxLidarModel;
     m_Playback = new k740::PlaybackRoom(this, transport, m_Player, m_Receiver,
                                         [this]() { return m_Live->startedOnce(); }, m_State, this);
+    // The recorder listens on the adapter that carries the sensor's traffic: the one whose
+    // subnet holds the address of the last device information packet.
+    for (k740::UdpReceiver* source : {static_cast<k740::UdpReceiver*>(m_Receiver),
+                                      static_cast<k740::UdpReceiver*>(m_StatusReceiver)})
+        connect(source, &k740::UdpReceiver::SendDataDifo, this, &manwindow::noteDevicePacket,
+                Qt::UniqueConnection);
+    m_Recording = new k740::RecordingRoom(
+        this, ui->toolButton_SavePcapData, ui->lineEdit_portNumber, [this] { return bool(m_LiveRunning); },
+        [this] { return m_LastSensorAddress; }, this);
+    connect(m_Recording, &k740::RecordingRoom::recordingChanged, this,
+            [this](bool recording) { m_State.recording = recording; });
+    m_ServiceRoom = std::make_unique<k740::ServiceRoom>(this, ui.get(), m_Receiver, m_StatusReceiver);
 
     setupViewer();
 
@@ -233,8 +247,7 @@ void manwindow::onSavePcapData_Clicked() {
         ui->toolButton_SavePcapData->setChecked(false);
         return;
     }
-    // The recording room is not part of this build yet: nothing starts.
-    ui->toolButton_SavePcapData->setChecked(false);
+    m_Recording->toggle();
 }
 
 void manwindow::onSaveCSV_Clicked() {
@@ -271,7 +284,12 @@ void manwindow::FinshorStart(bool Finshone) { m_Playback->finishedOrStarted(Fins
 
 void manwindow::process(int) {}
 
-void manwindow::onCodeData(QString) {}
+void manwindow::noteDevicePacket(QByteArray packet) {
+    m_LastSensorAddress = k740::sensorAddressText(reinterpret_cast<const std::uint8_t*>(packet.constData()),
+                                                  std::size_t(packet.size()));
+}
+
+void manwindow::onCodeData(QString code) { m_ServiceRoom->onCodeData(code); }
 
 void manwindow::Return_Mode() {
     m_ReturnMode = ui->CBox_Echo->currentIndex();

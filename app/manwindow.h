@@ -41,6 +41,8 @@ class SettingsRoom;
 class ExportRoom;
 class PickingRoom;
 class PlaybackRoom;
+class ServiceRoom;
+class RecordingRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -61,6 +63,8 @@ public:
     k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
     k740::ExportRoom* exportRoom() const { return m_Export; }
     k740::PickingRoom* pickingRoom() const { return m_Picking; }
+    k740::ServiceRoom* serviceRoom() const { return m_ServiceRoom.get(); }
+    k740::RecordingRoom* recordingRoom() const { return m_Recording; }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const;
@@ -146,6 +150,10 @@ public slots:
     void toggleGrid();
     void clearView();
 
+private slots:
+    // Keeps the sensor's address from a device information packet (for the recorder).
+    void noteDevicePacket(QByteArray packet);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -213,4 +221,7 @@ private:
     int m_CamerasFitted = 0;
     bool m_Closing = false;
     std::unique_ptr<k740::SettingsRoom> m_SettingsRoom;  // settings and About windows
+    k740::RecordingRoom* m_Recording = nullptr;
+    QString m_LastSensorAddress;  // from the last device information packet, for the recorder
+    std::unique_ptr<k740::ServiceRoom> m_ServiceRoom;    // service mode and its windows
 };

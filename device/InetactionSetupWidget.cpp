@@ -9,7 +9,7 @@
 #include "acquisition/packet_format.h"
 #include "app/dialogs_seam.h"
 #include "app/runtime_icons.h"
-#include "platform/udp_socket.h"
+#include "device/config_sender.h"
 #include "ui_InetactionSetupWidget.h"
 
 using k740::Dialogs;
@@ -205,18 +205,7 @@ void InetactionSetupWidget::onOK_Clicked() {
 }
 
 bool InetactionSetupWidget::send(const QByteArray& packet, const QString& address, QString* why) {
-    k740::UdpSocket socket;
-    if (!socket.open()) {
-        *why = QStringLiteral("no UDP socket");
-        return false;
-    }
-    const long sent = socket.sendTo(packet.constData(), static_cast<std::size_t>(packet.size()),
-                                    address.toStdString(), k740::kSensorConfigPort);
-    if (sent != packet.size()) {
-        *why = QStringLiteral("the datagram did not leave");
-        return false;
-    }
-    return true;
+    return k740::sendConfigDatagram(packet, address, k740::kSensorConfigPort, why);
 }
 
 void InetactionSetupWidget::onCancel_Clicked() { close(); }

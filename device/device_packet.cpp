@@ -114,6 +114,12 @@ EarlierNetworkFields decodeEarlierNetworkFields(const std::uint8_t* p) {
     return f;
 }
 
+QString sensorAddressText(const std::uint8_t* packet, std::size_t length) {
+    if (!isDevicePacket(packet, length)) return QString();
+    return ipv4Text(isEarlierGeneration(packet) ? decodeEarlierNetworkFields(packet).sensorIp
+                                                : decodeNetworkFields(packet).sensorIp);
+}
+
 QString ipv4Text(const Ipv4& ip) { return ipv4Text(ip.data()); }
 
 QString ipv4Text(const std::uint8_t* b) {

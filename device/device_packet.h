@@ -152,6 +152,9 @@ EarlierNetworkFields decodeEarlierNetworkFields(const std::uint8_t* packet);
 
 // "192.168.1.222"
 QString ipv4Text(const Ipv4& ip);
+// The sensor's own address in a device information packet of either generation; empty when
+// the bytes are not such a packet.
+QString sensorAddressText(const std::uint8_t* packet, std::size_t length);
 QString ipv4Text(const std::uint8_t* fourBytes);
 
 // ---- Texts of the settings dialogs ----

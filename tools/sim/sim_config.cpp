@@ -6,6 +6,7 @@
 
 #include "acquisition/packet_format.h"
 #include "device/network_config.h"
+#include "device/vertical_angles.h"
 
 namespace k740::sim {
 
@@ -46,7 +47,12 @@ bool applyNetwork(SimState& s, const Ipv4& sensorIp, const Ipv4& destIp, std::ui
 bool applyConfigPacket(SimState& state, const std::uint8_t* p, std::size_t length,
                        std::string* why) {
     SimState s = state;
-    if (length == kDevicePacketSize) {
+    if (isVerticalAnglePacket(p, length)) {
+        // Only the sixteen angles change; the rest of the packet is the host's copy of an
+        // earlier device packet.
+        for (int c = 0; c < kChannelCount; ++c)
+            s.verticalAngles[c] = angleFromField(readBE16(p + kDevVerticalAngles + 2 * c));
+    } else if (length == kDevicePacketSize) {
         if (std::memcmp(p, kConfigHeader, sizeof kConfigHeader) != 0 ||
             std::memcmp(p + kConfigTrailerOffset, kConfigTrailer, sizeof kConfigTrailer) != 0) {
             if (why) *why = "1206-byte datagram without the configuration header and trailer";

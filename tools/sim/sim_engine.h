@@ -72,6 +72,9 @@ struct SimState {
     int zeroAnglePosition = 1;     // 0 cable side, 1 straight ahead
     int horizontalOffset = 0;      // hundredths of a degree, signed
     int encoderZero = 0;           // hundredths of a degree
+    // Vertical angles of channels 0-15, hundredths of a degree, signed. All 0: the simulated
+    // sensor measures in the horizontal plane until a vertical angle packet says otherwise.
+    std::array<int, 16> verticalAngles{};
 
     // Position and health.
     std::string latitude = "3958.2134";   // ddmm.mmmm, up to 10 characters

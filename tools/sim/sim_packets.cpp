@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "tools/sim/sim_engine.h"
+#include "device/vertical_angles.h"
 #include "tools/sim/sim_config.h"
 
 namespace k740::sim {
@@ -212,7 +213,8 @@ DevicePacketFields devicePacketFields(const SimState& s, const CivilTime& now) {
     f.horizontalOffset = static_cast<std::uint16_t>(static_cast<std::int16_t>(
         std::clamp(s.horizontalOffset, -32768, 32767)));  // two's complement
     f.encoderZero = signedWord65535(s.encoderZero);
-    // The sensor measures in the horizontal plane: every vertical angle is 0.
+    for (int c = 0; c < kChannelCount; ++c)
+        writeBE16(f.verticalAngles.data() + 2 * c, angleField(s.verticalAngles[c]));
     copyText(f.serialText, s.serial);
     f.versionPairs = s.versionPairs;
     f.board2Version = s.board2Version;

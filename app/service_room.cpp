@@ -1,0 +1,100 @@
+// Wiring of service mode, the channel selection and the vertical angle calibration windows.
+#include "app/service_room.h"
+
+#include <QBoxLayout>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "acquisition/GetlidarData_1.h"
+#include "app/dialogs_seam.h"
+#include "app/manwindow.h"
+#include "app/rules/service_code.h"
+#include "device/CodeDialog.h"
+#include "device/GetSet.h"
+#include "device/VerticalAngleSetting.h"
+#include "display/Form_QLaserSelection.h"
+#include "ui_manwindow.h"
+
+namespace k740 {
+
+const char* const kTextWrongServiceCode = "The access code is not correct.";
+
+ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarData_1* receiver,
+                         GetSet* statusReceiver)
+    : m_Window(window),
+      m_Form(form),
+      m_CodeDialog(new CodeDialog()),
+      m_Channels(new Form_QLaserSelection()),
+      m_VerticalAngles(new VerticalAngleSetting()) {
+    // An open code dialog does not keep the program running once the main window closes.
+    m_CodeDialog->setAttribute(Qt::WA_QuitOnClose, false);
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), window);
+    connect(shortcut, &QShortcut::activated, this, &ServiceRoom::askForCode);
+    connect(m_CodeDialog, &CodeDialog::sendCode, window, &manwindow::onCodeData);
+
+    // The calibration window's entry sits beside the view-mode button, hidden like it.
+    m_VerticalAngleButton = new QPushButton(QStringLiteral("Vertical Angle Setting"), form->Tab_3);
+    m_VerticalAngleButton->setObjectName(QStringLiteral("Btn_VerticalAngle"));
+    m_VerticalAngleButton->setIcon(QIcon(QStringLiteral(":/image/Resources/images/Sensor.png")));
+    m_VerticalAngleButton->setIconSize(QSize(24, 24));
+    m_VerticalAngleButton->setMinimumHeight(36);
+    auto* row = form->horizontalLayout_K740;
+    row->insertWidget(row->indexOf(form->setVerticalPushButton) + 1, m_VerticalAngleButton);
+    m_VerticalAngleButton->hide();
+
+    connect(form->Btn_Channel, &QPushButton::clicked, m_Channels, &QWidget::show);
+    connect(m_VerticalAngleButton, &QPushButton::clicked, m_VerticalAngles, [this] {
+        m_VerticalAngles->show();
+        m_VerticalAngles->raise();
+        m_VerticalAngles->activateWindow();
+    });
+    // The advanced settings window joins Btn_ACWPSetting when it exists; unlocking shows the
+    // button already.
+
+    connect(window, &manwindow::SendDegreeMode, m_Channels,
+            &Form_QLaserSelection::ReceiveDegreeMode);
+    connect(window, &manwindow::SendDegreeMode, m_VerticalAngles,
+            &VerticalAngleSetting::setDegreeMode);
+    // Both receivers deliver device information packets: queued, one connection each.
+    connect(statusReceiver, &GetSet::SendLidarStatusToSettingUI, m_VerticalAngles,
+            &VerticalAngleSetting::onLidarStatusReceiving_, Qt::UniqueConnection);
+    connect(statusReceiver, &GetSet::SendDataDifo, m_VerticalAngles,
+            &VerticalAngleSetting::OnLidarDifoData_, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::SendLidarStatusToSettingUI, m_VerticalAngles,
+            &VerticalAngleSetting::onLidarStatusReceiving_, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::SendDataDifo, m_VerticalAngles,
+            &VerticalAngleSetting::OnLidarDifoData_, Qt::UniqueConnection);
+}
+
+ServiceRoom::~ServiceRoom() {
+    delete m_CodeDialog;
+    delete m_Channels;
+    delete m_VerticalAngles;
+}
+
+void ServiceRoom::askForCode() {
+    m_CodeDialog->show();
+    m_CodeDialog->raise();
+    m_CodeDialog->activateWindow();
+}
+
+void ServiceRoom::onCodeData(const QString& code) {
+    if (code.isEmpty()) return;
+    if (!serviceCodeAccepted(code)) {
+        Dialogs::warning(m_Window, QStringLiteral("warn"),
+                         QString::fromLatin1(kTextWrongServiceCode));
+        return;
+    }
+    unlock();
+}
+
+void ServiceRoom::unlock() {
+    m_Unlocked = true;
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_Form->Btn_ACWPSetting, m_Form->Btn_Channel, m_Form->CBox_Echo,
+             m_Form->setVerticalPushButton, m_Form->label_3, m_Form->showAngle_lineEdit,
+             m_VerticalAngleButton})
+        w->show();
+}
+
+}  // namespace k740
