@@ -1,0 +1,84 @@
+// Configuration-packet builders fed arbitrary form texts: the network and operating settings
+// packet of both sensor generations with the field checks and focus auto-fill, and the
+// vertical angle packet. A built packet has its fixed length; a refusal builds nothing.
+#include <array>
+#include <cstdint>
+
+#include "device/device_packet.h"
+#include "device/network_config.h"
+#include "device/vertical_angles.h"
+#include "fuzz/fuzz_support.h"
+
+using namespace k740;
+using k740fuzz::formText;
+
+namespace {
+
+void networkPacket(FuzzedDataProvider& in, DevicePacket& device) {
+    NetworkForm form;
+    form.sensorIp = formText(in);
+    form.dataPort = formText(in);
+    form.destIp = formText(in);
+    form.devicePort = formText(in);
+    form.subnetMask = formText(in);
+    form.gateway = formText(in);
+    form.mac = formText(in);
+    form.packetInterval = formText(in);
+    form.ntpIp = formText(in);
+    form.ppsAngle = formText(in);
+    form.rotateSpeed = formText(in);
+    form.motorState = in.ConsumeBool() ? QStringLiteral("Stop") : formText(in);
+    form.lidarStatus = in.ConsumeIntegralInRange<int>(-1, 2);
+    form.localTime = in.ConsumeBool();
+    LocalTime now;
+    now.year = in.ConsumeIntegralInRange<int>(1990, 2300);
+    now.month = in.ConsumeIntegralInRange<int>(0, 13);
+    now.second = in.ConsumeIntegralInRange<int>(0, 61);
+    const bool newGeneration = in.ConsumeBool();
+
+    const ConfigPacket packet = buildConfigPacket(device, newGeneration, form, now);
+    if (packet.refusal) {
+        if (!packet.bytes.isEmpty()) k740fuzz::fail("refused configuration packet has bytes");
+    } else {
+        const int want = newGeneration ? int(kDevicePacketSize) : int(kEarlierConfigSize);
+        if (packet.bytes.size() != want) k740fuzz::fail("configuration packet of wrong length");
+    }
+    (void)sameAddressRefused(form);
+    (void)parseIpv4(form.sensorIp);
+    (void)checkSubnetMask(form.subnetMask);
+    (void)checkGateway(form.gateway, form.destIp, form.subnetMask);
+    (void)checkFirstOctet(form.destIp);
+    (void)maskOnFocus(form.destIp);
+    (void)gatewayOnFocus(form.destIp, form.subnetMask);
+    (void)rotationRpm(form.rotateSpeed);
+}
+
+void anglePacket(FuzzedDataProvider& in, const DevicePacket& device) {
+    std::array<QString, kChannelCount> angles;
+    for (QString& a : angles) a = formText(in);
+    const int degreeMode = in.ConsumeIntegralInRange<int>(-1, 2);
+    const AnglePacket packet = buildVerticalAnglePacket(device, angles, degreeMode);
+    if (packet.refusal) {
+        if (packet.refusedRow < 0 || packet.refusedRow >= kChannelCount)
+            k740fuzz::fail("angle refusal names no row");
+    } else {
+        if (packet.bytes.size() != int(kDevicePacketSize)) k740fuzz::fail("angle packet length");
+        if (!isVerticalAnglePacket(reinterpret_cast<const std::uint8_t*>(packet.bytes.constData()),
+                                   std::size_t(packet.bytes.size())))
+            k740fuzz::fail("built angle packet not recognised as one");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    DevicePacket device{};
+    const std::vector<std::uint8_t> bytes = k740fuzz::shapedPacket(
+        in, in.ConsumeIntegralInRange<std::size_t>(0, kDevicePacketSize),
+        {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55});
+    std::copy(bytes.begin(), bytes.end(), device.begin());
+    if (in.ConsumeBool()) networkPacket(in, device);
+    else anglePacket(in, device);
+    return 0;
+}
