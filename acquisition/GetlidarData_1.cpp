@@ -7,11 +7,32 @@ GetlidarData_1::GetlidarData_1(QObject* parent)
     k740::registerMetaTypes();  // the frame record travels through SendData
     m_Assembler = std::make_unique<k740::LiveFrameAssembler>(
         [this](LidarDataSingleLine&& frame) { handleFrame(std::move(frame)); });
+    m_GpsLog = std::make_unique<k740::GpsTestLog>(
+        [this](const QString& stamp) { emit sendTimeStamp(stamp); },
+        [this] { emit sendErrorCount(++m_ErrorCount); });
+    setBlockObserver(m_GpsLog.get());
 }
 
 GetlidarData_1::~GetlidarData_1() { endLoopForDestruction(); }
 
 void GetlidarData_1::Receive(int ReturnModel) { m_ReturnMode = ReturnModel; }
+
+bool GetlidarData_1::startGpsTest(const QString& path, const QString& pathError, QString* why) {
+    m_GpsTestActive = false;
+    if (!m_GpsLog->open(path, pathError, why)) return false;
+    m_ErrorCount = 0;
+    m_GpsTestActive = true;
+    return true;
+}
+
+void GetlidarData_1::createTestFile(QString path, QString pathError) {
+    startGpsTest(path, pathError, nullptr);
+}
+
+void GetlidarData_1::stopCheckGPSTime() {
+    m_GpsTestActive = false;
+    m_GpsLog->close();
+}
 
 void GetlidarData_1::frameConsumed() {
     int n = m_InFlight.load();
@@ -32,6 +53,7 @@ void GetlidarData_1::handleFrame(LidarDataSingleLine&& frame) {
 
 void GetlidarData_1::loopStarting() {
     m_Assembler->reset();
+    m_GpsLog->resetRegisters();
     m_InFlight = 0;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "acquisition/frame_assembler.h"
+#include "acquisition/gps_test_log.h"
 #include "acquisition/metatypes.h"
 #include "device/udp_receiver.h"
 
@@ -45,8 +46,17 @@ public:
     // m_GpsTestActive is set (null = none). The observer must outlive the loop.
     void setBlockObserver(k740::BlockObserver* observer) { m_BlockObserver.store(observer); }
 
+    // The GPS time-stamp test's logs (the block observer installed at construction).
+    k740::GpsTestLog& gpsTestLog() { return *m_GpsLog; }
+    // Starts a GPS time-stamp test writing to the two logs; false, with *why naming the file,
+    // when either cannot be opened (no test runs then).
+    bool startGpsTest(const QString& path, const QString& pathError, QString* why);
+
 public slots:
     void Receive(int ReturnModel);
+    // GPS time-stamp test: opens both logs and starts it / ends it and closes them.
+    void createTestFile(QString path, QString pathError);
+    void stopCheckGPSTime();
 
 signals:
     void SendData(LidarDataSingleLine lidardata);
@@ -62,6 +72,7 @@ private:
 
     std::atomic<int> m_Protocol{0};
     std::unique_ptr<k740::LiveFrameAssembler> m_Assembler;
+    std::unique_ptr<k740::GpsTestLog> m_GpsLog;
     std::atomic<k740::BlockObserver*> m_BlockObserver{nullptr};
     std::atomic<int> m_MaxInFlight{0};  // 0 = unbounded
     std::atomic<int> m_InFlight{0};

@@ -1,0 +1,209 @@
+// The GPS time-stamp test: register sources, time texts, the seconds-jump rule, the lines of a
+// packet, and the live receiver writing both logs over loopback.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <vector>
+
+#include "acquisition/GetlidarData_1.h"
+#include "acquisition/gps_time_test.h"
+#include "packet_writer.h"
+#include "qt_support.h"
+#include "receiver_harness.h"
+
+using namespace k740test;
+
+namespace {
+
+struct Clock {
+    int y, mo, d, h, mi, s;  // y: offset from 2000
+};
+
+// Writes the GPS date and time where the protocol puts them, into every block.
+void stampPacket(DataPacket& p, const Clock& c, int protocol) {
+    for (int b = 0; b < 12; ++b) {
+        std::uint8_t* block = p.data() + 100 * b;
+        std::uint8_t* date = block + (protocol == 1 ? k740::kGpsDateRecordOffset : 94);
+        std::uint8_t* time = block + (protocol == 1 ? k740::kGpsTimeRecordOffset : 97);
+        date[0] = static_cast<std::uint8_t>(c.y);
+        date[1] = static_cast<std::uint8_t>(c.mo);
+        date[2] = static_cast<std::uint8_t>(c.d);
+        time[0] = static_cast<std::uint8_t>(c.h);
+        time[1] = static_cast<std::uint8_t>(c.mi);
+        time[2] = static_cast<std::uint8_t>(c.s);
+    }
+}
+
+QByteArray gbk(const char* utf8) {
+    return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(utf8));
+}
+
+QList<QByteArray> linesOf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+}  // namespace
+
+TEST(GpsTimeTest, RegistersReadTheProtocolsOwnBytes) {
+    DataPacket p = makeSweepPacket(0, 100);
+    stampPacket(p, {24, 5, 12, 3, 4, 5}, 1);
+    k740::GpsTimeRegisters r;
+    r.update(p.data(), 1);
+    EXPECT_EQ(k740::gpsClockText(r.current), "2024/05/12 03:04:05");
+    EXPECT_EQ(k740::gpsClockText(r.previous), "2000/00/00 00:00:00");
+    // The same block read as protocol 0 takes bytes 94-99 instead (here records 30 and 31).
+    DataPacket q = makeSweepPacket(0, 100);
+    stampPacket(q, {25, 12, 31, 23, 59, 58}, 0);
+    r.update(q.data(), 0);
+    EXPECT_EQ(k740::gpsClockText(r.current), "2025/12/31 23:59:58");
+    EXPECT_EQ(k740::gpsClockText(r.previous), "2024/05/12 03:04:05");
+    r.reset();
+    EXPECT_EQ(k740::gpsClockText(r.current), "2000/00/00 00:00:00");
+}
+
+TEST(GpsTimeTest, SecondsAreLocalTimeAndAnInvalidDateGivesTheMarker) {
+    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2000/00/00 00:00:00")), 4294967295u);
+    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2024/02/30 00:00:00")), 4294967295u);
+    const QDateTime local(QDate(2024, 5, 12), QTime(3, 4, 5), Qt::LocalTime);
+    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2024/05/12 03:04:05")),
+              static_cast<std::uint32_t>(local.toSecsSinceEpoch()));
+    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2024/05/12 03:04:06")) -
+                  k740::gpsSeconds(QStringLiteral("2024/05/12 03:04:05")),
+              1u);
+}
+
+TEST(GpsTimeTest, OnlyIrregularSecondStepsAreJumps) {
+    EXPECT_FALSE(k740::isGpsJump(59, 58));
+    EXPECT_FALSE(k740::isGpsJump(0, 59));
+    EXPECT_FALSE(k740::isGpsJump(1, 0));
+    EXPECT_FALSE(k740::isGpsJump(7, 7));
+    EXPECT_TRUE(k740::isGpsJump(1, 59));
+    EXPECT_TRUE(k740::isGpsJump(12, 10));
+    EXPECT_TRUE(k740::isGpsJump(10, 12));
+    EXPECT_TRUE(k740::isGpsJump(0, 58));
+}
+
+TEST(GpsTimeTest, BlockLinesCarryGbkLabelsAndTheJumpLines) {
+    k740::GpsTimeRegisters r;
+    DataPacket p = makeSweepPacket(0, 100);
+    stampPacket(p, {24, 5, 12, 3, 4, 9}, 0);
+    r.update(p.data(), 0);  // first block after the loop starts: previous second 0
+    const QString local = QStringLiteral("2026-01-02 03:04:05:006");
+    k740::GpsBlockStep s = k740::gpsBlockStep(r, local, 3);
+    ASSERT_TRUE(s.jump);
+    const QByteArray stamp = QByteArray::number(k740::gpsSeconds("2024/05/12 03:04:09"));
+    EXPECT_EQ(s.stamp.toLatin1(), stamp);
+    const QByteArray expectedMain = "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
+                                    "2024/05/12 03:04:09\t\t" + stamp + "\n" +
+                                    gbk("-------------- GPS时间发生跳变 : ") +
+                                    "2000/00/00 00:00:00 -> 2024/05/12 03:04:09--------------\n";
+    EXPECT_EQ(s.mainLines, expectedMain);
+    EXPECT_EQ(s.errorLine, "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间发生跳变 :") +
+                               "2000/00/00 00:00:00 -> 2024/05/12 03:04:09\n");
+    EXPECT_TRUE(s.mainLines.contains("GPS\xca\xb1\xbc\xe4")) << "GBK bytes of the label";
+
+    // Block 11 closes the packet with 42 dashes; a zero date gives the invalid marker.
+    k740::GpsTimeRegisters zero;  // a sensor without fix: all date and time bytes zero
+    s = k740::gpsBlockStep(zero, local, 11);
+    EXPECT_FALSE(s.jump);
+    EXPECT_TRUE(s.errorLine.isEmpty());
+    EXPECT_EQ(s.mainLines, "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
+                               "2000/00/00 00:00:00\t\t4294967295\n" +
+                               QByteArray(42, '-') + "\n");
+}
+
+TEST(GpsTimeTest, LogNamesFollowTheStartTime) {
+    const QDateTime t(QDate(2026, 3, 4), QTime(5, 6, 7));
+    const k740::GpsLogPaths p = k740::gpsLogPaths(QStringLiteral("/tmp/x/"), "SN12", t);
+    EXPECT_EQ(p.folder, "/tmp/x/2026-03-04");
+    EXPECT_EQ(p.mainLog, "/tmp/x/2026-03-04/K740-P_SN12_2026-03-04-05-06-07.txt");
+    EXPECT_EQ(p.errorLog, "/tmp/x/2026-03-04/K740-P_SN12_Error_2026-03-04-05-06-07.txt");
+    EXPECT_FALSE(k740::defaultGpsLogRoot().startsWith("D:")) << "no D: drive here";
+}
+
+class GpsReceiverTest : public ReceiverHarness<GetlidarData_1> {
+protected:
+    void SetUp() override {
+        ReceiverHarness<GetlidarData_1>::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        QObject::connect(&rx, &GetlidarData_1::sendErrorCount, &ctx,
+                         [this](int n) { counts.push_back(n); });
+        QObject::connect(&rx, &GetlidarData_1::sendTimeStamp, &ctx,
+                         [this](QString s) { stamps.push_back(s); });
+        mainLog = dir.filePath("main.txt");
+        errorLog = dir.filePath("error.txt");
+    }
+    DataPacket packetAt(int second, int protocol = 0) {
+        DataPacket p = makeSweepPacket(1000 + 1200 * (sent_ % 25), 100);
+        stampPacket(p, {24, 5, 12, 3, 4, second}, protocol);
+        return p;
+    }
+    QTemporaryDir dir;
+    QString mainLog, errorLog;
+    std::vector<int> counts;
+    std::vector<QString> stamps;
+};
+
+TEST_F(GpsReceiverTest, TheReceiverLogsEveryBlockAndCountsJumps) {
+    start();
+    // Before a test: nothing logged, nothing reported.
+    sendPaced(std::vector<DataPacket>{packetAt(9)});
+    rx.createTestFile(mainLog, errorLog);
+    ASSERT_TRUE(rx.m_GpsTestActive.load());
+    // The packet before the test did not touch the registers, so the first block compares
+    // against the 0 of the loop's start: 0 -> 10 (a jump), 10, 10 -> 12 (a jump) -> 13.
+    sendPaced(std::vector<DataPacket>{packetAt(10), packetAt(10), packetAt(12), packetAt(13)});
+    ASSERT_TRUE(waitUntil([&] { return stamps.size() >= 48; }));
+    EXPECT_EQ(stamps.size(), 48u);
+    ASSERT_TRUE(waitUntil([&] { return counts.size() >= 2; }));
+    EXPECT_EQ(counts, (std::vector<int>{1, 2})) << "the first jump of a test reports 1";
+    EXPECT_EQ(rx.m_ErrorCount.load(), 2);
+
+    rx.stopCheckGPSTime();
+    sendPaced(std::vector<DataPacket>{packetAt(20)});
+    const QList<QByteArray> main = linesOf(mainLog);
+    // Header, 4 packets x (12 time lines + dash line), two jump lines.
+    ASSERT_EQ(main.size(), 1 + 4 * 13 + 2);
+    EXPECT_EQ(main[0], gbk("\t\t本地时间\t\t\t\t\t\t GPS时间"));
+    EXPECT_EQ(main.count(QByteArray(42, '-')), 4);
+    const QList<QByteArray> errors = linesOf(errorLog);
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors[0].endsWith("2000/00/00 00:00:00 -> 2024/05/12 03:04:10"));
+    EXPECT_TRUE(errors[1].endsWith("2024/05/12 03:04:10 -> 2024/05/12 03:04:12"));
+
+    // A new test appends to existing files and starts counting again.
+    rx.createTestFile(mainLog, errorLog);
+    sendPaced(std::vector<DataPacket>{packetAt(30)});  // 20 -> 30: a jump
+    ASSERT_TRUE(waitUntil([&] { return counts.size() >= 3; }));
+    EXPECT_EQ(counts.back(), 1);
+    rx.stopCheckGPSTime();
+    EXPECT_EQ(linesOf(errorLog).size(), 3);
+}
+
+TEST_F(GpsReceiverTest, ProtocolOneReadsTheDateAndTimeRecords) {
+    rx.m_PendingProtocol = 1;
+    start();
+    // The protocol changes at a frame boundary: cross one first.
+    sendPaced(std::vector<DataPacket>{makeSweepPacket(35800, 100)});
+    ASSERT_TRUE(waitUntil([&] { return rx.protocol() == 1; }));
+    rx.createTestFile(mainLog, errorLog);
+    sendPaced(std::vector<DataPacket>{packetAt(44, 1)});
+    ASSERT_TRUE(waitUntil([&] { return stamps.size() >= 12; }));
+    rx.stopCheckGPSTime();
+    EXPECT_EQ(stamps.back(), QString::number(k740::gpsSeconds("2024/05/12 03:04:44")));
+}
+
+TEST_F(GpsReceiverTest, LogsThatCannotBeOpenedStartNoTest) {
+    QString why;
+    EXPECT_FALSE(rx.startGpsTest(dir.filePath("missing/folder/main.txt"), errorLog, &why));
+    EXPECT_FALSE(rx.m_GpsTestActive.load());
+    EXPECT_TRUE(why.contains("missing/folder/main.txt")) << why.toStdString();
+    EXPECT_FALSE(rx.gpsTestLog().isOpen());
+}
