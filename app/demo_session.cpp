@@ -7,8 +7,8 @@
 
 #include "app/manwindow.h"
 #include "platform/udp_socket.h"
-#include "tools/sim/sim_config.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 #include "ui_manwindow.h"
 
 namespace k740 {

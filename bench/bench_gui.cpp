@@ -21,7 +21,7 @@
 #include "app/manwindow_form.h"
 #include "display/cloud_builder.h"
 #include "platform/udp_socket.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_engine.h"
 
 namespace {
 

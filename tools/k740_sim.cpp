@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "tools/sim/sim_config.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "acquisition/packet_format.h"
 #include "device/about_texts.h"
 #include "device/network_config.h"
-#include "tools/sim/sim_config.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 
 using namespace k740;
 

@@ -15,7 +15,7 @@
 #include "app/manwindow_form.h"
 #include "device/GetSet.h"
 #include "gui_test_support.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_engine.h"
 
 namespace {
 

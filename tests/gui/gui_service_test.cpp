@@ -22,8 +22,8 @@
 #include "device/vertical_angles.h"
 #include "display/Form_QLaserSelection.h"
 #include "gui_test_support.h"
-#include "tools/sim/sim_config.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 
 using namespace k740;
 

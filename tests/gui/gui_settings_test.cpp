@@ -20,8 +20,8 @@
 #include "device/GetSet.h"
 #include "device/InetactionSetupWidget.h"
 #include "gui_test_support.h"
-#include "tools/sim/sim_config.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 
 using namespace k740;
 

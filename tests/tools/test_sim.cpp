@@ -20,8 +20,8 @@
 #include "display/point_math.h"
 #include "platform/pcap_file.h"
 #include "platform/udp_socket.h"
-#include "tools/sim/sim_engine.h"
-#include "tools/sim/sim_scene.h"
+#include "sim/sim_engine.h"
+#include "sim/sim_scene.h"
 
 using namespace k740;
 using namespace k740::sim;

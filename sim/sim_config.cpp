@@ -1,5 +1,5 @@
 // The simulated sensor's configuration port and the earlier generation's packet layout.
-#include "tools/sim/sim_config.h"
+#include "sim/sim_config.h"
 
 #include <cstring>
 #include <utility>

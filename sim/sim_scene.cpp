@@ -1,5 +1,5 @@
 // Ray casting in the simulated room.
-#include "tools/sim/sim_scene.h"
+#include "sim/sim_scene.h"
 
 #include <algorithm>
 #include <cmath>

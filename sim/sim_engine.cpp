@@ -1,6 +1,6 @@
 // The simulated sensor's sending thread: paces the sweep (or a capture being replayed) and
 // the once-a-second device information packet over UDP.
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <algorithm>
 #include <utility>

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "tools/sim/sim_engine.h"
 #include "device/vertical_angles.h"
-#include "tools/sim/sim_config.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 
 namespace k740::sim {
 

@@ -14,7 +14,7 @@
 
 #include "device/device_packet.h"
 #include "platform/udp_socket.h"
-#include "tools/sim/sim_engine.h"
+#include "sim/sim_engine.h"
 
 namespace k740::sim {
 

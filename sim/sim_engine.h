@@ -14,9 +14,9 @@
 
 #include "acquisition/packet_format.h"
 #include "device/device_packet.h"
-#include "playback/capture_index.h"
 #include "platform/udp_socket.h"
-#include "tools/sim/sim_scene.h"
+#include "playback/capture_index.h"
+#include "sim/sim_scene.h"
 
 namespace k740::sim {
 
