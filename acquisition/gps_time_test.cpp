@@ -16,7 +16,7 @@ QByteArray gbk(const QString& text) {
 
 QString twoDigits(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
 
-const char* const kGpsLabel = "\t\t\tGPS\u65f6\u95f4 :";          // GPS时间
+const char* const kGpsLabel = "\t\t\tGPS\u65f6\u95f4 :";                     // GPS时间
 const char* const kJumpLabel = "GPS\u65f6\u95f4\u53d1\u751f\u8df3\u53d8 :";  // GPS时间发生跳变
 const char* const kDashes42 = "------------------------------------------";
 const char* const kDashes14 = "--------------";

@@ -5,7 +5,9 @@
 #include <pcap/pcap.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #ifdef _WIN32
@@ -263,5 +265,63 @@ void LiveCapture::close() {
 }
 
 int LiveCapture::linkType() const { return handle_ != nullptr ? pcap_datalink(handle_) : -1; }
+
+FrameSearchResult searchFrame(const std::string& adapterName, const FrameSearch& search,
+                              const std::function<bool(const std::uint8_t*, std::size_t)>& accept,
+                              std::vector<std::uint8_t>* frame, std::string* error,
+                              bool* permissionDenied) {
+    if (permissionDenied) *permissionDenied = false;
+    char errbuf[PCAP_ERRBUF_SIZE] = {0};
+    pcap_t* handle = pcap_create(adapterName.c_str(), errbuf);
+    if (handle == nullptr) {
+        if (error) *error = "cannot open adapter " + adapterName + ": " + errbuf;
+        return FrameSearchResult::OpenFailed;
+    }
+    pcap_set_snaplen(handle, 65535);
+    pcap_set_promisc(handle, 1);
+    pcap_set_timeout(handle, search.readTimeoutMs);
+    // Each frame as it comes: the read timeout then bounds the wait for the next one.
+    pcap_set_immediate_mode(handle, 1);
+    const int rc = pcap_activate(handle);
+    if (rc < 0) {
+        if (permissionDenied)
+            *permissionDenied = rc == PCAP_ERROR_PERM_DENIED || rc == PCAP_ERROR_PROMISC_PERM_DENIED;
+        const std::string detail = pcap_geterr(handle);
+        if (error)
+            *error = "cannot open adapter " + adapterName + ": " +
+                     (detail.empty() ? std::string(pcap_statustostr(rc)) : detail);
+        pcap_close(handle);
+        return FrameSearchResult::OpenFailed;
+    }
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(search.totalLimitMs);
+    FrameSearchResult result = FrameSearchResult::NotFound;
+    for (int seen = 0; seen < search.frameLimit; ++seen) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) break;
+        // Wait for readiness ourselves so that the last read ends at the deadline too.
+#ifndef _WIN32
+        const int fd = pcap_get_selectable_fd(handle);
+        if (fd >= 0) {
+            pollfd pfd{fd, POLLIN, 0};
+            const int wait = static_cast<int>(std::min<long long>(left, search.readTimeoutMs));
+            if (::poll(&pfd, 1, wait) <= 0) break;  // nothing within the read timeout
+        }
+#endif
+        pcap_pkthdr* header = nullptr;
+        const u_char* bytes = nullptr;
+        const int got = pcap_next_ex(handle, &header, &bytes);
+        if (got <= 0) break;
+        if (accept(bytes, header->caplen)) {
+            if (frame) frame->assign(bytes, bytes + header->caplen);
+            result = FrameSearchResult::Found;
+            break;
+        }
+    }
+    pcap_close(handle);
+    return result;
+}
 
 }  // namespace k740

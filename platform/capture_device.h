@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,5 +100,23 @@ private:
     bool permissionDenied_ = false;
     std::string error_;
 };
+
+// A search for one frame on an adapter (the settings windows look for a device information
+// packet this way). Each read waits at most readTimeoutMs; the search gives up after
+// frameLimit frames that do not qualify, after a read that brought nothing, and in any case
+// after totalLimitMs, so that no search blocks without bound.
+struct FrameSearch {
+    int readTimeoutMs = 1000;
+    int frameLimit = 3000;
+    int totalLimitMs = 5000;
+};
+enum class FrameSearchResult { Found, NotFound, OpenFailed };
+// Opens adapterName (snapshot 65535, promiscuous) and reads until accept(frame, length) says
+// yes; the accepted frame is copied into *frame. OpenFailed with *error (and
+// *permissionDenied) when the adapter cannot be opened.
+FrameSearchResult searchFrame(const std::string& adapterName, const FrameSearch& search,
+                              const std::function<bool(const std::uint8_t*, std::size_t)>& accept,
+                              std::vector<std::uint8_t>* frame, std::string* error,
+                              bool* permissionDenied = nullptr);
 
 }  // namespace k740
