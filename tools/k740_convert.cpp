@@ -24,6 +24,7 @@
 #include "export/csv_format.h"
 #include "playback/capture_index.h"
 #include "tools/convert_device.h"
+#include "tools/convert_gps.h"
 #include "tools/convert_pcd.h"
 
 namespace {
@@ -43,6 +44,7 @@ const char* const kUsage =
     "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
     "                   [--return-mode 0..3] [--frames N] [--dump]\n"
     "  k740-convert status|configure ...   (the sensor's settings; see 'status --help')\n"
+    "  k740-convert gps-test --number ID ...   (GPS time-stamp test; see 'gps-test --help')\n"
     "\n"
     "Sensor packets in a capture file are the records of captured length 1248 whose payload\n"
     "(after the 42-byte Ethernet/IPv4/UDP header) begins FF EE; with --single-line, records of\n"
@@ -416,6 +418,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;
+    if (const int rc = k740::convert::gpsTestCommand(argc, argv); rc >= 0) return rc;
     if (o.command == "pcd") return k740::runConvertPcd(argc, argv);
     if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
         return usageError("unknown command '" + o.command + "'");

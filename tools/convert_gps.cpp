@@ -1,0 +1,185 @@
+// k740-convert gps-test: the advanced settings window's GPS time-stamp test without the
+// window, for a production line. The live receiver runs with the test active and writes the
+// same two logs, with the same names and lines, under DIR/<yyyy-MM-dd>/.
+#include "tools/convert_gps.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "acquisition/GetlidarData_1.h"
+#include "acquisition/gps_time_test.h"
+#include "acquisition/metatypes.h"
+
+namespace k740::convert {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kGpsUsage =
+    "usage:\n"
+    "  k740-convert gps-test --number ID [--port 2368] [--protocol 0|1] [--folder DIR]\n"
+    "                   [--packets N | --seconds S]\n"
+    "\n"
+    "Receives the data port and logs the GPS time of every data block, as the advanced\n"
+    "settings window's GPS test does: DIR/<yyyy-MM-dd>/K740-P_<ID>_<date-time>.txt (every\n"
+    "block) and K740-P_<ID>_Error_<date-time>.txt (every jump of the seconds). DIR defaults to\n"
+    "RV_K740-P_GPSTimeTest in the documents folder. The test starts once the receiver decodes\n"
+    "the given protocol (protocol 1 after the first revolution) and ends after N whole packets,\n"
+    "after S seconds, or on Ctrl+C; then the two file names and 'jumps: <count>' are printed.\n";
+
+volatile std::sig_atomic_t g_gpsInterrupted = 0;
+extern "C" void onGpsInterrupt(int) { g_gpsInterrupted = 1; }
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "k740-convert: %s (run 'k740-convert gps-test --help' for usage)\n",
+                 message.c_str());
+    return kExitUsage;
+}
+
+bool parseLong(const std::string& text, long lo, long hi, long* out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (end == nullptr || *end != '\0' || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+struct GpsOptions {
+    QString number;
+    long port = 2368;
+    long protocol = 0;
+    QString folder;
+    long packets = 0;
+    double seconds = 0;
+};
+
+std::string parse(int argc, char** argv, GpsOptions& o) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return "option '" + arg + "' wants a value";
+        const std::string value = argv[++i];
+        if (arg == "--number") {
+            o.number = QString::fromLocal8Bit(value.c_str());
+        } else if (arg == "--port") {
+            if (!parseLong(value, 1, 65535, &o.port)) return "--port wants 1..65535, not " + value;
+        } else if (arg == "--protocol") {
+            if (!parseLong(value, 0, 1, &o.protocol))
+                return "--protocol wants 0 or 1, not " + value;
+        } else if (arg == "--folder") {
+            o.folder = QString::fromLocal8Bit(value.c_str());
+        } else if (arg == "--packets") {
+            if (!parseLong(value, 1, 1000000000L, &o.packets))
+                return "--packets wants a positive whole number, not " + value;
+        } else if (arg == "--seconds") {
+            char* end = nullptr;
+            o.seconds = std::strtod(value.c_str(), &end);
+            if (end == nullptr || *end != '\0' || !(o.seconds > 0.0) || o.seconds > 31.0 * 86400)
+                return "--seconds wants a positive number, not " + value;
+        } else {
+            return "unknown option '" + arg + "'";
+        }
+    }
+    if (o.number.isEmpty()) return "--number is required (the sensor's serial number)";
+    if (o.number.contains(QLatin1Char('/')) || o.number.contains(QLatin1Char('\\')))
+        return "--number must not contain a path separator";
+    if (o.packets > 0 && o.seconds > 0) return "--packets and --seconds exclude each other";
+    return std::string();
+}
+
+}  // namespace
+
+int gpsTestCommand(int argc, char** argv) {
+    if (argc < 2 || std::string(argv[1]) != "gps-test") return -1;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kGpsUsage, stdout);
+            return kExitOk;
+        }
+    }
+    GpsOptions o;
+    if (const std::string complaint = parse(argc, argv, o); !complaint.empty())
+        return usageError(complaint);
+
+    QCoreApplication app(argc, argv);
+    k740::registerMetaTypes();
+    const QDateTime start = QDateTime::currentDateTime();
+    const k740::GpsLogPaths paths = k740::gpsLogPaths(
+        o.folder.isEmpty() ? k740::defaultGpsLogRoot() : o.folder, o.number, start);
+    if (!QDir().mkpath(paths.folder)) {
+        std::fprintf(stderr, "k740-convert: cannot create the folder %s\n",
+                     qPrintable(QDir::toNativeSeparators(paths.folder)));
+        return kExitFailure;
+    }
+
+    GetlidarData_1 receiver;
+    receiver.m_Port = static_cast<std::uint16_t>(o.port);
+    receiver.m_PendingProtocol = static_cast<int>(o.protocol);
+    receiver.m_ReturnMode = 0;  // the test is served in the strong-echo mode
+    receiver.m_Running = true;
+    receiver.gpsTestLog().setPacketLimit(o.packets);
+    if (!receiver.setupSocket()) {
+        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(receiver.lastError()));
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(receiver.boundPort()));
+    std::fflush(stderr);
+
+    bool started = false;
+    QString openError;
+    std::signal(SIGINT, onGpsInterrupt);
+    std::signal(SIGTERM, onGpsInterrupt);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &app, [&] {
+        if (g_gpsInterrupted) {
+            QCoreApplication::quit();
+            return;
+        }
+        if (!started && receiver.protocol() == o.protocol) {
+            started = true;
+            if (!receiver.startGpsTest(paths.mainLog, paths.errorLog, &openError)) {
+                QCoreApplication::exit(kExitFailure);
+                return;
+            }
+            if (o.seconds > 0)
+                QTimer::singleShot(static_cast<int>(o.seconds * 1000), &app,
+                                   [] { QCoreApplication::quit(); });
+        }
+        if (o.packets > 0 && receiver.gpsTestLog().packetsLogged() >= o.packets)
+            QCoreApplication::quit();
+    });
+    poll.start(20);
+    receiver.start();
+    const int rc = app.exec();
+
+    receiver.stopCheckGPSTime();
+    receiver.m_Running = false;
+    receiver.closeSocket();
+    receiver.wait();
+    if (rc != 0) {
+        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(openError));
+        return kExitFailure;
+    }
+    if (!started) {
+        std::fprintf(stderr, "k740-convert: no test ran (no revolution in protocol %ld arrived)\n",
+                     o.protocol);
+        return kExitFailure;
+    }
+    std::printf("main log: %s\nerror log: %s\npackets: %lld\njumps: %d\n",
+                qPrintable(QDir::toNativeSeparators(paths.mainLog)),
+                qPrintable(QDir::toNativeSeparators(paths.errorLog)),
+                receiver.gpsTestLog().packetsLogged(), receiver.m_ErrorCount.load());
+    return kExitOk;
+}
+
+}  // namespace k740::convert
