@@ -3,7 +3,6 @@
 // and the device information packet hand-off.
 #include "device/udp_receiver.h"
 
-#include <QMutexLocker>
 #include <QtGlobal>
 #include <string>
 
@@ -60,12 +59,12 @@ bool portHeldOnEveryAddress(std::uint16_t port) {
 
 bool UdpReceiver::setupSocket() {
     if (!stopLoop(kStopWaitMs)) {
-        QMutexLocker lock(&m_Lock);
+        std::lock_guard<std::mutex> lock(m_Lock);
         m_LastError =
             QStringLiteral("The previous receive loop on port %1 has not ended").arg(m_Port.load());
         return false;
     }
-    QMutexLocker lock(&m_Lock);
+    std::lock_guard<std::mutex> lock(m_Lock);
     m_CloseRequested = false;
     m_Socket.close();
     m_LastError.clear();
@@ -118,12 +117,12 @@ bool UdpReceiver::setupSocket() {
 }
 
 QString UdpReceiver::lastError() const {
-    QMutexLocker lock(&m_Lock);
+    std::lock_guard<std::mutex> lock(m_Lock);
     return m_LastError;
 }
 
 void UdpReceiver::closeSocket() {
-    QMutexLocker lock(&m_Lock);
+    std::lock_guard<std::mutex> lock(m_Lock);
     if (m_LoopActive)
         m_CloseRequested = true;  // the loop owns the socket while it runs
     else
@@ -131,7 +130,7 @@ void UdpReceiver::closeSocket() {
 }
 
 std::uint16_t UdpReceiver::boundPort() const {
-    QMutexLocker lock(&m_Lock);
+    std::lock_guard<std::mutex> lock(m_Lock);
     return m_Socket.localPort();
 }
 
@@ -145,7 +144,7 @@ void UdpReceiver::handOnDevicePacket(const std::uint8_t* packet) {
 
 void UdpReceiver::run() {
     {
-        QMutexLocker lock(&m_Lock);
+        std::lock_guard<std::mutex> lock(m_Lock);
         m_LoopActive = true;
     }
     loopStarting();
@@ -169,7 +168,7 @@ void UdpReceiver::run() {
             ++m_DatagramsReceived;  // counted once handled, so a waiting test sees the result
         }
     }
-    QMutexLocker lock(&m_Lock);
+    std::lock_guard<std::mutex> lock(m_Lock);
     m_LoopActive = false;
     if (m_CloseRequested.exchange(false)) m_Socket.close();
 }

@@ -4,12 +4,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 #include <QString>
 #include <QThread>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "device/device_metatypes.h"
@@ -88,7 +88,9 @@ private:
     bool failSetup(const QString& reason);
 
     UdpSocket m_Socket;
-    mutable QMutex m_Lock;  // the socket's open/close against the loop's start and end
+    // The socket's open/close against the loop's start and end. A standard mutex, so that
+    // ThreadSanitizer (scripts/test --sanitize=thread) sees the locking.
+    mutable std::mutex m_Lock;
     bool m_LoopActive = false;
     std::atomic<bool> m_CloseRequested{false};
     QString m_LastError;

@@ -74,11 +74,13 @@ void anglePacket(FuzzedDataProvider& in, const DevicePacket& device) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     DevicePacket device{};
-    const std::vector<std::uint8_t> bytes = k740fuzz::shapedPacket(
-        in, in.ConsumeIntegralInRange<std::size_t>(0, kDevicePacketSize),
-        {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55});
+    const std::vector<std::uint8_t> bytes =
+        k740fuzz::shapedPacket(in, in.ConsumeIntegralInRange<std::size_t>(0, kDevicePacketSize),
+                               {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55});
     std::copy(bytes.begin(), bytes.end(), device.begin());
-    if (in.ConsumeBool()) networkPacket(in, device);
-    else anglePacket(in, device);
+    if (in.ConsumeBool())
+        networkPacket(in, device);
+    else
+        anglePacket(in, device);
     return 0;
 }

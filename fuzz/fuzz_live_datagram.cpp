@@ -29,20 +29,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int protocol = in.ConsumeIntegralInRange<int>(-1, 2);
         std::vector<std::uint8_t> datagram;
         switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-        case 0:
-            datagram = k740fuzz::shapedPacket(in, kDataPacketSize, {kBlockFlag0, kBlockFlag1});
-            break;
-        case 1:
-            datagram = k740fuzz::shapedPacket(in, kSingleLinePacketSize,
-                                              {kSingleLineFlag0, kSingleLineFlag1});
-            break;
-        case 2:  // device information header
-            datagram = k740fuzz::shapedPacket(in, kDataPacketSize,
-                                              {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55});
-            break;
-        default:
-            datagram = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 1600));
-            break;
+            case 0:
+                datagram = k740fuzz::shapedPacket(in, kDataPacketSize, {kBlockFlag0, kBlockFlag1});
+                break;
+            case 1:
+                datagram = k740fuzz::shapedPacket(in, kSingleLinePacketSize,
+                                                  {kSingleLineFlag0, kSingleLineFlag1});
+                break;
+            case 2:  // device information header
+                datagram = k740fuzz::shapedPacket(in, kDataPacketSize,
+                                                  {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55});
+                break;
+            default:
+                datagram =
+                    in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 1600));
+                break;
         }
         assembler.addDatagram(datagram.data(), datagram.size(), returnMode, protocol);
         if (assembler.blocksUnderAssembly() > 2 * kMaxFrameBlocks + 2 * kBlockCount)
