@@ -244,13 +244,21 @@ CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
     return result;
 }
 
-CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine) {
+CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine,
+                                    const CaptureProgress& progress) {
     CaptureSummary summary;
     FrameCatalogBuilder builder(singleLine, false);
+    const std::int64_t total = progress ? fileSizeOf(path) : -1;
+    bool cancelled = false;
     summary.status = forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
         builder.addPacket(r.payload, r.length);
-        return true;
+        if (progress && r.index % 256 == 0 && !progress(r.filePosition, total)) cancelled = true;
+        return !cancelled;
     });
+    if (cancelled) {
+        summary.status.complete = false;
+        summary.status.error = "cancelled";
+    }
     summary.packets = builder.catalog().packets;
     summary.frames = builder.frames();
     return summary;

@@ -184,7 +184,10 @@ struct CaptureSummary {
     std::uint64_t frames = 0;   // frames of the capture-file analysis
 };
 
-CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine);
+// progress (optional) hears of the file position now and then; returning false stops the pass
+// (status then not complete, error "cancelled").
+CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine,
+                                    const CaptureProgress& progress = {});
 
 // Decodes the frames of a catalog on demand, reading their packets from the file; nothing
 // decoded is kept. A file changed or cut short since the catalog was built gives false

@@ -22,6 +22,7 @@
 #include "export/save_options.h"
 #include "platform/pcap_file.h"
 #include "playback/capture_index.h"
+#include "tools/progress_line.h"
 
 namespace k740 {
 
@@ -179,7 +180,9 @@ int runConvertPcd(int argc, char** argv) {
     const std::size_t payload = sensorPayloadSize(o.singleLine);
     CaptureRecord record;
     bool readFault = false;
-    for (;;) {
+    ProgressLine progress(o.capture);
+    for (std::uint64_t n = 0;; ++n) {
+        if (n % 256 == 0) progress.update(reader.position());
         const PcapFileReader::Result r = reader.next(record);
         if (r == PcapFileReader::Result::End) break;
         if (r == PcapFileReader::Result::Error) {
@@ -190,6 +193,7 @@ int runConvertPcd(int argc, char** argv) {
             analyzer.addPacket(record.data + kCaptureHeaderSize, payload, sink);
         if (writeFailed) break;
     }
+    progress.finish();
     std::printf("frames: %lu\nfiles: %lu\n", frames, written);
     std::fflush(stdout);
     if (writeFailed) return kExitFailure;

@@ -26,6 +26,7 @@
 #include "tools/convert_device.h"
 #include "tools/convert_gps.h"
 #include "tools/convert_pcd.h"
+#include "tools/progress_line.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage:\n"
+    "  k740-convert --help | --version\n"
     "  k740-convert info FILE [--single-line]\n"
     "  k740-convert dump FILE [--single-line] [--live [--protocol 0|1] [--return-mode 0..3]]\n"
     "  k740-convert csv FILE OUT.csv [--single-line] [--live [--return-mode 0..3]] [--protocol 0|1]\n"
@@ -63,6 +65,9 @@ const char* const kUsage =
     "listen  receives the data port (and the group, when given) and prints a line per frame,\n"
     "        or the dump format with --dump; stops after N frames (--frames) or on Ctrl-C.\n"
     "        Port 0 takes any free port; the port is reported on stderr.\n"
+    "\n"
+    "info, dump, csv and pcd show their progress on stderr when stderr is a terminal.\n"
+    "listen reports the datagrams it received on stderr when it ends.\n"
     "\n"
     "A missing or unreadable file ends with one line on stderr and exit status 1. A damaged or\n"
     "truncated file is processed as far as it can be read; the error is then reported on\n"
@@ -223,6 +228,7 @@ using FrameCallback = std::function<void(const LidarDataSingleLine&)>;
 // Feeds the sensor packets of an open capture to the analysis or to the live assembly. Returns
 // false when reading stopped at a fault (the reader's error() says which).
 bool feedCapture(k740::SensorRecordReader& reader, const Options& o, const FrameCallback& onFrame) {
+    k740::ProgressLine progress(o.files[0]);
     k740::CaptureFrameAnalyzer analyzer(o.singleLine);
     const k740::FrameSink analysisSink = [&](LidarDataSingleLine&& f) { onFrame(f); };
     k740::LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { onFrame(f); });
@@ -231,6 +237,7 @@ bool feedCapture(k740::SensorRecordReader& reader, const Options& o, const Frame
         const k740::SensorRecordReader::Result r = reader.next(record);
         if (r == k740::SensorRecordReader::Result::End) return true;
         if (r == k740::SensorRecordReader::Result::Error) return false;
+        if (record.index % 256 == 0) progress.update(record.filePosition);
         if (o.live)
             assembler.addDatagram(record.payload, record.length, o.returnMode, o.protocol);
         else
@@ -264,7 +271,12 @@ int reportReadFault(const std::string& path, const k740::SensorRecordReader& rea
 
 int runInfo(const Options& o) {
     const std::string& path = o.files[0];
-    const k740::CaptureSummary s = k740::summarizeCaptureFile(path, o.singleLine);
+    k740::ProgressLine progress(path);
+    const k740::CaptureSummary s = k740::summarizeCaptureFile(path, o.singleLine, [&progress](std::int64_t done, std::int64_t) {
+        progress.update(done);
+        return true;
+    });
+    progress.finish();
     if (!s.status.opened) {
         std::fprintf(stderr, "k740-convert: %s: %s\n", path.c_str(), s.status.error.c_str());
         return kExitFailure;
@@ -399,6 +411,8 @@ int runListen(int argc, char** argv, const Options& o) {
     receiver.m_Running = false;
     receiver.closeSocket();
     receiver.wait();
+    std::fprintf(stderr, "k740-convert: %lld datagrams received, %ld frames\n", receiver.datagramsReceived(),
+                 printer.printed());
     if (receiver.framesDropped() > 0)
         std::fprintf(stderr, "k740-convert: %lld frames dropped while printing\n", receiver.framesDropped());
     return kExitOk;
@@ -415,6 +429,10 @@ int main(int argc, char** argv) {
     o.command = argv[1];
     if (o.command == "--help" || o.command == "-h" || o.command == "help") {
         std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (o.command == "--version") {
+        std::printf("k740-convert %s\n", K740_VERSION);
         return kExitOk;
     }
     if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;

@@ -68,11 +68,13 @@ std::string describe(const k740::sim::SimConfig& c) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("k740-sim");
+    QCoreApplication::setApplicationVersion(QStringLiteral(K740_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Simulated K740-P sensor: sends measurement packets and device information packets over UDP.");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption hostOpt("host", "Destination address of both streams.", "ADDR", "127.0.0.1");
     const QCommandLineOption dataPortOpt("data-port", "Data port.", "PORT", "2368");
     const QCommandLineOption devicePortOpt("device-port", "Device information port.", "PORT", "2369");
@@ -110,6 +112,7 @@ int main(int argc, char* argv[]) {
 
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
     if (parser.isSet("help")) parser.showHelp(0);
+    if (parser.isSet("version")) parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return usageError("unexpected argument " + parser.positionalArguments().first());
 
