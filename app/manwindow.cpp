@@ -91,7 +91,12 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
             [this](bool recording) { m_State.recording = recording; });
     m_ServiceRoom = std::make_unique<k740::ServiceRoom>(this, ui.get(), m_Receiver, m_StatusReceiver);
 
-    setupViewer();
+    k740::ViewRoom::Widgets viewWidgets;
+    viewWidgets.screen = ui->screen;
+    viewWidgets.presets = ui->comboBox_View;
+    viewWidgets.table = ui->tableView;
+    m_View = new k740::ViewRoom(viewWidgets, this);
+    addLinkLabel();
 
     // Functions reserved for the maker's service staff stay out of sight.
     ui->showAngle_lineEdit->hide();
@@ -105,14 +110,14 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
 
     makeConnections();
 
-    m_TableModel = new QStandardItemModel(this);
-    resetTableModel();
-    ui->tableView->setModel(m_TableModel);
-    sizeTableColumns();
+    m_View->resetTable();
+    k740::ViewRoom::Selection& selection = m_View->selection();
     m_Picking = new k740::PickingRoom(
-        {&m_AreaSelectArmed, &m_SelectionActive, &m_PickedCount, &m_SelectionBox, &m_ReadoutOn},
-        {this, ui->screen, m_Viewer, m_RealTimeCloud, m_ClickedCloud, &m_DisplayMutex, ui->tableView,
-         m_TableModel, [this] { resetTableModel(); }, [this] { repaintScreen(); }},
+        {&selection.areaSelectArmed, &selection.active, &selection.pickedCount, &selection.box,
+         &selection.readoutOn},
+        {this, ui->screen, m_View->viewer(), m_View->realTimeCloudPtr(), m_View->clickedCloudPtr(),
+         m_View->displayMutex(), ui->tableView, m_View->tableModel(), [this] { m_View->resetTable(); },
+         [this] { m_View->repaint(); }},
         [this] {
             return k740::PickingRoom::StoredFrame{ui->comboBox_agree->currentIndex(),
                                                   ui->comboBox_degree->currentIndex(),
@@ -170,6 +175,8 @@ void manwindow::makeConnections() {
     connect(ui->toolButton_clear, &QToolButton::clicked, this, &manwindow::clearView);
     connect(ui->comboBox_View, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &manwindow::view);
+    // Choosing the preset already shown applies it again (after the operator moved the camera).
+    connect(ui->comboBox_View, QOverload<int>::of(&QComboBox::activated), this, &manwindow::view);
     connect(ui->toolButton_Coor, &QToolButton::clicked, this, &manwindow::toggleAxes);
     connect(ui->toolButton_Lidar, &QToolButton::clicked, this, &manwindow::onLidar_Clicked);
     connect(ui->toolButton_MeaGrid, &QToolButton::clicked, this, &manwindow::toggleGrid);
@@ -213,11 +220,58 @@ void manwindow::makeConnections() {
     connect(m_Playback, &k740::PlaybackRoom::viewResetNeeded, this, &manwindow::clearView);
 
     // A live session that starts gets a fresh table.
-    connect(m_Live, &k740::LiveSession::started, this, [this]() {
-        resetTableModel();
-        ui->tableView->setModel(m_TableModel);
-    });
+    connect(m_Live, &k740::LiveSession::started, m_View, &k740::ViewRoom::resetTable);
 }
+
+void manwindow::addLinkLabel() {
+    auto* link = new QLabel(this);
+    link->setObjectName(QStringLiteral("label_Link"));
+    link->setTextFormat(Qt::RichText);
+    link->setStyleSheet(QStringLiteral("color: white;"));
+    link->setOpenExternalLinks(true);
+    link->setText(
+        QStringLiteral("<a href=\"https://www.kestrel-lidar.example/\">Kestrel K740-P lidar</a>"));
+    ui->statusBar->addPermanentWidget(link);
+}
+
+void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
+    // The receiver keeps only a couple of frames on their way here; this one has arrived. When
+    // drawing falls behind and a newer frame is already waiting, this one is stale: skip it.
+    if (m_Receiver && sender() == m_Receiver) {
+        m_Receiver->frameConsumed();
+        // An export writes every frame, stale or not.
+        if (m_Receiver->framesInFlight() > 0 && m_DisplayRunning && !m_Closing && !m_Export->saving()) {
+            ++m_StaleFramesSkipped;
+            return;
+        }
+    }
+    if (!m_DisplayRunning || m_Closing) return;
+
+    m_LastFrame = lidardata;
+    ui->comboBox_4->setEnabled(true);
+    k740::CloudOptions options;
+    options.protocol = ui->comboBox_agree->currentIndex();
+    options.viewMode = ui->comboBox_degree->currentIndex();
+    options.colourMode = ui->comboBox_4->currentIndex();
+    options.angleLimit = k740::g_DisplayAngleLimit;
+    // While an export runs the frame goes to the file instead of the view.
+    const bool exported = m_Export->exportFrame(lidardata, {options.protocol, options.viewMode});
+    m_View->drawFrame(lidardata, options, exported, m_Picking->inBoxHook(lidardata));
+    // The frame counter of a playing capture file follows the player (the playback room).
+}
+
+void manwindow::view() { m_View->applyPreset(); }
+
+void manwindow::toggleAxes() { m_View->toggleAxes(); }
+
+void manwindow::toggleGrid() { m_View->toggleGrid(); }
+
+void manwindow::clearView() {
+    m_Picking->clear();
+    m_View->clear();
+}
+
+void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) { m_View->onKey(event); }
 
 void manwindow::setMulticastInterface(const QString& address) {
     m_Live->setMulticastInterface(address);

@@ -4,37 +4,32 @@
 // a room is a class under app/ that is given only the widgets it drives, the workers it
 // controls and the window's state, and the window's slots forward to it in a line or three.
 //
-// Rooms today: the live display (app/live_session.h), capture-file playback
-// (app/playback_room.h) and the view (the viewer, the clouds and the table in
-// manwindow_viewer.cpp / manwindow_cloud.cpp). The recording, the CSV export and each dialog
-// join the same way: one file set under app/, a
-// member below, a forwarder in the slot of the same name, and a row in the mode table when the
-// action is refused in some mode (allowedNow() shows the refusal).
+// Rooms: the live display (app/live_session.h), capture-file playback (app/playback_room.h),
+// the view with its clouds and table model (app/view_room.h), region picking, recording, the
+// CSV export, the settings and service windows. A new feature joins the same way: one file set
+// under app/, a member below, a forwarder in the slot of the same name, and a row in the mode
+// table when the action is refused in some mode (allowedNow() shows the refusal).
 #pragma once
 
 #include <pcl/visualization/pcl_visualizer.h>
-#include <vtkSmartPointer.h>
 
 #include <QList>
 #include <QMainWindow>
-#include <QMutex>
 #include <QString>
 #include <memory>
 
 #include "acquisition/lidar_frame.h"
 #include "app/rules/window_mode.h"
+#include "app/view_room.h"
 #include "display/cloud_builder.h"
 
 namespace Ui {
 class manwindowClass;
 }
-class QLabel;
 class QStandardItemModel;
 class GetlidarData_1;
 class GetSet;
 class ReadLiveOffData;
-class vtkOrientationMarkerWidget;
-class vtkWorldPointPicker;
 namespace k740 {
 class LiveSession;
 class SettingsRoom;
@@ -53,13 +48,14 @@ public:
 
     // The form, the viewer and the receivers, for the demo start-up and for tests.
     Ui::manwindowClass* form() const { return ui.get(); }
-    pcl::visualization::PCLVisualizer::Ptr viewer() const { return m_Viewer; }
+    pcl::visualization::PCLVisualizer::Ptr viewer() const { return m_View->viewer(); }
     GetlidarData_1* receiver() const { return m_Receiver; }
     GetSet* statusReceiver() const { return m_StatusReceiver; }
     k740::LiveSession* liveSession() const { return m_Live; }
     ReadLiveOffData* player() const { return m_Player; }
     k740::PlaybackRoom* playback() const { return m_Playback; }
-    QStandardItemModel* tableModel() const { return m_TableModel; }
+    QStandardItemModel* tableModel() const { return m_View->tableModel(); }
+    k740::ViewRoom* viewRoom() const { return m_View; }
     k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
     k740::ExportRoom* exportRoom() const { return m_Export; }
     k740::PickingRoom* pickingRoom() const { return m_Picking; }
@@ -67,26 +63,26 @@ public:
     k740::RecordingRoom* recordingRoom() const { return m_Recording; }
 
     // Copies of the displayed clouds and the stored frame.
-    k740::Cloud realTimeCloud() const;
-    k740::Cloud clickedCloud() const { return *m_ClickedCloud; }
-    k740::Cloud frameCloud() const { return *m_FrameCloud; }
+    k740::Cloud realTimeCloud() const { return m_View->realTimeCloud(); }
+    k740::Cloud clickedCloud() const { return m_View->clickedCloud(); }
+    k740::Cloud frameCloud() const { return m_View->frameCloud(); }
     const LidarDataSingleLine& lastFrame() const { return m_LastFrame; }
 
     bool liveRunning() const { return m_LiveRunning; }
     bool displayRunning() const { return m_DisplayRunning; }
-    bool axesShown() const { return m_AxesShown; }
-    bool gridHidden() const { return m_GridHidden; }
-    int pointSize() const { return m_PointSize; }
-    int tableRows() const { return m_TableRows; }
+    bool axesShown() const { return m_View->axesShown(); }
+    bool gridHidden() const { return m_View->gridHidden(); }
+    int pointSize() const { return m_View->pointSize(); }
+    int tableRows() const { return m_View->tableRows(); }
     int returnMode() const { return m_ReturnMode; }
     int viewMode() const { return m_ViewMode; }
     bool notPlayingOffline() const { return m_NotPlayingOffline; }
     // The mode and the facts beside it, from which the flags above follow.
     const k740::WindowState& modeState() const { return m_State; }
-    bool selectionActive() const { return m_SelectionActive; }
-    const k740::SelectionBox& selectionBox() const { return m_SelectionBox; }
-    QString readoutTextShown() const { return m_ReadoutText; }
-    long long framesDrawn() const { return m_FramesDrawn; }
+    bool selectionActive() const { return m_View->selection().active; }
+    const k740::SelectionBox& selectionBox() const { return m_View->selection().box; }
+    QString readoutTextShown() const { return m_View->readoutText(); }
+    long long framesDrawn() const { return m_View->framesDrawn(); }
     long long staleFramesSkipped() const { return m_StaleFramesSkipped; }
 
     // Interface address for the receivers' multicast membership (empty = any). The demo and
@@ -162,33 +158,15 @@ private:
 
     void applyPalette();
     void makeConnections();
-    void setupViewer();
-    void resetTableModel();
-    void sizeTableColumns();
-    void showClouds();
-    void refreshReadout();
-    void repaintScreen();
+    void addLinkLabel();
 
     // Members in the order of the window's data model.
     std::unique_ptr<Ui::manwindowClass> ui;
-    pcl::visualization::PCLVisualizer::Ptr m_Viewer;
-    k740::Cloud::Ptr m_RealTimeCloud;
-    k740::Cloud::Ptr m_ClickedCloud;
-    bool m_AxesShown = false;
-    bool m_GridHidden = true;
-    int m_PointSize = 1;
-    bool m_AreaSelectArmed = false;
-    bool m_SelectionActive = false;
-    int m_PickedCount = 0;
-    k740::SelectionBox m_SelectionBox;
-    float m_RegionStats[6] = {0, 0, 0, 0, 0, 0};  // x min, x max, x sum, y min, y max, y sum
-    bool m_ReadoutOn = true;
+    // The viewer, the clouds, the table model, the view's toggles and the picking selection
+    // are the view room's (m_View).
     LidarDataSingleLine m_LastFrame;
-    k740::Cloud::Ptr m_FrameCloud;
     GetlidarData_1* m_Receiver = nullptr;
     GetSet* m_StatusReceiver = nullptr;
-    QStandardItemModel* m_TableModel = nullptr;
-    int m_TableRows = 0;
     // The one state the window's flags follow; the flags read it and cannot be written.
     k740::WindowState m_State;
     const k740::ModeFlag m_Playing{m_State, &k740::playbackActive};
@@ -201,7 +179,6 @@ private:
     const k740::ModeFlag m_Finished{m_State, &k740::playbackFinished};
     int m_ReturnMode = 0;
     int m_ViewMode = 0;
-    mutable QMutex m_DisplayMutex;
     const k740::ModeFlag m_DisplayRunning{m_State, &k740::displayRunning};
     const k740::ModeFlag m_LiveRunning{m_State, &k740::liveRunning};
 
@@ -210,15 +187,9 @@ private:
     k740::ExportRoom* m_Export = nullptr;
     k740::PickingRoom* m_Picking = nullptr;
     k740::PlaybackRoom* m_Playback = nullptr;
+    k740::ViewRoom* m_View = nullptr;
 
-    // Viewer furniture.
-    vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
-    vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
-    QLabel* m_LinkLabel = nullptr;
-    QString m_ReadoutText;
-    long long m_FramesDrawn = 0;
     long long m_StaleFramesSkipped = 0;
-    int m_CamerasFitted = 0;
     bool m_Closing = false;
     std::unique_ptr<k740::SettingsRoom> m_SettingsRoom;  // settings and About windows
     k740::RecordingRoom* m_Recording = nullptr;

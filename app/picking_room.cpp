@@ -13,15 +13,10 @@
 #include <QTableView>
 #include <QWidget>
 
-namespace k740 {
+#include "app/view_room.h"
+#include "app/viewer_scene.h"
 
-namespace {
-const char* const kRealTimeId = "realTime_points";
-const char* const kClickedId = "clicked_points";
-const char* const kOverlayId = "0";
-constexpr int kClickedPointSize = 5;
-constexpr int kOverlayX = 150, kOverlayY = 0, kOverlayFontSize = 20;
-}  // namespace
+namespace k740 {
 
 PickingRoom::PickingRoom(const State& state, const View& view,
                          std::function<StoredFrame()> storedFrame, QObject* parent)
@@ -57,7 +52,7 @@ void PickingRoom::selectPoints() {
 
 void PickingRoom::onAreaPicked(const pcl::visualization::AreaPickingEvent& event) {
     // Only the live cloud's indices count: the highlighted cloud has its own numbering.
-    pickIndices(event.getPointsIndices(kRealTimeId));
+    pickIndices(event.getPointsIndices(kRealTimeCloudId));
 }
 
 void PickingRoom::pickIndices(const std::vector<int>& indices) {
@@ -83,11 +78,11 @@ void PickingRoom::pickIndices(const std::vector<int>& indices) {
     }
 
     *view_.clicked = picked;
-    view_.viewer->removePointCloud(kClickedId);
+    view_.viewer->removePointCloud(kClickedCloudId);
     pcl::visualization::PointCloudColorHandlerCustom<CloudPoint> green(view_.clicked, 0, 255, 0);
-    view_.viewer->addPointCloud<CloudPoint>(view_.clicked, green, kClickedId);
+    view_.viewer->addPointCloud<CloudPoint>(view_.clicked, green, kClickedCloudId);
     view_.viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE,
-                                                   kClickedPointSize, kClickedId);
+                                                   kClickedPointSize, kClickedCloudId);
     view_.repaint();
 
     *state_.selectionActive = true;
@@ -118,20 +113,11 @@ InBoxHook PickingRoom::inBoxHook(const LidarDataSingleLine& frame) {
 }
 
 void PickingRoom::writeRow(const TableRow& row, int rowNumber) {
-    for (int column = 0; column < kTableColumns; ++column) {
-        QStandardItem* item = view_.model->item(rowNumber, column);
-        if (item)
-            item->setText(row[column]);
-        else
-            view_.model->setItem(rowNumber, column, new QStandardItem(row[column]));
-    }
+    writeTableRow(*view_.model, row, rowNumber);
 }
 
 void PickingRoom::showStatistics(const QString& text) {
-    const std::string t = text.toStdString();
-    if (!view_.viewer->contains(kOverlayId))
-        view_.viewer->addText(t, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
-    view_.viewer->updateText(t, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+    showOverlayText(*view_.viewer, text.toStdString());
 }
 
 void PickingRoom::clear() { stats_.reset(0); }

@@ -22,6 +22,9 @@ const char* const kGridRingsId = "grid_rings";
 
 namespace {
 
+const char* const kOverlayId = "0";
+constexpr int kOverlayX = 150, kOverlayY = 0, kOverlayFontSize = 20;
+
 // Half the side of the area framed when a preset is chosen with nothing shown (cm).
 constexpr double kEmptySceneHalfSpan = 1000.0;
 
@@ -105,6 +108,13 @@ void applyPresetView(pcl::visualization::PCLVisualizer& viewer, const CameraPres
     else
         renderer->ResetCamera(-kEmptySceneHalfSpan, kEmptySceneHalfSpan, -kEmptySceneHalfSpan,
                               kEmptySceneHalfSpan, 0.0, 0.0);
+}
+
+void showOverlayText(pcl::visualization::PCLVisualizer& viewer, const std::string& text) {
+    // The visualizer refuses a second text under the same id; the update then shows it.
+    if (!viewer.contains(kOverlayId))
+        viewer.addText(text, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+    viewer.updateText(text, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
 }
 
 FocusOnEnter::FocusOnEnter(QWidget* target) : QObject(target), m_Target(target) {

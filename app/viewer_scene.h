@@ -36,6 +36,10 @@ void addGridShapes(pcl::visualization::PCLVisualizer& viewer);
 // the nearest grid rings instead of leaving the camera a centimetre from the origin.
 void applyPresetView(pcl::visualization::PCLVisualizer& viewer, const CameraPreset& preset);
 
+// Shows a line of text in the view's corner overlay (id "0"): the cursor read-out, or the
+// statistics of a picked region.
+void showOverlayText(pcl::visualization::PCLVisualizer& viewer, const std::string& text);
+
 // Gives a widget keyboard focus whenever the pointer enters it, so "+" and "-" work while
 // hovering over the view.
 class FocusOnEnter : public QObject {

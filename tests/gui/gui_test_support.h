@@ -41,10 +41,10 @@ struct ManwindowProbe {
         }
     };
     static DisplayRunningFlag displayRunning(manwindow& w) { return {w}; }
-    static bool& selectionActive(manwindow& w) { return w.m_SelectionActive; }
-    static k740::SelectionBox& selectionBox(manwindow& w) { return w.m_SelectionBox; }
-    static int& pickedCount(manwindow& w) { return w.m_PickedCount; }
-    static bool& readoutOn(manwindow& w) { return w.m_ReadoutOn; }
+    static bool& selectionActive(manwindow& w) { return w.m_View->m_Selection.active; }
+    static k740::SelectionBox& selectionBox(manwindow& w) { return w.m_View->m_Selection.box; }
+    static int& pickedCount(manwindow& w) { return w.m_View->m_Selection.pickedCount; }
+    static bool& readoutOn(manwindow& w) { return w.m_View->m_Selection.readoutOn; }
 };
 
 struct TestPoint {
