@@ -27,6 +27,7 @@
 #include "app/manwindow_form.h"
 #include "app/recording_room.h"
 #include "app/service_room.h"
+#include "device/ACWPSettingWidget.h"
 
 namespace {
 
@@ -231,8 +232,11 @@ int main(int argc, char* argv[]) {
         else if (parser.isSet(play))
             window.form()->toolButton_Play->click();
     }
-    if (parser.isSet(QStringLiteral("capture-interface")))
+    if (parser.isSet(QStringLiteral("capture-interface"))) {
         window.recordingRoom()->setCaptureInterface(parser.value(QStringLiteral("capture-interface")));
+        window.serviceRoom()->advancedDialog()->setCaptureInterface(
+            parser.value(QStringLiteral("capture-interface")));
+    }
     if (parser.isSet(QStringLiteral("service"))) window.serviceRoom()->askForCode();
 
     const int code = QApplication::exec();

@@ -9,6 +9,7 @@
 #include "app/dialogs_seam.h"
 #include "app/manwindow.h"
 #include "app/rules/service_code.h"
+#include "device/ACWPSettingWidget.h"
 #include "device/CodeDialog.h"
 #include "device/GetSet.h"
 #include "device/VerticalAngleSetting.h"
@@ -25,7 +26,8 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
       m_Form(form),
       m_CodeDialog(new CodeDialog()),
       m_Channels(new Form_QLaserSelection()),
-      m_VerticalAngles(new VerticalAngleSetting()) {
+      m_VerticalAngles(new VerticalAngleSetting()),
+      m_Advanced(new ACWPSettingWidget()) {
     // An open code dialog does not keep the program running once the main window closes.
     m_CodeDialog->setAttribute(Qt::WA_QuitOnClose, false);
     auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), window);
@@ -48,8 +50,27 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
         m_VerticalAngles->raise();
         m_VerticalAngles->activateWindow();
     });
-    // The advanced settings window joins Btn_ACWPSetting when it exists; unlocking shows the
-    // button already.
+    // The advanced settings window: its button shows it not refreshed and empties the hidden
+    // fields; it starts and stops the live receiver's GPS test and shows what the test reports.
+    connect(form->Btn_ACWPSetting, &QPushButton::clicked, m_Advanced, [this] {
+        m_Advanced->showFromMainWindow();
+        m_Advanced->raise();
+        m_Advanced->activateWindow();
+    });
+    connect(form->Btn_ACWPSetting, &QPushButton::clicked, m_Advanced,
+            &ACWPSettingWidget::onCleanACWPControl);
+    connect(m_Advanced, &ACWPSettingWidget::sendTestFileName, receiver,
+            &GetlidarData_1::createTestFile, Qt::UniqueConnection);
+    connect(m_Advanced, &ACWPSettingWidget::sendStopTest, receiver,
+            &GetlidarData_1::stopCheckGPSTime, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::sendErrorCount, m_Advanced,
+            &ACWPSettingWidget::recvErrorCount, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::sendTimeStamp, m_Advanced, &ACWPSettingWidget::recvTimeStamp,
+            Qt::UniqueConnection);
+    connect(statusReceiver, &GetSet::SendLidarStatusToSettingUI, m_Advanced,
+            &ACWPSettingWidget::onLidarStatusReceiving, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::SendLidarStatusToSettingUI, m_Advanced,
+            &ACWPSettingWidget::onLidarStatusReceiving, Qt::UniqueConnection);
 
     connect(window, &manwindow::SendDegreeMode, m_Channels,
             &Form_QLaserSelection::ReceiveDegreeMode);
@@ -70,6 +91,7 @@ ServiceRoom::~ServiceRoom() {
     delete m_CodeDialog;
     delete m_Channels;
     delete m_VerticalAngles;
+    delete m_Advanced;
 }
 
 void ServiceRoom::askForCode() {

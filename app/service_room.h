@@ -17,6 +17,7 @@ class GetSet;
 class CodeDialog;
 class Form_QLaserSelection;
 class VerticalAngleSetting;
+class ACWPSettingWidget;
 class QPushButton;
 
 namespace k740 {
@@ -33,6 +34,7 @@ public:
     CodeDialog* codeDialog() const { return m_CodeDialog; }
     Form_QLaserSelection* channelDialog() const { return m_Channels; }
     VerticalAngleSetting* verticalAngleDialog() const { return m_VerticalAngles; }
+    ACWPSettingWidget* advancedDialog() const { return m_Advanced; }
     // The "Vertical Angle Setting" button in the K740-P tab.
     QPushButton* verticalAngleButton() const { return m_VerticalAngleButton; }
     bool unlocked() const { return m_Unlocked; }
@@ -52,6 +54,7 @@ private:
     CodeDialog* m_CodeDialog = nullptr;
     Form_QLaserSelection* m_Channels = nullptr;
     VerticalAngleSetting* m_VerticalAngles = nullptr;
+    ACWPSettingWidget* m_Advanced = nullptr;
     QPushButton* m_VerticalAngleButton = nullptr;  // in the form, owned by it
     bool m_Unlocked = false;
 };

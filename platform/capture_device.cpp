@@ -285,7 +285,8 @@ FrameSearchResult searchFrame(const std::string& adapterName, const FrameSearch&
     const int rc = pcap_activate(handle);
     if (rc < 0) {
         if (permissionDenied)
-            *permissionDenied = rc == PCAP_ERROR_PERM_DENIED || rc == PCAP_ERROR_PROMISC_PERM_DENIED;
+            *permissionDenied =
+                rc == PCAP_ERROR_PERM_DENIED || rc == PCAP_ERROR_PROMISC_PERM_DENIED;
         const std::string detail = pcap_geterr(handle);
         if (error)
             *error = "cannot open adapter " + adapterName + ": " +
@@ -293,15 +294,30 @@ FrameSearchResult searchFrame(const std::string& adapterName, const FrameSearch&
         pcap_close(handle);
         return FrameSearchResult::OpenFailed;
     }
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(search.totalLimitMs);
+    if (!search.filter.empty()) {
+        bpf_program program{};
+        const bool set =
+            pcap_compile(handle, &program, search.filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) == 0 &&
+            pcap_setfilter(handle, &program) == 0;
+        if (!set) {
+            if (error)
+                *error = "the capture filter \"" + search.filter +
+                         "\" is not valid: " + pcap_geterr(handle);
+            pcap_freecode(&program);
+            pcap_close(handle);
+            return FrameSearchResult::OpenFailed;
+        }
+        pcap_freecode(&program);
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(search.totalLimitMs);
     FrameSearchResult result = FrameSearchResult::NotFound;
     for (int seen = 0; seen < search.frameLimit; ++seen) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
         if (left <= 0) break;
-        // Wait for readiness ourselves so that the last read ends at the deadline too.
+            // Wait for readiness ourselves so that the last read ends at the deadline too.
 #ifndef _WIN32
         const int fd = pcap_get_selectable_fd(handle);
         if (fd >= 0) {
@@ -313,6 +329,14 @@ FrameSearchResult searchFrame(const std::string& adapterName, const FrameSearch&
         pcap_pkthdr* header = nullptr;
         const u_char* bytes = nullptr;
         const int got = pcap_next_ex(handle, &header, &bytes);
+#ifndef _WIN32
+        // Readable but nothing handed over (the library's own buffer bookkeeping): wait again;
+        // the poll above ends a search that gets nothing within the read timeout.
+        if (got == 0 && fd >= 0) {
+            --seen;
+            continue;
+        }
+#endif
         if (got <= 0) break;
         if (accept(bytes, header->caplen)) {
             if (frame) frame->assign(bytes, bytes + header->caplen);

@@ -109,6 +109,7 @@ struct FrameSearch {
     int readTimeoutMs = 1000;
     int frameLimit = 3000;
     int totalLimitMs = 5000;
+    std::string filter;  // capture filter (empty = every frame)
 };
 enum class FrameSearchResult { Found, NotFound, OpenFailed };
 // Opens adapterName (snapshot 65535, promiscuous) and reads until accept(frame, length) says

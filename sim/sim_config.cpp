@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "acquisition/packet_format.h"
+#include "device/advanced_config.h"
 #include "device/network_config.h"
 #include "device/vertical_angles.h"
 
@@ -42,6 +43,35 @@ bool applyNetwork(SimState& s, const Ipv4& sensorIp, const Ipv4& destIp, std::ui
     return true;
 }
 
+// The advanced configuration packet: measuring parameters, echo mode, angles, speed.
+bool applyAdvanced(SimState& s, const std::uint8_t* p, std::string* why) {
+    auto refuse = [why](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    const int rpm = readBE16(p + kCfgRotationSpeed);
+    if (!validRpm(rpm))
+        return refuse("rotation speed " + std::to_string(rpm) + " rpm is not 300, 600 or 1200");
+    const int zero = p[kAdvZeroPosition];
+    const int echo = p[kAdvEchoMode];
+    const int motor = p[kAdvMotorState + 1];
+    if (zero > 1 || echo > 1 || motor > 2)
+        return refuse("zero position " + std::to_string(zero) + " / echo mode " +
+                      std::to_string(echo) + " / motor state " + std::to_string(motor));
+    s.rpm = rpm;
+    s.motorState = motor;
+    s.measuringRange = readBE16(p + kAdvRange);
+    s.tailThreshold = readBE16(p + kAdvTailThreshold);
+    s.tailDistance = readBE16(p + kAdvTailDistance);
+    s.zeroAnglePosition = zero;
+    s.dualReturn = echo == 1;
+    s.horizontalOffset = static_cast<std::int16_t>(readBE16(p + kAdvOffsetAngle));
+    // A negative calibration arrives with 65535 added.
+    const int cal = readBE16(p + kAdvCalibration);
+    s.encoderZero = cal > 32767 ? cal - 65535 : cal;
+    return true;
+}
+
 }  // namespace
 
 bool applyConfigPacket(SimState& state, const std::uint8_t* p, std::size_t length,
@@ -52,6 +82,13 @@ bool applyConfigPacket(SimState& state, const std::uint8_t* p, std::size_t lengt
         // earlier device packet.
         for (int c = 0; c < kChannelCount; ++c)
             s.verticalAngles[c] = angleFromField(readBE16(p + kDevVerticalAngles + 2 * c));
+    } else if (length == kDevicePacketSize &&
+               std::memcmp(p, kAdvancedHeader, sizeof kAdvancedHeader) == 0) {
+        if (std::memcmp(p + kConfigTrailerOffset, kConfigTrailer, sizeof kConfigTrailer) != 0) {
+            if (why) *why = "advanced configuration packet without its trailer";
+            return false;
+        }
+        if (!applyAdvanced(s, p, why)) return false;
     } else if (length == kDevicePacketSize) {
         if (std::memcmp(p, kConfigHeader, sizeof kConfigHeader) != 0 ||
             std::memcmp(p + kConfigTrailerOffset, kConfigTrailer, sizeof kConfigTrailer) != 0) {

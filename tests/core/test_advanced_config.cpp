@@ -8,6 +8,7 @@
 
 #include "device/advanced_config.h"
 #include "platform/byte_order.h"
+#include "sim/sim_config.h"
 
 namespace {
 
@@ -256,4 +257,33 @@ TEST(AdvancedConfig, CaptureSearchAcceptsWholeDevicePacketFrames) {
     EXPECT_FALSE(k740::devicePacketFromFrame(frame.data(), 1247, false));
     frame[42] = 0xFF;
     EXPECT_FALSE(k740::devicePacketFromFrame(frame.data(), frame.size(), false));
+}
+
+TEST(AdvancedConfig, TheSimulatedSensorObeysTheAdvancedPacket) {
+    k740::AdvancedForm form = validForm();  // 150 m, 12, 300 cm, dual echo, -1 degree, 600 rpm
+    form.calibrationAngle = "-0.5";
+    const QByteArray p =
+        k740::buildAdvancedPacket(capturedTemplate(), 1, k740::checkAdvancedForm(form).values,
+                                  k740::LocalTime{2026, 1, 1, 0, 0, 0});
+    k740::sim::SimState s;
+    std::string why;
+    ASSERT_TRUE(k740::sim::applyConfigPacket(
+        s, reinterpret_cast<const std::uint8_t*>(p.constData()), p.size(), &why))
+        << why;
+    EXPECT_EQ(s.measuringRange, 15000);
+    EXPECT_EQ(s.tailThreshold, 12);
+    EXPECT_EQ(s.tailDistance, 300);
+    EXPECT_EQ(s.zeroAnglePosition, 1);
+    EXPECT_TRUE(s.dualReturn);
+    EXPECT_EQ(s.horizontalOffset, -100);
+    EXPECT_EQ(s.encoderZero, -50);
+    EXPECT_EQ(s.rpm, 600);
+    EXPECT_EQ(s.motorState, 1);
+
+    QByteArray broken = p;
+    broken[1205] = 0;  // no trailer
+    k740::sim::SimState t;
+    EXPECT_FALSE(k740::sim::applyConfigPacket(
+        t, reinterpret_cast<const std::uint8_t*>(broken.constData()), broken.size(), &why));
+    EXPECT_EQ(t.measuringRange, k740::sim::SimState{}.measuringRange) << "nothing applied";
 }

@@ -1,0 +1,88 @@
+// The advanced settings window: measuring range, tail removal, echo mode, zero-angle position,
+// offset and calibration angles, high-reflect compensation and motor speed, written on a
+// freshly captured device information packet; the settings dump, the default network packet
+// and the GPS time-stamp test's start and stop. Packet rules live in device/advanced_config.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "device/advanced_config.h"
+#include "device/device_metatypes.h"
+#include "device/device_packet.h"
+
+namespace Ui {
+class ACWPSettingWidget;
+}
+
+class ACWPSettingWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit ACWPSettingWidget(QWidget* parent = nullptr);
+    ~ACWPSettingWidget() override;
+
+    Ui::ACWPSettingWidget* form() const { return ui.get(); }
+    k740::AdvancedForm formValues() const;
+
+    // The main window's button: show the window and start not refreshed.
+    void showFromMainWindow();
+    bool refreshed() const { return m_Refreshed; }
+
+    // Capture adapter to search instead of the chosen one (empty = choose as for recording).
+    void setCaptureInterface(const QString& name) { m_CaptureInterface = name; }
+    // Only device packets from this sensor address count in the searches (empty = any).
+    void setSensorFilter(const QString& address) { m_SensorFilter = address; }
+    // UDP port the advanced packet goes to; 0 (the default) = the port the captured device
+    // packet came from.
+    void setConfigPort(std::uint16_t port) { m_ConfigPort = port; }
+    // Folder under which the GPS test's dated folders go (default: defaultGpsLogRoot()).
+    void setGpsLogRoot(const QString& root) { m_GpsLogRoot = root; }
+
+    const QByteArray& lastSentPacket() const { return m_SendBuffer; }
+    QString lastSentAddress() const { return m_LastAddress; }
+    std::uint16_t lastSentPort() const { return m_LastPort; }
+    const std::vector<int>& statusValues() const { return m_StatusValues; }
+
+signals:
+    void sendTestFileName(QString path, QString pathError);
+    void sendStopTest();
+
+public slots:
+    void onOK_Clicked();
+    void onCancel_Clicked();
+    void onLidarStatusReceiving(SettingData data, std::vector<int> Mac);
+    void onRefreshbutton_clicked();
+    void onSaveSettingFile();
+    void onRecoverSetting();
+    void onStartCheck_Clicked();
+    void recvErrorCount(int count);
+    void recvTimeStamp(QString stamp);
+    void onCleanACWPControl();
+
+private:
+    enum class Search { Found, NoAdapter, NotFound };
+    // Chooses the adapter and looks for a device information packet (A5 FF 00 5A when
+    // fullHeader, else A5 FF) within frameLimit frames; the cursor shows the wait.
+    Search captureDevicePacket(bool fullHeader, int frameLimit, k740::CapturedDevicePacket* out,
+                               QString* detail);
+    bool sendPacket(const QByteArray& packet, const QString& address, std::uint16_t port);
+    void showRefusal(const k740::Refusal& refusal);
+
+    std::unique_ptr<Ui::ACWPSettingWidget> ui;
+    bool m_Refreshed = false;
+    SettingData m_LastStatus{};
+    std::vector<int> m_StatusValues;
+    QByteArray m_Packet;
+    QByteArray m_SendBuffer;
+    QString m_LastAddress;
+    std::uint16_t m_LastPort = 0;
+    std::uint32_t m_SensorAddress = 0;  // host order, from the last capture (0 = unknown)
+    QString m_CaptureInterface;
+    QString m_SensorFilter;
+    std::uint16_t m_ConfigPort = 0;
+    QString m_GpsLogRoot;
+};

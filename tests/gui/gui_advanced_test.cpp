@@ -1,0 +1,284 @@
+// The advanced settings window through the dialog seam: its refusals and boxes, the GPS test
+// button, Restore to a loopback address, and end to end with the simulated sensor on loopback
+// (Refresh and Save from a captured device packet, Set logged by the simulator).
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/advanced_form.h"
+#include "device/ACWPSettingWidget.h"
+#include "device/GetSet.h"
+#include "device/advanced_config.h"
+#include "gui_test_support.h"
+#include "platform/capture_device.h"
+#include "platform/udp_socket.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
+
+using namespace k740;
+
+namespace {
+
+bool saw(const DialogRecorder& d, const QString& text) {
+    for (const auto& r : d.calls)
+        if (r.text.startsWith(text)) return true;
+    return false;
+}
+
+// Capturing on the loopback adapter needs the capture permission (root or CAP_NET_RAW).
+bool canCaptureOnLoopback(std::string* why) {
+    std::vector<std::uint8_t> frame;
+    FrameSearch probe;
+    probe.readTimeoutMs = 10;
+    probe.frameLimit = 1;
+    probe.totalLimitMs = 20;
+    return searchFrame(
+               "lo", probe, [](const std::uint8_t*, std::size_t) { return false; }, &frame, why) !=
+           FrameSearchResult::OpenFailed;
+}
+
+}  // namespace
+
+TEST(AdvancedWindow, RefusalsBeforeAnythingIsSent) {
+    DialogRecorder dialogs;
+    ACWPSettingWidget w;
+    auto* f = w.form();
+    EXPECT_EQ(w.windowTitle(), "ACWPSet");
+    EXPECT_FALSE(f->pushButton_OK->isEnabled());
+    EXPECT_TRUE(f->lineEdit_SerialNumber->isHidden());
+
+    // Set before any Refresh.
+    w.onOK_Clicked();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].title, "error");
+    EXPECT_EQ(dialogs.calls[0].text, QString::fromUtf8("请先刷新数据否则再进行设置!"));
+    EXPECT_TRUE(w.lastSentPacket().isEmpty());
+
+    // Refresh before any device packet arrived.
+    w.setCaptureInterface("lo");
+    w.onRefreshbutton_clicked();
+    EXPECT_TRUE(saw(dialogs, QString::fromUtf8("设备包端口错误请检查!")));
+    EXPECT_FALSE(w.refreshed());
+
+    // Status delivery fills the three board-2 values and nothing else.
+    DevicePacketFields fields;
+    fields.board2HighVoltage = 1234;
+    fields.board2HighVoltageAdjust = 56;
+    fields.board2Threshold = 7;
+    fields.measuringRange = 15000;
+    const DevicePacket p = buildDevicePacket(fields);
+    w.onLidarStatusReceiving(decodeSettingData(p.data()), decodeStatusValues(p.data()));
+    EXPECT_EQ(f->lineEdit_board2HV->text(), "1234");
+    EXPECT_EQ(f->lineEdit_board2HV_adjust->text(), "56");
+    EXPECT_EQ(f->lineEdit_board2HV_sill->text(), "7");
+    EXPECT_TRUE(f->lineEdit_21->text().isEmpty());
+
+    // Showing the window from the main window empties the hidden fields' meaning: not refreshed.
+    f->lineEdit_SerialNumber->setText("x");
+    w.onCleanACWPControl();
+    EXPECT_TRUE(f->lineEdit_SerialNumber->text().isEmpty());
+}
+
+TEST(AdvancedWindow, RestoreSendsTheDefaultPacketToATypedLoopbackAddress) {
+    DialogRecorder dialogs;
+    ACWPSettingWidget w;
+    UdpSocket sink;
+    ASSERT_TRUE(sink.open() && sink.bind(0, "127.0.0.1"));
+    w.form()->lineEdit_DestIP->setText("127.0.0.1");
+
+    w.form()->lineEdit_DestPort->setText("0");
+    w.onRecoverSetting();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, Dialogs::Kind::Warning);
+    EXPECT_TRUE(dialogs.calls[0].text.contains("Dest Port"));
+    EXPECT_TRUE(w.lastSentPacket().isEmpty());
+
+    w.form()->lineEdit_DestPort->setText(QString::number(sink.localPort()));
+    w.onRecoverSetting();
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].title, "Tips");
+    EXPECT_EQ(dialogs.calls[1].text, "Reset completed !");
+    std::uint8_t buffer[1500];
+    ASSERT_GT(sink.waitReadable(2000), 0);
+    ASSERT_EQ(sink.receiveFrom(buffer, sizeof buffer), 1206);
+    const QByteArray got(reinterpret_cast<const char*>(buffer), 1206);
+    EXPECT_EQ(got.left(8), QByteArray("\xAA\x00\xFF\x11\x22\x22\xAA\xAA", 8));
+    EXPECT_EQ(got.mid(10, 8), QByteArray("\xC0\xA8\x01\xDE\xC0\xA8\x01\x7D", 8));
+    EXPECT_EQ(got, w.lastSentPacket());
+}
+
+TEST(AdvancedWindow, GpsTestButtonNamesTheLogsAndRefusesWhatCannotBeCreated) {
+    DialogRecorder dialogs;
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    ACWPSettingWidget w;
+    w.setGpsLogRoot(root.path());
+    QSignalSpy started(&w, &ACWPSettingWidget::sendTestFileName);
+    QSignalSpy stopped(&w, &ACWPSettingWidget::sendStopTest);
+    auto* f = w.form();
+
+    w.onStartCheck_Clicked();  // no number
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].title, "warring");
+    EXPECT_EQ(dialogs.calls[0].text, "The number can not be empty!");
+    EXPECT_EQ(started.count(), 0);
+
+    f->lineEdit_IDNumber->setText("a/b");  // would name a folder that is not there
+    w.onStartCheck_Clicked();
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].title, "error");
+    EXPECT_EQ(started.count(), 0);
+    EXPECT_EQ(f->pushButton_startCheck->text(), "Start");
+    EXPECT_TRUE(f->lineEdit_IDNumber->isEnabled());
+
+    f->lineEdit_IDNumber->setText("SN9");
+    w.onStartCheck_Clicked();
+    ASSERT_EQ(started.count(), 1);
+    const QString mainLog = started[0][0].toString();
+    const QString errorLog = started[0][1].toString();
+    const QString day = QDate::currentDate().toString("yyyy-MM-dd");
+    EXPECT_TRUE(mainLog.startsWith(root.path() + "/" + day + "/K740-P_SN9_" + day))
+        << mainLog.toStdString();
+    EXPECT_TRUE(errorLog.startsWith(root.path() + "/" + day + "/K740-P_SN9_Error_" + day));
+    EXPECT_TRUE(QFile::exists(mainLog));
+    EXPECT_EQ(f->pushButton_startCheck->text(), "Stop");
+    EXPECT_FALSE(f->lineEdit_IDNumber->isEnabled());
+    EXPECT_EQ(f->lineEdit_ErrorNumber->text(), "0");
+    w.recvErrorCount(3);
+    w.recvTimeStamp("1796703518");
+    EXPECT_EQ(f->lineEdit_ErrorNumber->text(), "3");
+    EXPECT_EQ(f->lineEdit_timeStamp->text(), "1796703518");
+
+    w.onStartCheck_Clicked();
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_EQ(f->pushButton_startCheck->text(), "Start");
+    EXPECT_TRUE(f->lineEdit_IDNumber->isEnabled());
+}
+
+// The simulated sensor at its own loopback address, its packets to 127.0.0.1, the window
+// capturing on the loopback adapter and fed by a status receiver.
+class AdvancedWithSensor : public ::testing::Test {
+protected:
+    static constexpr const char* kSensor = "127.0.0.73";
+
+    void SetUp() override {
+        std::string why;
+        if (!canCaptureOnLoopback(&why))
+            GTEST_SKIP() << "no capture permission on the loopback adapter (run as root): " << why;
+        ASSERT_TRUE(dir.isValid());
+        freePortPair(&dataPort, &devicePort);
+        sim::SimConfig c;
+        c.host = "127.0.0.1";
+        c.sourceAddress = kSensor;
+        c.dataPort = dataPort;
+        c.devicePort = devicePort;
+        c.speedFactor = 4.0;
+        engine = std::make_unique<sim::SimEngine>(c);
+        sim::SimState s = engine->state();
+        s.lidarIp = {{127, 0, 0, 73}};
+        s.measuringRange = 12300;
+        s.tailThreshold = 17;
+        s.tailDistance = 42;
+        s.horizontalOffset = -100;
+        engine->setState(s);
+        logPath = dir.filePath("config.log");
+        listener = std::make_unique<sim::ConfigListener>(*engine, kSensor, kConfigPort,
+                                                         logPath.toStdString());
+        ASSERT_TRUE(listener->start(&why)) << why;
+        ASSERT_TRUE(engine->start(&why)) << why;
+        status.m_Port = devicePort;
+        status.m_Running = true;
+        ASSERT_TRUE(status.setupSocket());
+        QObject::connect(&status, &GetSet::SendLidarStatusToSettingUI, &window,
+                         &ACWPSettingWidget::onLidarStatusReceiving);
+        status.start();
+        window.setCaptureInterface("lo");
+        window.setSensorFilter(kSensor);
+        window.setConfigPort(kConfigPort);
+        ASSERT_TRUE(waitFor([&] { return !window.statusValues().empty(); }, 5000));
+    }
+    void TearDown() override {
+        status.m_Running = false;
+        status.closeSocket();
+        status.wait(3000);
+        if (listener) listener->stop();
+        if (engine) engine->stop();
+    }
+    bool waitFor(const std::function<bool()>& condition, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (!condition()) {
+            if (t.elapsed() > ms) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+
+    static constexpr std::uint16_t kConfigPort = 2368;
+    DialogRecorder dialogs;
+    ACWPSettingWidget window;
+    GetSet status;
+    QTemporaryDir dir;
+    QString logPath;
+    std::unique_ptr<sim::SimEngine> engine;
+    std::unique_ptr<sim::ConfigListener> listener;
+    std::uint16_t dataPort = 0, devicePort = 0;
+};
+
+TEST_F(AdvancedWithSensor, RefreshFillsFromACapturedPacketAndSetIsLoggedByTheSensor) {
+    auto* f = window.form();
+    window.onRefreshbutton_clicked();
+    ASSERT_TRUE(saw(dialogs, "Resresh completed"))
+        << (dialogs.calls.empty() ? std::string() : dialogs.calls[0].text.toStdString());
+    EXPECT_TRUE(window.refreshed());
+    EXPECT_EQ(f->lineEdit_21->text(), "123");
+    EXPECT_FALSE(f->lineEdit_22->isEnabled());
+    EXPECT_EQ(f->lineEdit_tw->text(), "17");
+    EXPECT_EQ(f->lineEdit_twjl->text(), "42");
+    EXPECT_EQ(f->lineEdit_deviationAngle->text(), "-1");
+
+    f->lineEdit_21->setText("150");
+    f->comboBox_SingleOrDouble->setCurrentIndex(1);
+    f->comboBox_rotateSpeed->setCurrentIndex(2);
+    window.onOK_Clicked();
+    ASSERT_TRUE(saw(dialogs, "Setup completed"));
+    EXPECT_FALSE(window.refreshed());
+    EXPECT_EQ(window.lastSentAddress(), kSensor);
+    ASSERT_TRUE(waitFor([&] { return listener->packetsApplied() == 1; }, 5000));
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray line = log.readAll().trimmed();
+    EXPECT_TRUE(line.startsWith("aa 00 ff 11 22 22 bb bb 04 b0 7f 00 00 49 7f 00 00 01"))
+        << line.toStdString();
+    const QList<QByteArray> bytes = line.split(' ');
+    ASSERT_EQ(bytes.size(), 1206);
+    EXPECT_EQ(bytes[178] + bytes[179], "3a98");  // 150 m x 100
+    EXPECT_EQ(bytes[185], "01");                 // dual echo
+    EXPECT_EQ(bytes[186] + bytes[187], "ff9c");  // -1.00 degrees kept
+    EXPECT_TRUE(engine->state().dualReturn);
+    EXPECT_EQ(engine->state().measuringRange, 15000);
+
+    // A second Set needs a new Refresh.
+    window.onOK_Clicked();
+    EXPECT_EQ(dialogs.calls.back().text, QString::fromUtf8("请先刷新数据否则再进行设置!"));
+}
+
+TEST_F(AdvancedWithSensor, SaveWritesTheCapturedPacketAsHexText) {
+    const QString file = dir.filePath("settings.ini");
+    dialogs.answer.fileName = file;
+    window.onSaveSettingFile();
+    ASSERT_EQ(dialogs.calls.size(), 1u) << dialogs.calls[0].text.toStdString();
+    EXPECT_EQ(dialogs.calls[0].kind, Dialogs::Kind::SaveFile);
+    EXPECT_EQ(dialogs.calls[0].filter, "Supported Files (*.ini)");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_EQ(text.size(), 3618);
+    EXPECT_TRUE(text.startsWith("a5 ff 00 5a 11 11 55 55 "));
+    EXPECT_TRUE(text.contains(" 7f 00 00 49 "));  // the sensor's own address
+}
