@@ -115,8 +115,7 @@ TEST(GpsTimeTest, BlockLinesCarryGbkLabelsAndTheJumpLines) {
     EXPECT_FALSE(s.jump);
     EXPECT_TRUE(s.errorLine.isEmpty());
     EXPECT_EQ(s.mainLines, "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
-                               "2000/00/00 00:00:00\t\t4294967295\n" +
-                               QByteArray(42, '-') + "\n");
+                               "2000/00/00 00:00:00\t\t4294967295\n" + QByteArray(42, '-') + "\n");
 }
 
 TEST(GpsTimeTest, LogNamesFollowTheStartTime) {
