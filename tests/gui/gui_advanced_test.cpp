@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "acquisition/GetlidarData_1.h"
 #include "app/advanced_form.h"
+#include "app/manwindow_form.h"
+#include "app/service_room.h"
 #include "device/ACWPSettingWidget.h"
 #include "device/GetSet.h"
 #include "device/advanced_config.h"
@@ -281,4 +284,36 @@ TEST_F(AdvancedWithSensor, SaveWritesTheCapturedPacketAsHexText) {
     EXPECT_EQ(text.size(), 3618);
     EXPECT_TRUE(text.startsWith("a5 ff 00 5a 11 11 55 55 "));
     EXPECT_TRUE(text.contains(" 7f 00 00 49 "));  // the sensor's own address
+}
+
+TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGpsTest) {
+    WindowFixtureBase fixture;
+    ASSERT_TRUE(fixture.exposed);
+    manwindow& w = *fixture.window;
+    ACWPSettingWidget* advanced = w.serviceRoom()->advancedDialog();
+    ASSERT_NE(advanced, nullptr);
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    advanced->setGpsLogRoot(root.path());
+
+    // A Refresh that found nothing still counts as refreshed; the button clears it.
+    advanced->setCaptureInterface("no-such-adapter");
+    DevicePacketFields fields;
+    const DevicePacket p = buildDevicePacket(fields);
+    advanced->onLidarStatusReceiving(decodeSettingData(p.data()), decodeStatusValues(p.data()));
+    advanced->form()->lineEdit_Version->setText("old");
+    w.form()->Btn_ACWPSetting->click();
+    EXPECT_TRUE(advanced->isVisible());
+    EXPECT_FALSE(advanced->refreshed());
+    EXPECT_TRUE(advanced->form()->lineEdit_Version->text().isEmpty());
+
+    // Start and Stop reach the live receiver.
+    advanced->form()->lineEdit_IDNumber->setText("SN1");
+    advanced->form()->pushButton_startCheck->click();
+    EXPECT_TRUE(w.receiver()->m_GpsTestActive.load());
+    EXPECT_TRUE(w.receiver()->gpsTestLog().isOpen());
+    advanced->form()->pushButton_startCheck->click();
+    EXPECT_FALSE(w.receiver()->m_GpsTestActive.load());
+    EXPECT_FALSE(w.receiver()->gpsTestLog().isOpen());
+    advanced->close();
 }
