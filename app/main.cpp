@@ -233,7 +233,8 @@ int main(int argc, char* argv[]) {
             window.form()->toolButton_Play->click();
     }
     if (parser.isSet(QStringLiteral("capture-interface"))) {
-        window.recordingRoom()->setCaptureInterface(parser.value(QStringLiteral("capture-interface")));
+        window.recordingRoom()->setCaptureInterface(
+            parser.value(QStringLiteral("capture-interface")));
         window.serviceRoom()->advancedDialog()->setCaptureInterface(
             parser.value(QStringLiteral("capture-interface")));
     }

@@ -22,9 +22,11 @@ constexpr const char* kDefaultSensorAddress = "127.0.0.2";
 
 // Applies a 1206-byte (newer generation) or 36-byte (earlier generation) configuration packet,
 // an advanced configuration packet (measuring range, tail removal, echo mode, zero position,
-// offset and calibration angles, speed, motor state), or a vertical angle packet (which changes only the sixteen angles), to the state. False, with the reason, when the packet is not one (length, header, trailer)
-// or asks for something the simulated sensor cannot be. A sensor address outside 127.0.0.0/8
-// is kept out: the simulated sensor stays on loopback so that nobody is sent to a real network.
+// offset and calibration angles, speed, motor state), or a vertical angle packet (which changes
+// only the sixteen angles), to the state. False, with the reason, when the packet is not one
+// (length, header, trailer) or asks for something the simulated sensor cannot be. A sensor
+// address outside 127.0.0.0/8 is kept out: the simulated sensor stays on loopback so that nobody
+// is sent to a real network.
 bool applyConfigPacket(SimState& state, const std::uint8_t* data, std::size_t length,
                        std::string* why);
 
