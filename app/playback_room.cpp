@@ -18,6 +18,7 @@
 #include "acquisition/GetlidarData_1.h"
 #include "app/dialogs_seam.h"
 #include "app/mode_refusal.h"
+#include "app/runtime_icons.h"
 #include "playback/ReadLiveOffData.h"
 
 namespace k740 {
@@ -29,9 +30,7 @@ const QString kProgressIcon = QStringLiteral("./Resources/image/kestrel.png");
 }  // namespace
 
 QString PlaybackRoom::runtimeIconFile(const QString& relativePath) {
-    QString path = relativePath;
-    if (path.startsWith(QStringLiteral("./"))) path.remove(0, 2);
-    return QDir(QCoreApplication::applicationDirPath()).filePath(path);
+    return k740::runtimeFilePath(relativePath);
 }
 
 PlaybackRoom::PlaybackRoom(QWidget* dialogParent, const Widgets& widgets, ReadLiveOffData* player,

@@ -1,4 +1,5 @@
-// Run-time icon lookup beside the executable.
+// Run-time icon lookup: beside the executable (the build tree's bin/), or in the installed
+// share folder (<prefix>/bin/../share/k740).
 #include "app/runtime_icons.h"
 
 #include <QCoreApplication>
@@ -8,9 +9,15 @@
 namespace k740 {
 
 QString runtimeFilePath(const QString& relativePath) {
-    if (relativePath.startsWith(QLatin1Char(':')) || QDir::isAbsolutePath(relativePath)) return relativePath;
-    const QString base = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    return QDir::cleanPath(QDir(base).filePath(relativePath));
+    if (relativePath.startsWith(QLatin1Char(':')) || QDir::isAbsolutePath(relativePath))
+        return relativePath;
+    const QString base =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    const QString beside = QDir::cleanPath(QDir(base).filePath(relativePath));
+    if (QFileInfo::exists(beside)) return beside;
+    const QString installed = QDir::cleanPath(
+        QDir(base).filePath(QLatin1String(kInstalledDataDir) + QLatin1Char('/') + relativePath));
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 
 QIcon runtimeIcon(const QString& relativePath) {
