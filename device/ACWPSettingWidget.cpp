@@ -222,7 +222,7 @@ void ACWPSettingWidget::onOK_Clicked() {
         m_Packet = k740::buildAdvancedPacket(captured, m_LastStatus.motorState, check.values,
                                              k740::currentLocalTime());
         const QString address = k740::ipv4Text(captured.sourceIp);
-        const std::uint16_t port = m_ConfigPort != 0 ? m_ConfigPort : captured.sourcePort;
+        const std::uint16_t port = captured.sourcePort;
         if (sendPacket(m_Packet, address, port))
             k740::Dialogs::information(this, tipsTitle(),
                                        QString::fromLatin1(k740::kTextSetupCompleted));

@@ -36,9 +36,6 @@ public:
     void setCaptureInterface(const QString& name) { m_CaptureInterface = name; }
     // Only device packets from this sensor address count in the searches (empty = any).
     void setSensorFilter(const QString& address) { m_SensorFilter = address; }
-    // UDP port the advanced packet goes to; 0 (the default) = the port the captured device
-    // packet came from.
-    void setConfigPort(std::uint16_t port) { m_ConfigPort = port; }
     // Folder under which the GPS test's dated folders go (default: defaultGpsLogRoot()).
     void setGpsLogRoot(const QString& root) { m_GpsLogRoot = root; }
 
@@ -83,6 +80,5 @@ private:
     std::uint32_t m_SensorAddress = 0;  // host order, from the last capture (0 = unknown)
     QString m_CaptureInterface;
     QString m_SensorFilter;
-    std::uint16_t m_ConfigPort = 0;
     QString m_GpsLogRoot;
 };

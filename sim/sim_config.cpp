@@ -206,6 +206,7 @@ bool ConfigListener::start(std::string* error) {
     s.lidarIp = {{static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
                   static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)}};
     engine_.setState(s);
+    engine_.setDevicePacketSocket(&socket_);
     stop_ = false;
     thread_ = std::thread(&ConfigListener::run, this);
     return true;
@@ -214,6 +215,7 @@ bool ConfigListener::start(std::string* error) {
 void ConfigListener::stop() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
+    engine_.setDevicePacketSocket(nullptr);
     socket_.close();
     if (log_) {
         std::fclose(log_);

@@ -106,6 +106,11 @@ SimState SimEngine::state() const {
     return state_;
 }
 
+void SimEngine::setDevicePacketSocket(UdpSocket* socket) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deviceSocket_ = socket;
+}
+
 void SimEngine::setState(const SimState& state) {
     std::lock_guard<std::mutex> lock(mutex_);
     state_ = state;
@@ -202,7 +207,9 @@ void SimEngine::run() {
         if (config_.deviceInfo && deviceDue <= now) {
             const auto pkt = buildDevicePacket(
                 state, civilTime(simulatedNowNs(), state.timeSource == TimeSource::LocalClock));
-            if (socket_.sendTo(pkt.data(), pkt.size(), config_.host, state.devicePort) ==
+            std::lock_guard<std::mutex> deviceLock(mutex_);
+            UdpSocket& out = deviceSocket_ ? *deviceSocket_ : socket_;
+            if (out.sendTo(pkt.data(), pkt.size(), config_.host, state.devicePort) ==
                 static_cast<long>(pkt.size()))
                 ++deviceSent_;
             deviceDue += devicePeriod;

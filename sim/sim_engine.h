@@ -194,6 +194,11 @@ public:
     // Replaces what the sensor is; the stream follows with its next packet.
     void setState(const SimState& state);
     const SimConfig& config() const { return config_; }
+    // Sends the device information packets through this socket instead of the data socket
+    // (nullptr: back to the data socket). A sensor answering configuration packets sends its
+    // device packets from the port it listens on, so that a host tool can answer to the
+    // packet's source. The socket must outlive its use here.
+    void setDevicePacketSocket(UdpSocket* socket);
 
     // Checks that a capture file can be read for replay.
     static bool checkReplayFile(const std::string& path, std::string* error);
@@ -222,6 +227,7 @@ private:
     std::atomic<std::uint64_t> dataSent_{0};
     std::atomic<std::uint64_t> deviceSent_{0};
     UdpSocket socket_;
+    UdpSocket* deviceSocket_ = nullptr;  // under mutex_
     std::string dataDestination_;
 
     // Pacing: real time t0_ corresponds to simulated time simStartNs_.

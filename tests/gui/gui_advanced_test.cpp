@@ -201,7 +201,6 @@ protected:
         status.start();
         window.setCaptureInterface("lo");
         window.setSensorFilter(kSensor);
-        window.setConfigPort(kConfigPort);
         ASSERT_TRUE(waitFor([&] { return !window.statusValues().empty(); }, 5000));
     }
     void TearDown() override {
@@ -222,6 +221,8 @@ protected:
         return true;
     }
 
+    // The simulated sensor listens here and sends its device packets from here, as a sensor does,
+    // so Set answers to the captured packet's source.
     static constexpr std::uint16_t kConfigPort = 2368;
     DialogRecorder dialogs;
     ACWPSettingWidget window;
