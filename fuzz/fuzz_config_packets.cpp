@@ -1,9 +1,12 @@
 // Configuration-packet builders fed arbitrary form texts: the network and operating settings
 // packet of both sensor generations with the field checks and focus auto-fill, and the
-// vertical angle packet. A built packet has its fixed length; a refusal builds nothing.
+// vertical angle packet, and the advanced packet on a captured frame with the Restore target. A
+// built packet has its fixed length; a refusal builds nothing.
 #include <array>
 #include <cstdint>
 
+#include "acquisition/packet_format.h"
+#include "device/advanced_config.h"
 #include "device/device_packet.h"
 #include "device/network_config.h"
 #include "device/vertical_angles.h"
@@ -69,6 +72,35 @@ void anglePacket(FuzzedDataProvider& in, const DevicePacket& device) {
     }
 }
 
+void advancedPacket(FuzzedDataProvider& in, const DevicePacket& device) {
+    AdvancedForm form;
+    form.highReflect = formText(in);
+    form.range = formText(in);
+    form.tailThreshold = formText(in);
+    form.tailDistance = formText(in);
+    form.offsetAngle = formText(in);
+    form.calibrationAngle = formText(in);
+    form.zeroPosition = in.ConsumeIntegralInRange<int>(-1, 2);
+    form.echoMode = in.ConsumeIntegralInRange<int>(-1, 2);
+    form.rotateSpeed = formText(in);
+    const AdvancedCheck check = checkAdvancedForm(form);
+    (void)restoreTarget(formText(in), formText(in));
+    // A captured frame: 42 header bytes from the input, then the device packet.
+    std::vector<std::uint8_t> frame = in.ConsumeBytes<std::uint8_t>(kCaptureHeaderSize);
+    frame.resize(kCaptureHeaderSize, 0);
+    frame.insert(frame.end(), device.begin(), device.end());
+    const std::optional<CapturedDevicePacket> captured =
+        devicePacketFromFrame(frame.data(), frame.size(), in.ConsumeBool());
+    if (!captured) return;
+    const SettingData record = decodeSettingData(captured->payload.data());
+    (void)advancedReadback(record, decodeStatusValues(captured->payload.data()),
+                           captured->payload.data());
+    if (check.refusal) return;
+    const QByteArray packet = buildAdvancedPacket(*captured, in.ConsumeIntegralInRange<int>(-1, 3),
+                                                  check.values, LocalTime{});
+    if (packet.size() != int(kDevicePacketSize)) k740fuzz::fail("advanced packet length");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -78,9 +110,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         k740fuzz::shapedPacket(in, in.ConsumeIntegralInRange<std::size_t>(0, kDevicePacketSize),
                                {0xA5, 0xFF, 0x00, 0x5A, 0x11, 0x11, 0x55, 0x55});
     std::copy(bytes.begin(), bytes.end(), device.begin());
-    if (in.ConsumeBool())
-        networkPacket(in, device);
-    else
-        anglePacket(in, device);
+    switch (in.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0:
+            networkPacket(in, device);
+            break;
+        case 1:
+            anglePacket(in, device);
+            break;
+        default:
+            advancedPacket(in, device);
+            break;
+    }
     return 0;
 }
