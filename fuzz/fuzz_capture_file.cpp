@@ -14,10 +14,11 @@ using namespace k740;
 
 namespace {
 
-// One temporary file for the whole run, rewritten for every input.
+// One scratch file for the whole run, rewritten for every input, in the working directory
+// (scripts/fuzz runs the targets in build-fuzz/ and removes it afterwards).
 const std::string& scratchPath() {
     static const std::string path = [] {
-        char name[] = "/tmp/k740-fuzz-capture-XXXXXX";
+        char name[] = "capture-scratch-XXXXXX";
         const int fd = mkstemp(name);
         if (fd < 0) k740fuzz::fail("no temporary file");
         close(fd);
