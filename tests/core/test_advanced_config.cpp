@@ -89,8 +89,11 @@ TEST(AdvancedConfig, PacketOverwritesOnlyItsFieldsOfTheTemplate) {
     expectBytes(186, {0xFF, 0x9C});                                // -1.00 degrees
     expectBytes(194, {0xFF, 0x9B});  // -1.00 calibration: -100 + 65535
     expectBytes(1204, {0x0F, 0xF0});
-    for (int i = 0; i < 1206; ++i)
-        if (!written.count(i)) ASSERT_EQ(b[i], t.payload[i]) << "template byte " << i;
+    for (int i = 0; i < 1206; ++i) {
+        if (!written.count(i)) {
+            ASSERT_EQ(b[i], t.payload[i]) << "template byte " << i;
+        }
+    }
 
     // Empty high-reflect and calibration fields keep the sensor's own bytes; hundredths are
     // taken as typed (0.29 is 29, not 28); the speed list's last item and any other text
