@@ -269,7 +269,9 @@ TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
         ASSERT_TRUE(open(file));
         EXPECT_EQ(window->player()->frameCount(), 0);
         EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->sliderFrameCount());
-        if (file == none) EXPECT_EQ(ui()->Spbox_Frame->maximum(), 0);
+        if (file == none) {
+            EXPECT_EQ(ui()->Spbox_Frame->maximum(), 0);
+        }
         const long long before = window->framesDrawn();
         ui()->toolButton_Play->click();
         ASSERT_TRUE(playedToTheEnd());
