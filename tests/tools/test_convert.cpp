@@ -3,6 +3,8 @@
 // files, usage errors and listening on loopback.
 #include <gtest/gtest.h>
 
+#include "tests/tools/tool_process.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -25,29 +27,10 @@ using namespace k740test;
 
 namespace {
 
-constexpr int kTimeoutMs = 30000;
+using tooltest::kTimeoutMs;
 
-struct ToolRun {
-    bool finished = false;
-    int exitCode = -1;
-    std::string out, err;
-};
-
-ToolRun runConvert(const QStringList& args) {
-    QProcess p;
-    p.start(QString::fromUtf8(K740_CONVERT), args);
-    ToolRun r;
-    if (!p.waitForStarted(kTimeoutMs)) return r;
-    r.finished = p.waitForFinished(kTimeoutMs);
-    if (!r.finished) {
-        p.kill();
-        p.waitForFinished();
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
+using tooltest::ToolRun;
+using tooltest::runConvert;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;

@@ -2,6 +2,8 @@
 // production line runs them. Each test's simulated sensor has its own loopback address.
 #include <gtest/gtest.h>
 
+#include "tests/tools/tool_process.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -12,27 +14,9 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 30000;
 
-struct ToolResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-ToolResult runConvert(const QStringList& args) {
-    QProcess p;
-    p.start(QString::fromUtf8(K740_CONVERT), args);
-    ToolResult r;
-    if (!p.waitForStarted(kTimeoutMs)) return r;
-    if (!p.waitForFinished(kTimeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
+using ToolResult = tooltest::ToolRun;
+using tooltest::runConvert;
 
 QStringList logLines(const QString& path) {
     QFile f(path);
