@@ -92,7 +92,7 @@ AdvancedCheck checkAdvancedForm(const AdvancedForm& form) {
         return c;
     }
     const auto range = wholeNumber(form.range);
-    if (!range || *range < 0 || *range * 100 > 65535) {
+    if (!range || *range < 0 || *range > 65535 / 100) {
         c.refusal = fieldRefusal("测量量程", form.range,
                                  QStringLiteral("it must be a whole number from 0 to 655"));
         return c;

@@ -124,6 +124,9 @@ TEST(AdvancedConfig, ValuesThePacketCannotCarryAreRefusedByField) {
         {"range not whole", [](k740::AdvancedForm& f) { f.range = "150.5"; }, "测量量程"},
         {"range x100 too big", [](k740::AdvancedForm& f) { f.range = "700"; }, "测量量程"},
         {"range negative", [](k740::AdvancedForm& f) { f.range = "-5"; }, "测量量程"},
+        // Found by fuzzing: a range this large overflowed when scaled by 100.
+        {"range beyond any integer x100", [](k740::AdvancedForm& f) { f.range = "333333333333333334"; },
+         "测量量程"},
         {"tail threshold too big", [](k740::AdvancedForm& f) { f.tailThreshold = "65536"; },
          "消拖尾阈值"},
         {"tail distance text", [](k740::AdvancedForm& f) { f.tailDistance = "abc"; }, "消拖尾距离"},
