@@ -10,6 +10,7 @@
 #include "app/dialogs_seam.h"
 #include "app/runtime_icons.h"
 #include "device/config_sender.h"
+#include "device/device_texts.h"
 #include "ui_InetactionSetupWidget.h"
 
 using k740::Dialogs;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "device/device_texts.h"
 #include "device/typed_number.h"
 #include "platform/byte_order.h"
 

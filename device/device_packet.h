@@ -1,6 +1,6 @@
 // The device information packet: its byte layout, the SettingData record and the 19 status
-// values decoded from it, the texts the settings dialogs show, and a packet writer for tests
-// and the simulated sensor.
+// values decoded from it, and a packet writer for tests and the simulated sensor. The texts
+// the settings dialogs make of these values are in device/device_texts.h.
 #pragma once
 
 #include <QString>
@@ -95,7 +95,7 @@ constexpr std::size_t kDevSerialTextSize = 20;
 constexpr std::size_t kDevVersionPairs = 1184;  // 5 x (major, minor)
 constexpr std::size_t kDevVersionPairCount = 5;
 constexpr std::size_t kDevBoard2Version = 1196;     // major; then minor.patch as nibbles
-constexpr std::size_t kDevBoard3Version = 1198;     // 6 bytes, see board3VersionText
+constexpr std::size_t kDevBoard3Version = 1198;     // 6 bytes, shown by board3VersionText
 constexpr std::size_t kDevGenerationByte = 1202;    // fifth board-3 version part
 constexpr std::uint8_t kEarlierGenerationMark = 3;  // value of byte 1202 on earlier sensors
 
@@ -156,42 +156,6 @@ QString ipv4Text(const Ipv4& ip);
 // the bytes are not such a packet.
 QString sensorAddressText(const std::uint8_t* packet, std::size_t length);
 QString ipv4Text(const std::uint8_t* fourBytes);
-
-// ---- Texts of the settings dialogs ----
-
-// Measured speed: 100 rpm or less counts as standing still.
-int displayedMotorSpeed(int rpm);
-QString motorSpeedText(int rpm);
-// "2024/5/12 3:4:5": year byte + 2000, no leading zeros.
-QString gpsTimeText(const std::uint8_t* sixBytes);
-// BE16 / 100, two decimals.
-QString ppsSetAngleText(const std::uint8_t* twoBytes);
-// Raw BE16 read as signed: v >= 32767 gives v - 65535 (so FF FF is 0 and 7F FF is -32768).
-int signedPpsDeviation(int raw);
-double ppsDeviationDegrees(int raw);
-// Degrees with up to six significant digits ("-327.67").
-QString ppsDeviationText(int raw);
-// (code - 50) as signed 16-bit, two decimals.
-QString boardTemperatureText(const std::uint8_t* twoBytes);
-// code / 4096 * 330 - 50, two decimals; a code of 0 shows "0.00".
-QString stopTemperatureText(const std::uint8_t* twoBytes);
-// "V3.1.2" from major byte and minor/patch nibbles.
-QString board2VersionText(const std::uint8_t* twoBytes);
-// "2024.5.12-V.1.2.3" (network settings dialog and About list) from the six board-3 bytes.
-QString board3VersionText(const std::uint8_t* sixBytes);
-// "2024.5.12-V1.2.3" (advanced settings dialog).
-QString board3VersionTextCompact(const std::uint8_t* sixBytes);
-// "V%1.%2"
-QString versionPairText(std::uint8_t major, std::uint8_t minor);
-// "aa-bb-cc-dd-ee-ff" from status values 0..5 (or six MAC bytes).
-QString macText(const std::vector<int>& statusValues);
-QString macText(const std::uint8_t* sixBytes);
-// The 20 serial bytes, each one Latin-1 character, zero bytes included.
-QString serialText(const SettingData& data);
-// Ten position characters followed by the hemisphere character.
-QString positionText(const char* tenChars, char hemisphere);
-// The ten board-3 bytes in decimal, without separators.
-QString board3ValuesText(const SettingData& data);
 
 // ---- Packet writer ----
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "acquisition/packet_format.h"
+#include "device/device_texts.h"
 
 namespace k740 {
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "device/device_packet.h"
+#include "device/device_texts.h"
 #include "device/network_config.h"
 #include "device/vertical_angles.h"
 #include "fuzz/fuzz_support.h"

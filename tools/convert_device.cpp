@@ -12,6 +12,7 @@
 
 #include "acquisition/packet_format.h"
 #include "device/device_packet.h"
+#include "device/device_texts.h"
 #include "device/network_config.h"
 #include "platform/udp_socket.h"
 

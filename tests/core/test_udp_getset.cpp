@@ -20,6 +20,7 @@
 #include "acquisition/packet_format.h"
 #include "device/GetSet.h"
 #include "device/device_packet.h"
+#include "device/device_texts.h"
 #include "platform/udp_socket.h"
 #include "qt_support.h"
 #include "receiver_harness.h"

@@ -17,6 +17,7 @@
 #include "acquisition/frame_assembler.h"
 #include "acquisition/packet_format.h"
 #include "device/device_packet.h"
+#include "device/device_texts.h"
 #include "display/point_math.h"
 #include "platform/pcap_file.h"
 #include "platform/udp_socket.h"
