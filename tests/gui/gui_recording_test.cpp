@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -47,21 +46,13 @@ TEST(RecordingRoom, RefusalsLeaveTheButtonUncheckedAndNothingRecording) {
     f.port.setText(QStringLiteral("23a8"));
     f.click();
     ASSERT_EQ(f.dialogs.calls.size(), 1u);  // refused before the save dialog
-    EXPECT_TRUE(f.lastText().startsWith(QStringLiteral("Port Number \"23a8\"")))
-        << f.lastText().toStdString();
+    EXPECT_TRUE(f.lastText().contains(QStringLiteral("\"23a8\""))) << f.lastText().toStdString();
     EXPECT_FALSE(f.button.isChecked());
 
     f.port.setText(QStringLiteral("2368"));
-    f.click();  // save dialog cancelled
+    f.click();  // save dialog cancelled (its name and filter rules are core tests)
     ASSERT_EQ(f.dialogs.calls.size(), 1u);
-    const k740::Dialogs::Request& save = f.dialogs.calls[0];
-    EXPECT_EQ(save.kind, k740::Dialogs::Kind::SaveFile);
-    EXPECT_EQ(save.title, QStringLiteral("Save PCAP"));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.pcap$"))
-                    .match(save.text)
-                    .hasMatch())
-        << save.text.toStdString();
-    EXPECT_EQ(save.filter, QStringLiteral("WireSharkCaptureFile (*.pcap)"));
+    EXPECT_EQ(f.dialogs.calls[0].kind, k740::Dialogs::Kind::SaveFile);
     EXPECT_FALSE(f.button.isChecked());
 
     // No adapter that could carry the sensor's traffic.
@@ -74,20 +65,17 @@ TEST(RecordingRoom, RefusalsLeaveTheButtonUncheckedAndNothingRecording) {
         return std::vector<k740::CaptureAdapter>{lo};
     });
     f.click();
-    EXPECT_EQ(
-        f.lastText(),
-        QStringLiteral("Recording could not start: no network adapter is up with an IPv4 address"));
+    EXPECT_TRUE(f.lastText().startsWith(QStringLiteral("Recording could not start: ")))
+        << f.lastText().toStdString();
     EXPECT_FALSE(f.button.isChecked());
     EXPECT_FALSE(f.room.isRecording());
     EXPECT_FALSE(QFile::exists(f.dialogs.answer.fileName));
 }
 
 TEST(RecordingRoom, RecordsOnLoopbackAndItsButtonStopsItWhateverTheLiveState) {
-    k740::LiveCapture probe;
-    if (!probe.open("lo", "port 9") && probe.permissionDenied())
-        GTEST_SKIP() << "no permission to capture on the loopback adapter (run as root): "
-                     << probe.error();
-    probe.close();
+    std::string why;
+    if (!canCaptureOnLoopback(&why))
+        GTEST_SKIP() << "no permission to capture on the loopback adapter (run as root): " << why;
     QTemporaryDir dir;
     k740::UdpSocket receiver, sender;
     ASSERT_TRUE(receiver.open() && receiver.bind(0, "127.0.0.1") && sender.open() &&

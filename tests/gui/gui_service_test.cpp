@@ -1,6 +1,6 @@
-// Service mode and its windows: the access-code dialog, the channel selection window, the
-// vertical angle window with packets made by hand and end to end with the simulated sensor on
-// loopback, and the main window's Ctrl+Alt+S unlocking exactly the service controls.
+// Service mode and its windows: the channel selection window, the vertical angle window with
+// packets made by hand and end to end with the simulated sensor on loopback, and the main
+// window's Ctrl+Alt+S and access code unlocking exactly the service controls.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTableWidget>
 #include <QToolButton>
 
@@ -22,8 +21,6 @@
 #include "device/vertical_angles.h"
 #include "display/Form_QLaserSelection.h"
 #include "gui_test_support.h"
-#include "sim/sim_config.h"
-#include "sim/sim_engine.h"
 
 using namespace k740;
 
@@ -31,46 +28,13 @@ namespace {
 
 constexpr const char* kServiceCode = "k740service";  // as the README gives it
 
-// A device packet of a sensor at `sensor` (always a loopback address here).
-DevicePacket devicePacketAt(const Ipv4& sensor) {
-    DevicePacketFields f;
-    f.sensorIp = sensor;
-    f.destIp = {{127, 0, 0, 1}};
-    return buildDevicePacket(f);
-}
-
 void deliver(VerticalAngleSetting& w, const DevicePacket& p) {
     w.onLidarStatusReceiving_(decodeSettingData(p.data()), decodeStatusValues(p.data()));
     w.OnLidarDifoData_(
         QByteArray(reinterpret_cast<const char*>(p.data()), static_cast<int>(p.size())));
 }
 
-bool saw(const DialogRecorder& d, const QString& text) {
-    for (const auto& r : d.calls)
-        if (r.text == text) return true;
-    return false;
-}
-
 }  // namespace
-
-TEST(CodeDialogWindow, HandsOverTheTextOnOkOnlyAndAlwaysStartsEmpty) {
-    CodeDialog d;
-    QSignalSpy codes(&d, &CodeDialog::sendCode);
-    d.show();
-    QTest::keyClicks(d.form()->lineEdit, "secret");
-    d.form()->pushButton_cancel->click();
-    EXPECT_FALSE(d.isVisible());
-    d.show();
-    EXPECT_TRUE(d.form()->lineEdit->text().isEmpty());
-    d.form()->pushButton_ok->click();  // OK on an empty field hands over the empty text
-    d.show();
-    QTest::keyClicks(d.form()->lineEdit, "1234");
-    d.form()->pushButton_ok->click();
-    ASSERT_EQ(codes.count(), 2);
-    EXPECT_EQ(codes[0].at(0).toString(), "");
-    EXPECT_EQ(codes[1].at(0).toString(), "1234");
-    EXPECT_TRUE(d.form()->lineEdit->text().isEmpty());
-}
 
 TEST(ChannelSelectionWindow, OkKeepsCancelDiscardsAndModesRelabel) {
     Form_QLaserSelection w;
@@ -103,7 +67,7 @@ TEST(VerticalAngleWindow, RefusalsAndFailedSendsAreReportedNotSucceeded) {
     DialogRecorder dialogs;
     VerticalAngleSetting w;
     // A loopback broadcast address: the system refuses the datagram.
-    deliver(w, devicePacketAt({{127, 255, 255, 255}}));
+    deliver(w, loopbackDevicePacket({{127, 255, 255, 255}}));
     w.typeSetAngle(1, "2.6");  // row 8, 1.6 off
     w.SendPacketToLidar();
     const QString deviation = QStringLiteral("设置：通道8  偏差大于正负1.5，请重新输入");
@@ -128,27 +92,13 @@ TEST(VerticalAngleWindow, AnglesWrittenToTheSimulatedSensorAreReadBack) {
     constexpr const char* kSensor = "127.0.0.23";
     DialogRecorder dialogs;
     VerticalAngleSetting w;
-    std::uint16_t dataPort = 0, devicePort = 0;
-    freePortPair(&dataPort, &devicePort);
-    sim::SimConfig c;
-    c.host = "127.0.0.1";
-    c.sourceAddress = kSensor;
-    c.dataPort = dataPort;
-    c.devicePort = devicePort;
-    c.speedFactor = 4.0;  // device packets four times a second
-    sim::SimEngine engine(c);
-    sim::ConfigListener listener(engine, kSensor);
+    SimulatedSensorRig sensor;
     std::string why;
-    ASSERT_TRUE(listener.start(&why)) << why;
-    ASSERT_TRUE(engine.start(&why)) << why;
-    GetSet status;
-    status.m_Port = devicePort;
-    status.setupSocket();
-    status.m_Running = true;
-    QObject::connect(&status, &GetSet::SendLidarStatusToSettingUI, &w,
+    ASSERT_TRUE(sensor.start(kSensor, &why)) << why;
+    QObject::connect(&sensor.status, &GetSet::SendLidarStatusToSettingUI, &w,
                      &VerticalAngleSetting::onLidarStatusReceiving_);
-    QObject::connect(&status, &GetSet::SendDataDifo, &w, &VerticalAngleSetting::OnLidarDifoData_);
-    status.start();
+    QObject::connect(&sensor.status, &GetSet::SendDataDifo, &w,
+                     &VerticalAngleSetting::OnLidarDifoData_);
 
     ASSERT_TRUE(waitUntil([&] { return w.hasTemplate(); }, 5000));
     w.reflushLidarStatus();
@@ -158,25 +108,21 @@ TEST(VerticalAngleWindow, AnglesWrittenToTheSimulatedSensorAreReadBack) {
     w.typeSetAngle(14, "-0.5");
     w.typeSetAngle(1, "2.4");
     w.SendPacketToLidar();
-    ASSERT_TRUE(saw(dialogs, "设置成功"));
+    ASSERT_TRUE(dialogs.saw("设置成功"));
     dialogs.calls.clear();
     w.SendPacketToLidar();  // no device packet since: nothing is sent
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].text, "连接错误");
-    ASSERT_TRUE(waitUntil([&] { return listener.packetsApplied() == 1; }, 5000));
-    EXPECT_EQ(engine.state().verticalAngles[14], -50);
-    EXPECT_EQ(engine.state().verticalAngles[1], 240);
-    EXPECT_EQ(engine.state().rpm, 600);  // nothing but the angles changed
+    ASSERT_TRUE(waitUntil([&] { return sensor.listener->packetsApplied() == 1; }, 5000));
+    EXPECT_EQ(sensor.engine->state().verticalAngles[14], -50);
+    EXPECT_EQ(sensor.engine->state().verticalAngles[1], 240);
+    EXPECT_EQ(sensor.engine->state().rpm, 600);  // nothing but the angles changed
 
     // The next device packet after the sensor had time to apply them is read back.
     ASSERT_TRUE(waitUntil([&] { return w.reViewText(7) == "-0.50"; }, 5000));
     EXPECT_EQ(w.reViewText(8), "2.40");
     EXPECT_EQ(w.setAngleText(7), "-0.50");
     EXPECT_TRUE(w.hasTemplate());
-
-    status.closeSocket();
-    listener.stop();
-    engine.stop();
 }
 
 namespace {

@@ -13,7 +13,12 @@
 #include "acquisition/lidar_frame.h"
 #include "app/dialogs_seam.h"
 #include "app/manwindow.h"
+#include "device/GetSet.h"
+#include "device/device_packet.h"
+#include "platform/capture_device.h"
 #include "platform/udp_socket.h"
+#include "sim/sim_config.h"
+#include "sim/sim_engine.h"
 
 // Records every message box and file dialog and answers it without showing anything.
 class DialogRecorder {
@@ -25,6 +30,12 @@ public:
         });
     }
     ~DialogRecorder() { k740::Dialogs::setHandler({}); }
+    // Whether a box with this text (or, with prefix, a text starting so) was shown.
+    bool saw(const QString& text, bool prefix = false) const {
+        for (const auto& r : calls)
+            if (prefix ? r.text.startsWith(text) : r.text == text) return true;
+        return false;
+    }
     std::vector<k740::Dialogs::Request> calls;
     k740::Dialogs::Answer answer;
 };
@@ -77,6 +88,26 @@ inline void freePortPair(std::uint16_t* a, std::uint16_t* b) {
     *b = s2.localPort();
 }
 
+// A device packet of a sensor at `sensor` (always a loopback address in these tests) sending
+// to 127.0.0.1, with its own MAC and a packet interval of 1.
+inline k740::DevicePacket loopbackDevicePacket(const k740::Ipv4& sensor) {
+    k740::DevicePacketFields f;
+    f.sensorIp = sensor;
+    f.destIp = {{127, 0, 0, 1}};
+    f.packetInterval = 1;
+    f.mac = {{0x0A, 0x1B, 0x2C, 0xD3, 0xE4, 0xF5}};
+    return k740::buildDevicePacket(f);
+}
+
+// False (and the reason) when this process may not capture on the loopback adapter (that
+// needs root or CAP_NET_RAW); such tests skip.
+inline bool canCaptureOnLoopback(std::string* why) {
+    k740::LiveCapture probe;
+    if (probe.open("lo", "port 9")) return true;
+    *why = probe.error();
+    return !probe.permissionDenied();
+}
+
 // Processes events until the condition holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QElapsedTimer t;
@@ -97,10 +128,56 @@ public:
         window->show();
         exposed = QTest::qWaitForWindowExposed(window.get());
     }
-    ~WindowFixtureBase() {
-        window->stopReceivers(2000);
-    }
+    ~WindowFixtureBase() { window->stopReceivers(2000); }
     DialogRecorder dialogs;
     std::unique_ptr<manwindow> window;
     bool exposed = false;
+};
+
+// The simulated sensor at its own loopback address sending data and device packets to
+// 127.0.0.1 on two free ports and taking configuration on `configPort`, with a status receiver
+// on the device port whose signals the test connects to the window under test.
+class SimulatedSensorRig {
+public:
+    ~SimulatedSensorRig() {
+        status.m_Running = false;
+        status.closeSocket();
+        status.wait(3000);
+        if (listener) listener->stop();
+        if (engine) engine->stop();
+    }
+    // `adjust` changes the sensor's state before it starts; `logPath` receives what it applies.
+    bool start(const char* sensor, std::string* why,
+               const std::function<void(k740::sim::SimState&)>& adjust = {},
+               std::uint16_t configPort = 2368, const std::string& logPath = {}) {
+        freePortPair(&dataPort, &devicePort);
+        k740::sim::SimConfig c;
+        c.host = "127.0.0.1";
+        c.sourceAddress = sensor;
+        c.dataPort = dataPort;
+        c.devicePort = devicePort;
+        c.speedFactor = 4.0;  // device packets four times a second
+        engine = std::make_unique<k740::sim::SimEngine>(c);
+        if (adjust) {
+            k740::sim::SimState s = engine->state();
+            adjust(s);
+            engine->setState(s);
+        }
+        listener =
+            std::make_unique<k740::sim::ConfigListener>(*engine, sensor, configPort, logPath);
+        if (!listener->start(why) || !engine->start(why)) return false;
+        status.m_Port = devicePort;
+        status.m_Running = true;
+        if (!status.setupSocket()) {
+            *why = "the status receiver cannot bind its port";
+            return false;
+        }
+        status.start();
+        return true;
+    }
+
+    GetSet status;
+    std::unique_ptr<k740::sim::SimEngine> engine;
+    std::unique_ptr<k740::sim::ConfigListener> listener;
+    std::uint16_t dataPort = 0, devicePort = 0;
 };
