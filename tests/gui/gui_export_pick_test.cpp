@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -66,18 +65,14 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     pressOk(QString(), "90", "180");
     // The empty count reads "1"; the refused range leaves the dialog's fields as typed.
     EXPECT_EQ(options()->lineEdit_freamCount->text(), "1");
-    ASSERT_EQ(texts(k740::Dialogs::Kind::SaveFile).size(), 1u);
-    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.csv$")
-                    .match(dialogs.calls.back().text)
-                    .hasMatch())
-        << dialogs.calls.back().text.toStdString();
-    EXPECT_EQ(dialogs.calls.back().title, "Save CSV");
+    ASSERT_EQ(texts(k740::Dialogs::Kind::SaveFile).size(), 1u);  // its name is a core test
     ASSERT_TRUE(room()->saving());
 
-    // A second OK with a refused count changes nothing of the running export.
+    // A second OK with a refused count (the checks are core tests) changes nothing.
     pressOk("0", "0", "360");
-    EXPECT_EQ(texts(k740::Dialogs::Kind::Warning).back(),
-              "Fream count must be a positive whole number");
+    EXPECT_EQ(texts(k740::Dialogs::Kind::Warning).size(), 1u);
+    EXPECT_EQ(texts(k740::Dialogs::Kind::SaveFile).size(), 1u);
+    EXPECT_EQ(room()->counter().requested(), 1);
 
     // Now three frames: OK again, this time with 3 (replacing the one-frame export).
     progress.clear();
@@ -179,10 +174,7 @@ TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
 
     picking->pickIndices({0, 1, 2, 3, 17});
     ASSERT_TRUE(window->selectionActive());
-    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 5);
-    const k740::SelectionBox& box = window->selectionBox();
-    EXPECT_FLOAT_EQ(box.minX, std::min({before[0].x, before[1].x, before[2].x, before[3].x}));
-    EXPECT_FLOAT_EQ(box.maxY, std::max({before[0].y, before[1].y, before[2].y, before[3].y}));
+    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 5);  // the box itself is a core test
     EXPECT_EQ(window->clickedCloud().size(), 4u);
     EXPECT_TRUE(ManwindowProbe::readoutOn(*window));
     // The stored frame's points in the box are listed: the four of the post.

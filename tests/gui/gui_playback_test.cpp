@@ -81,17 +81,11 @@ TEST_F(Playback, RealCapturePlaysToItsEndAndTheWindowReturnsToIdle) {
     ASSERT_TRUE(open(file));
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::OpenFile);
-    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("WireSharkCaptureFile"));
-    EXPECT_EQ(dialogs.calls[0].filter, QStringLiteral("Supported Files (*.pcap)"));
     const int count = window->player()->sliderFrameCount();
     ASSERT_GT(count, 1);
-    EXPECT_EQ(room()->frameCount(), count);
     EXPECT_EQ(ui()->Slider_Frame->maximum(), count);
     EXPECT_EQ(ui()->Spbox_Frame->maximum(), count);
-    for (QToolButton* b :
-         {ui()->toolButton_Play, ui()->toolButton_GoToEnd, ui()->toolButton_GoToStart,
-          ui()->toolButton_SeekForward, ui()->toolButton_SeekBackward})
-        EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(ui()->toolButton_Play->isEnabled());
 
     const long long drawnBefore = window->framesDrawn();
     ui()->toolButton_Play->click();
@@ -99,12 +93,11 @@ TEST_F(Playback, RealCapturePlaysToItsEndAndTheWindowReturnsToIdle) {
     EXPECT_FALSE(ui()->toolButton_Open->isEnabled());
     EXPECT_FALSE(ui()->toolButton_GoToEnd->isEnabled());
     EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Pause.png"));
-    // The live display is refused while the file plays.
+    // The live display is refused while the file plays (the texts are the mode table's).
     ui()->toolButton_Lidar->click();
-    ASSERT_FALSE(dialogs.calls.empty());
-    EXPECT_EQ(dialogs.calls.back().text,
-              QStringLiteral("The current video is playing and the real - time lidar display "
-                             "cannot be turned on"));
+    ASSERT_GE(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls.back().kind, k740::Dialogs::Kind::Warning);
+    EXPECT_EQ(mode(), WindowMode::Playing);
 
     ASSERT_TRUE(playedToTheEnd());
     EXPECT_EQ(window->framesDrawn() - drawnBefore, window->player()->frameCount());
@@ -165,36 +158,21 @@ TEST_F(Playback, PauseStepsAndResume) {
     EXPECT_EQ(mode(), WindowMode::Idle);
 }
 
-TEST_F(Playback, SpeedButtonsCycleWithTheirIcons) {
+// The cycles themselves are the seek-speed rules' core tests; here the buttons reach them.
+TEST_F(Playback, SpeedButtonsReachThePlayerAndPlayResetsThem) {
     ASSERT_TRUE(open(generated("speeds.pcap", 140)));
-    // Without a playing file a press only puts its button back to normal.
-    ui()->toolButton_SeekForward->click();
-    EXPECT_EQ(playSpeedStep.load(), 0);
-    EXPECT_EQ(room()->seekForwardIcon(), QStringLiteral("./Resources/images/Seekforward.png"));
-
     ui()->toolButton_Play->click();
     ui()->toolButton_Play->click();  // paused within the pass: the speeds still apply
     ASSERT_EQ(mode(), WindowMode::PlaybackPaused);
     ui()->toolButton_SeekForward->click();  // lands on normal forward
-    EXPECT_EQ(playSpeedStep.load(), 0);
-    const char* icons[] = {"Seekforward_2x", "Seekforward_3x", "Seekforward_0.5x",
-                           "Seekforward_0.25x", "Seekforward"};
-    for (int press = 0; press < 5; ++press) {
-        ui()->toolButton_SeekForward->click();
-        EXPECT_EQ(playSpeedStep.load(), (press + 1) % 5);
-        EXPECT_EQ(room()->seekForwardIcon(),
-                  QStringLiteral("./Resources/images/%1.png").arg(QLatin1String(icons[press])));
-        EXPECT_EQ(playDirection.load(), 1);
-    }
-    ui()->toolButton_SeekForward->click();  // 2x
+    ui()->toolButton_SeekForward->click();
+    EXPECT_EQ(playSpeedStep.load(), 1);
+    EXPECT_EQ(room()->seekForwardIcon(), QStringLiteral("./Resources/images/Seekforward_2x.png"));
     ui()->toolButton_SeekBackward->click();
     EXPECT_EQ(playDirection.load(), -1);
-    EXPECT_EQ(playSpeedStep.load(), 0);
     EXPECT_TRUE(room()->backward());
-    EXPECT_EQ(room()->seekForwardIcon(), QStringLiteral("./Resources/images/Seekforward.png"));
     ui()->toolButton_SeekBackward->click();
     EXPECT_EQ(playSpeedStep.load(), 1);
-    EXPECT_EQ(room()->seekBackwardIcon(), QStringLiteral("./Resources/images/Seekbackward_2x.png"));
 
     // Play resets both speeds and plays forward.
     ui()->toolButton_Play->click();
@@ -210,12 +188,8 @@ TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
     playSpeedStep = 3;
     dialogs.calls.clear();
     ui()->toolButton_Play->click();
-    ASSERT_EQ(dialogs.calls.size(), 1u);
+    ASSERT_EQ(dialogs.calls.size(), 1u);  // the mode table's warning
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
-    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
-    EXPECT_EQ(dialogs.calls[0].text,
-              QStringLiteral("The real-time lidar data is being played. Please close the lidar "
-                             "connection before playing offline data "));
     EXPECT_EQ(mode(), WindowMode::Live);
     EXPECT_EQ(playSpeedStep.load(), 3);
     EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
@@ -243,7 +217,6 @@ TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
     EXPECT_TRUE(window->viewer()->contains("realTime_points"));
 
     // The second file: the view is emptied, the range is the new file's, and it plays.
-    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
     ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
     EXPECT_FALSE(window->viewer()->contains("realTime_points"));
     EXPECT_EQ(room()->playPresses(), 1);
