@@ -11,10 +11,9 @@
 #include <string>
 
 #include "platform/udp_socket.h"
+#include "tool_process.h"
 
 namespace {
-
-constexpr int kTimeoutMs = 30000;
 
 QList<QByteArray> fileLines(const QString& path) {
     QFile f(path);
@@ -48,17 +47,10 @@ protected:
         if (!sim.waitForFinished(5000)) sim.kill();
     }
     int runTool(const QStringList& args, std::string* out, std::string* err) {
-        QProcess p;
-        p.start(QString::fromUtf8(K740_CONVERT), QStringList{"gps-test"} + args);
-        if (!p.waitForStarted(kTimeoutMs)) return -1;
-        if (!p.waitForFinished(kTimeoutMs)) {
-            p.kill();
-            p.waitForFinished();
-            return -1;
-        }
-        *out = p.readAllStandardOutput().toStdString();
-        *err = p.readAllStandardError().toStdString();
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        const tooltest::ToolRun r = tooltest::runConvert(QStringList{"gps-test"} + args);
+        *out = r.out;
+        *err = r.err;
+        return r.exitCode;
     }
 
     QTemporaryDir dir;

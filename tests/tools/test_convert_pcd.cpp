@@ -6,7 +6,6 @@
 #include <pcl/point_types.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
@@ -15,20 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "tool_process.h"
+
 namespace {
 
-constexpr int kTimeoutMs = 60000;
-
+// Exit code of k740-convert, its standard output in *out.
 int runConvert(const QStringList& args, std::string* out = nullptr) {
-    QProcess p;
-    p.start(QString::fromUtf8(K740_CONVERT), args);
-    if (!p.waitForStarted(kTimeoutMs) || !p.waitForFinished(kTimeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return -1;
-    }
-    if (out) *out = p.readAllStandardOutput().toStdString();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    const tooltest::ToolRun r = tooltest::runConvert(args);
+    if (out) *out = r.out;
+    return r.exitCode;
 }
 
 struct Row {

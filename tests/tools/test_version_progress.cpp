@@ -6,37 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <string>
 #include <vector>
 
+#include "tool_process.h"
+
 namespace {
 
-constexpr int kTimeoutMs = 30000;
+using tooltest::kTimeoutMs;
 const char* const kCapture = K740_TESTDATA "/real/rotating-32ch-b.pcap";
-
-struct ToolOutput {
-    int exitCode = -1;
-    QString out, err;
-};
-
-ToolOutput runTool(const char* program, const QStringList& args) {
-    QProcess p;
-    p.start(QString::fromUtf8(program), args);
-    ToolOutput r;
-    if (!p.waitForStarted(kTimeoutMs) || !p.waitForFinished(kTimeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 // Runs k740-convert with stderr on a pseudo terminal and stdout on a pipe; returns both.
 bool runWithTerminalStderr(const std::vector<std::string>& args, std::string& out, std::string& err,
@@ -96,12 +77,12 @@ TEST(ToolVersion, EveryToolPrintsItsNameAndVersionAndDocumentsTheOption) {
     const QRegularExpression version(QStringLiteral("^k740-(convert|sim) \\d+\\.\\d+\\.\\d+\\n$"));
     for (const char* tool : {K740_CONVERT, K740_SIM}) {
         SCOPED_TRACE(tool);
-        const ToolOutput v = runTool(tool, {QStringLiteral("--version")});
-        EXPECT_EQ(v.exitCode, 0) << v.err.toStdString();
-        EXPECT_TRUE(version.match(v.out).hasMatch()) << v.out.toStdString();
-        const ToolOutput h = runTool(tool, {QStringLiteral("--help")});
+        const tooltest::ToolRun v = tooltest::runProgram(tool, {QStringLiteral("--version")});
+        EXPECT_EQ(v.exitCode, 0) << v.err;
+        EXPECT_TRUE(version.match(QString::fromStdString(v.out)).hasMatch()) << v.out;
+        const tooltest::ToolRun h = tooltest::runProgram(tool, {QStringLiteral("--help")});
         EXPECT_EQ(h.exitCode, 0);
-        EXPECT_TRUE(h.out.contains(QStringLiteral("--version"))) << h.out.toStdString();
+        EXPECT_NE(h.out.find("--version"), std::string::npos) << h.out;
     }
 }
 
@@ -117,10 +98,10 @@ TEST(ConvertProgress, ShownOnATerminalAndNeverInPipesOrInTheOutput) {
         EXPECT_EQ(out.find('%'), std::string::npos);
         EXPECT_EQ(out.find('\r'), std::string::npos);
 
-        const ToolOutput piped =
-            runTool(K740_CONVERT, {QString::fromStdString(args[0]), QString::fromUtf8(kCapture)});
+        const tooltest::ToolRun piped =
+            tooltest::runConvert({QString::fromStdString(args[0]), QString::fromUtf8(kCapture)});
         EXPECT_EQ(piped.exitCode, 0);
-        EXPECT_TRUE(piped.err.isEmpty()) << piped.err.toStdString();
-        EXPECT_EQ(piped.out.toStdString(), out);
+        EXPECT_TRUE(piped.err.empty()) << piped.err;
+        EXPECT_EQ(piped.out, out);
     }
 }

@@ -1,4 +1,4 @@
-// Runs k740-convert as a user does, for the tool tests: its exit code and both outputs.
+// Runs k740-convert (or k740-sim) as a user does, for the tool tests: exit code and outputs.
 #pragma once
 
 #include <QProcess>
@@ -15,9 +15,10 @@ struct ToolRun {
     std::string out, err;
 };
 
-inline ToolRun runConvert(const QStringList& args) {
+// Runs one of the project's programs (K740_CONVERT, K740_SIM) with these arguments.
+inline ToolRun runProgram(const char* program, const QStringList& args) {
     QProcess p;
-    p.start(QString::fromUtf8(K740_CONVERT), args);
+    p.start(QString::fromUtf8(program), args);
     ToolRun r;
     if (!p.waitForStarted(kTimeoutMs)) return r;
     r.finished = p.waitForFinished(kTimeoutMs);
@@ -30,5 +31,7 @@ inline ToolRun runConvert(const QStringList& args) {
     r.err = p.readAllStandardError().toStdString();
     return r;
 }
+
+inline ToolRun runConvert(const QStringList& args) { return runProgram(K740_CONVERT, args); }
 
 }  // namespace tooltest
