@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/dialogs_seam.h"
+#include "app/rules/live_settings.h"
 #include "platform/udp_socket.h"
 
 namespace k740 {
@@ -55,7 +56,7 @@ void RecordingRoom::refuse(const QString& text) {
 void RecordingRoom::start() {
     std::uint16_t port = 0;
     const QString portText = m_PortField ? m_PortField->text() : QString();
-    if (!parseRecordingPort(portText, &port)) {
+    if (!parsePortField(portText, &port)) {
         refuse(QStringLiteral("Port Number \"%1\" is not a port (1-65535): nothing is recorded")
                    .arg(portText));
         return;

@@ -240,14 +240,14 @@ RestoreTarget restoreTarget(const QString& address, const QString& port) {
                          QStringLiteral("it must be four numbers from 0 to 255 separated by dots"));
         return r;
     }
-    const auto n = wholeNumber(port);
-    if (!n || *n < 1 || *n > 65535) {
+    const auto n = typedPort(port);
+    if (!n) {
         r.refusal = fieldRefusal("Dest Port", port,
                                  QStringLiteral("it must be a whole number from 1 to 65535"));
         return r;
     }
     r.address = address.trimmed();
-    r.port = static_cast<std::uint16_t>(*n);
+    r.port = *n;
     return r;
 }
 

@@ -6,6 +6,7 @@
 
 #include "acquisition/packet_format.h"
 #include "device/device_texts.h"
+#include "device/typed_number.h"
 
 namespace k740 {
 
@@ -51,10 +52,9 @@ bool splitOctets(const QString& text, int out[4]) {
 
 // A port field: used when not empty and 1024 < value < 65536.
 std::optional<std::uint16_t> portField(const QString& text) {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok || v <= 1024 || v >= 65536) return std::nullopt;
-    return static_cast<std::uint16_t>(v);
+    const auto port = typedPort(text);
+    if (!port || *port <= 1024) return std::nullopt;
+    return port;
 }
 
 QString invalidAddressText(const char* field, const QString& text) {

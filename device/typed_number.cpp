@@ -53,4 +53,16 @@ std::optional<long long> hundredthsAsTyped(const QString& text) {
     return d->negative ? -v : v;
 }
 
+std::optional<std::uint16_t> typedPort(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 5) return std::nullopt;
+    unsigned value = 0;
+    for (const QChar c : t) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c.unicode() - '0');
+    }
+    if (value < 1 || value > 65535) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
 }  // namespace k740

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 namespace k740 {
@@ -17,5 +18,9 @@ std::optional<double> typedDecimal(const QString& text);
 // "-0.509" is -50, "-0.001" is 0). Nullopt for what typedDecimal refuses and for more than
 // nine digits before the point.
 std::optional<long long> hundredthsAsTyped(const QString& text);
+
+// A port as typed: blanks around it, decimal digits only, 1 to 65535 ("+5", "2368.0" and
+// "0x10" are no ports).
+std::optional<std::uint16_t> typedPort(const QString& text);
 
 }  // namespace k740

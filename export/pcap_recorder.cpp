@@ -9,14 +9,6 @@ QString recordingFileName(const QDateTime& localTime) {
 
 std::string recordingFilter(std::uint16_t port) { return "port " + std::to_string(port); }
 
-bool parseRecordingPort(const QString& text, std::uint16_t* port) {
-    bool ok = false;
-    const uint value = text.trimmed().toUInt(&ok, 10);
-    if (!ok || value < 1 || value > 65535) return false;
-    *port = static_cast<std::uint16_t>(value);
-    return true;
-}
-
 PcapRecorder::PcapRecorder(QObject* parent) : QThread(parent) {}
 
 PcapRecorder::~PcapRecorder() { stopRecording(); }

@@ -19,10 +19,6 @@ QString recordingFileName(const QDateTime& localTime);
 // The capture filter for the data port: "port " + the port number ("port 2368").
 std::string recordingFilter(std::uint16_t port);
 
-// The port field as a port number: a whole number 1-65535 (spaces around it allowed).
-// False for anything else.
-bool parseRecordingPort(const QString& text, std::uint16_t* port);
-
 // The recorder thread. start() opens the adapter and the dump file in the caller's thread,
 // so the caller knows at once whether the recording runs; the thread then owns the capture
 // until stop(). The thread wakes at least every kStopLatencyMs to look at its stop flag, so

@@ -1,6 +1,7 @@
 // Reading the live display's port and group fields.
 #include "app/rules/live_settings.h"
 
+#include "device/typed_number.h"
 #include "platform/udp_socket.h"
 
 namespace k740 {
@@ -34,15 +35,9 @@ Verdict portRefusal(const char* field, const QString& typed) {
 }  // namespace
 
 bool parsePortField(const QString& text, std::uint16_t* port) {
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 5) return false;
-    unsigned value = 0;
-    for (const QChar c : t) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-        value = value * 10 + static_cast<unsigned>(c.unicode() - '0');
-    }
-    if (value < 1 || value > 65535) return false;
-    if (port) *port = static_cast<std::uint16_t>(value);
+    const auto value = typedPort(text);
+    if (!value) return false;
+    if (port) *port = *value;
     return true;
 }
 
