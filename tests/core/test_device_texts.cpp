@@ -2,29 +2,13 @@
 // PPS angles, temperatures, versions, MAC, serial and position.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "device/device_packet.h"
 #include "device/device_texts.h"
+#include "device_fields.h"
 
 using namespace k740;
-
-namespace {
-
-// The text fields of a packet, each holding its own recognisable value.
-DevicePacketFields textFields() {
-    DevicePacketFields f;
-    std::memcpy(f.latitude.data(), "3114.5678N", 10);
-    std::memcpy(f.longitude.data(), "12128.1234", 10);
-    f.latitudeHemisphere = 'N';
-    f.longitudeHemisphere = 'E';
-    for (int i = 0; i < 10; ++i) f.board3Values[i] = static_cast<std::uint8_t>(i * 11);
-    std::memcpy(f.serialText.data(), "K740P-2024-0001", 15);
-    return f;
-}
-
-}  // namespace
 
 TEST(DeviceTexts, SpeedTimeAnglesAndTemperatures) {
     EXPECT_EQ(motorSpeedText(0), "0");
@@ -88,7 +72,7 @@ TEST(DeviceTexts, VersionsMacSerialAndPosition) {
     const std::uint8_t mac[6] = {0x60, 0x76, 0x88, 0x00, 0x00, 0x01};
     EXPECT_EQ(macText(mac), "60-76-88-00-00-01");
 
-    const DevicePacket p = buildDevicePacket(textFields());
+    const DevicePacket p = buildDevicePacket(k740test::distinctFields());
     const SettingData d = decodeSettingData(p.data());
     const QString serial = serialText(d);
     EXPECT_EQ(serial.size(), 20);

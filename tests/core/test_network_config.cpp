@@ -8,6 +8,7 @@
 #include "acquisition/packet_format.h"
 #include "device/about_texts.h"
 #include "device/network_config.h"
+#include "device_fields.h"
 #include "sim/sim_config.h"
 #include "sim/sim_engine.h"
 
@@ -18,20 +19,11 @@ namespace {
 const LocalTime kNow{2026, 12, 8, 14, 5, 9};
 
 DevicePacket newerDevice() {
-    DevicePacketFields f;
+    DevicePacketFields f = k740test::distinctFields();
     f.motorSpeed = 600;
     f.sensorIp = {{127, 0, 0, 2}};
     f.destIp = {{127, 0, 0, 1}};
-    f.mac = {{0x0A, 0x1B, 0x2C, 0xD3, 0xE4, 0xF5}};
-    f.dataPort = 3001;
-    f.devicePort = 3002;
-    f.ntpIp = {{10, 7, 8, 9}};
-    f.gateway = {{10, 0, 0, 1}};
-    f.subnetMask = {{255, 255, 0, 0}};
-    f.packetInterval = 513;
     f.ppsSetAngle = 4500;
-    f.gpsTime = {{24, 5, 12, 3, 4, 5}};
-    f.board3Version = {{20, 24, 5, 12, 1, 0x23}};
     DevicePacket p = buildDevicePacket(f);
     p[1000] = 0x5C;  // an opaque byte the configuration packet must carry over
     return p;
