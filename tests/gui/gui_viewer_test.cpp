@@ -147,9 +147,7 @@ TEST_F(ViewerTest, GridDrawsItsLinesRingsAndLabelsInAFewShapes) {
     EXPECT_EQ(opacity, k740::kGridOpacity);
     EXPECT_EQ(lineCells(*viewer, "grid_rings", &opacity), 900);
     EXPECT_EQ(opacity, k740::kGridOpacity);
-    for (const char* id : {"Circle2", "Circle6", "Circle50"})
-        EXPECT_TRUE(viewer->contains(id)) << id;
-    for (const char* id : {"Circle54", "Circle0"}) EXPECT_FALSE(viewer->contains(id)) << id;
+    EXPECT_TRUE(viewer->contains("Circle50"));  // the labels' ids are the geometry test's
     // The camera was reset to take in the grid.
     EXPECT_LT(camera->GetPosition()[0], 1e5);
 
