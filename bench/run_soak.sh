@@ -26,7 +26,7 @@ for exe in bench_gui k740-sim k740-convert rv-k740-p; do
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/k740-soak-XXXXXX")
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+cleanup() { for p in "${pids[@]}"; do kill -- "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
 xvfb=(xvfb-run -a -s "-screen 0 1600x1000x24")
 
@@ -60,22 +60,33 @@ grep -v "listening on port" "$work/listen.err" || true
 fi
 
 if [[ $idle_s -gt 0 ]]; then
-echo "== 3. idle live display for $idle_s s =="
-"${xvfb[@]}" "$bin/rv-k740-p" --live >/dev/null 2>&1 &
-viewer_pid=$!
-pids+=("$viewer_pid")
-sleep 5
-vpid=$(pgrep -n -f "^$bin/rv-k740-p --live" || true)
-if [[ -n $vpid ]]; then
+# `--live` joins the form's group on the default interface: only inside a private network
+# namespace whose one interface is the loopback, with the multicast routes on it.
+echo "== 3. idle live display for $idle_s s (private network namespace, loopback only) =="
+ns=(unshare -n)
+[[ $(id -u) -eq 0 ]] || ns=(unshare -r -n)
+setsid "${ns[@]}" bash -c 'ip link set lo up && ip link set lo multicast on &&
+    ip route add 224.0.0.0/4 dev lo && exec "$@"' _ \
+  "${xvfb[@]}" "$bin/rv-k740-p" --live >"$work/idle.log" 2>&1 &
+pids+=("-$!")  # the whole group: the namespace, xvfb-run, Xvfb and the viewer
+vpid=""
+for _ in $(seq 100); do
+  vpid=$(pgrep -n -f "^$bin/rv-k740-p --live" || true)
+  [[ -n $vpid ]] && grep -q "receive buffer" "$work/idle.log" && break
+  sleep 0.1
+done
+if [[ -n $vpid ]] && grep -q "receive buffer" "$work/idle.log"; then
+  sleep 4  # past start-up
   tick=$(getconf CLK_TCK)
   cpu() { awk -v t="$tick" '{printf "%.2f", ($14 + $15) / t}' "/proc/$vpid/stat"; }
   rss() { awk '/VmRSS/ {print $2}' "/proc/$vpid/status"; }
   c0=$(cpu); r0=$(rss)
   sleep "$idle_s"
   c1=$(cpu); r1=$(rss)
-  echo "idle viewer: CPU $(awk -v a="$c0" -v b="$c1" 'BEGIN {printf "%.2f", b - a}') s in $idle_s s;" \
-    "resident $r0 kB -> $r1 kB"
+  echo "idle viewer (live display on): CPU $(awk -v a="$c0" -v b="$c1" 'BEGIN {printf "%.2f", b - a}') s" \
+    "in $idle_s s; resident $r0 kB -> $r1 kB"
 else
-  echo "idle viewer: not found"
+  echo "idle viewer: the live display did not start"; cat "$work/idle.log"
 fi
 fi
+
