@@ -15,14 +15,15 @@
 #include "device/device_texts.h"
 #include "device/network_config.h"
 #include "platform/udp_socket.h"
+#include "tools/exit_codes.h"
 
 namespace k740::convert {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailure;
+using tools::kExitOk;
+using tools::kExitUsage;
 constexpr double kDefaultTimeoutSeconds = 5.0;
 
 const char* const kDeviceUsage =

@@ -15,14 +15,15 @@
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/gps_time_test.h"
 #include "acquisition/metatypes.h"
+#include "tools/exit_codes.h"
 
 namespace k740::convert {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailure;
+using tools::kExitOk;
+using tools::kExitUsage;
 
 const char* const kGpsUsage =
     "usage:\n"

@@ -22,15 +22,16 @@
 #include "export/save_options.h"
 #include "platform/pcap_file.h"
 #include "playback/capture_index.h"
+#include "tools/exit_codes.h"
 #include "tools/progress_line.h"
 
 namespace k740 {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailure;
+using tools::kExitOk;
+using tools::kExitUsage;
 
 const char* const kPcdUsage =
     "usage: k740-convert pcd FILE DIR [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"

@@ -26,13 +26,14 @@
 #include "tools/convert_device.h"
 #include "tools/convert_gps.h"
 #include "tools/convert_pcd.h"
+#include "tools/exit_codes.h"
 #include "tools/progress_line.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // file missing, unreadable, damaged or truncated; socket failure
-constexpr int kExitUsage = 2;
+using k740::tools::kExitFailure;
+using k740::tools::kExitOk;
+using k740::tools::kExitUsage;
 
 const char* const kUsage =
     "usage:\n"

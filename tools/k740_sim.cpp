@@ -13,6 +13,7 @@
 
 #include "sim/sim_config.h"
 #include "sim/sim_engine.h"
+#include "tools/exit_codes.h"
 
 namespace {
 
@@ -20,12 +21,12 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void onSignal(int) { g_interrupted = true; }
 
-constexpr int kExitBadUsage = 2;
-constexpr int kExitFailure = 1;
+using k740::tools::kExitFailure;
+using k740::tools::kExitUsage;
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "k740-sim: %s (see --help)\n", qPrintable(message));
-    return kExitBadUsage;
+    return kExitUsage;
 }
 
 bool isIPv4(const QString& text) {
@@ -165,7 +166,7 @@ int main(int argc, char* argv[]) {
         std::string error;
         if (!k740::sim::SimEngine::checkReplayFile(config.replayFile, &error)) {
             std::fprintf(stderr, "k740-sim: %s\n", error.c_str());
-            return kExitBadUsage;
+            return kExitUsage;
         }
     }
 
@@ -223,5 +224,5 @@ int main(int argc, char* argv[]) {
     std::printf("k740-sim: sent %llu data packets and %llu device information packets in %.1f s\n",
                 static_cast<unsigned long long>(engine.dataPacketsSent()),
                 static_cast<unsigned long long>(engine.devicePacketsSent()), elapsed);
-    return 0;
+    return k740::tools::kExitOk;
 }
