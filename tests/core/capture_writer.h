@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "packet_writer.h"
+
 namespace k740test {
 
 struct TestRecord {
@@ -164,6 +166,14 @@ TestRecord udpRecord(const Bytes& payload, std::uint32_t nanoseconds = 0, bool v
     r.bytes = udpFrame(payload, 2368, vlanTag);
     r.nanoseconds = nanoseconds;
     return r;
+}
+
+// `packets` data packets turning 25 degrees each (about 14 a frame), a microsecond apart.
+inline std::vector<TestRecord> sweepRecords(int packets) {
+    std::vector<TestRecord> records;
+    for (int p = 0; p < packets; ++p)
+        records.push_back(udpRecord(makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
+    return records;
 }
 
 }  // namespace k740test

@@ -539,10 +539,8 @@ TEST_F(CaptureFiles, CatalogDropsAFrameThatReachesTheCapAsTheAnalysisDoes) {
 }
 
 TEST_F(DamagedCaptures, FramesOfAFileCutShortAfterCataloguingFailCleanly) {
-    std::vector<TestRecord> records;
     // Larger than the reader's stream buffer, so that what was buffered cannot hide the cut.
-    for (int p = 0; p < 300; ++p)
-        records.push_back(udpRecord(makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
+    const std::vector<TestRecord> records = sweepRecords(300);
     const std::string file = path("shrinking.pcap");
     const std::vector<std::uint8_t> full = captureBytes(records, CaptureFormat::PcapLittleMicro);
     ASSERT_TRUE(writeFile(file, full));

@@ -345,9 +345,7 @@ TEST_F(Player, AFailedOpenKeepsTheLoadedFileAndAReopenReplacesIt) {
 }
 
 TEST_F(Player, AFileCutShortWhilePlayingEndsPlay) {
-    std::vector<TestRecord> records;
-    for (int p = 0; p < 300; ++p)
-        records.push_back(udpRecord(makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
+    const std::vector<TestRecord> records = sweepRecords(300);
     const std::string file = path("shrinking.pcap");
     const std::vector<std::uint8_t> full = captureBytes(records, CaptureFormat::PcapLittleMicro);
     ASSERT_TRUE(writeFile(file, full));

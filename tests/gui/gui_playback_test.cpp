@@ -63,10 +63,7 @@ protected:
     }
     // A generated capture: `packets` data packets turning 25 degrees each (about 14 a frame).
     QString generated(const char* name, int packets) {
-        std::vector<k740test::TestRecord> records;
-        for (int p = 0; p < packets; ++p)
-            records.push_back(k740test::udpRecord(
-                k740test::makeSweepPacket((30000 + 2500 * p) % 36000, 200), 1000 * p));
+        const std::vector<k740test::TestRecord> records = k740test::sweepRecords(packets);
         const QString file = dir.filePath(QString::fromLatin1(name));
         EXPECT_TRUE(k740test::writeFile(
             file.toStdString(),

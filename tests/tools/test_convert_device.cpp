@@ -27,15 +27,11 @@ class SensorProcess : public ::testing::Test {
 protected:
     void start(const char* sensor, bool earlier = false) {
         sensorAddress = sensor;
-        // Free ports for every stream, so that tests running beside this one never share them.
-        k740::UdpSocket a, b, c;
-        ASSERT_TRUE(a.open() && b.open() && c.open() && a.bind(0) && b.bind(0) && c.bind(0));
-        dataPort = QString::number(a.localPort());
-        devicePort = QString::number(b.localPort());
-        configPort = QString::number(c.localPort());
-        a.close();
-        b.close();
-        c.close();
+        const tooltest::StreamPorts ports = tooltest::freeStreamPorts();
+        ASSERT_FALSE(ports.data.isEmpty());
+        dataPort = ports.data;
+        devicePort = ports.device;
+        configPort = ports.config;
         logPath = dir.filePath("config.log");
         QStringList args = {"--data-port",   dataPort,   "--device-port",    devicePort,
                             "--config-port", configPort, "--sensor-address", sensorAddress,

@@ -27,14 +27,11 @@ class GpsTestTool : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        k740::UdpSocket a, b, c;
-        ASSERT_TRUE(a.open() && b.open() && c.open() && a.bind(0) && b.bind(0) && c.bind(0));
-        dataPort = QString::number(a.localPort());
-        devicePort = QString::number(b.localPort());
-        configPort = QString::number(c.localPort());
-        a.close();
-        b.close();
-        c.close();
+        const tooltest::StreamPorts ports = tooltest::freeStreamPorts();
+        ASSERT_FALSE(ports.data.isEmpty());
+        dataPort = ports.data;
+        devicePort = ports.device;
+        configPort = ports.config;
     }
     void startSim(const QString& protocol) {
         sim.start(QString::fromUtf8(K740_SIM),

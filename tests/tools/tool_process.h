@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <string>
 
+#include "platform/udp_socket.h"
+
 namespace tooltest {
 
 constexpr int kTimeoutMs = 30000;
@@ -33,5 +35,17 @@ inline ToolRun runProgram(const char* program, const QStringList& args) {
 }
 
 inline ToolRun runConvert(const QStringList& args) { return runProgram(K740_CONVERT, args); }
+
+// Three free UDP ports (data, device, configuration), so that tests running beside each other
+// never share a stream. Empty when no socket could be bound.
+struct StreamPorts {
+    QString data, device, config;
+};
+inline StreamPorts freeStreamPorts() {
+    k740::UdpSocket a, b, c;
+    if (!(a.open() && b.open() && c.open() && a.bind(0) && b.bind(0) && c.bind(0))) return {};
+    return {QString::number(a.localPort()), QString::number(b.localPort()),
+            QString::number(c.localPort())};
+}
 
 }  // namespace tooltest
