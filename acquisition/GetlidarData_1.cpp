@@ -9,7 +9,11 @@ GetlidarData_1::GetlidarData_1(QObject* parent)
         [this](LidarDataSingleLine&& frame) { handleFrame(std::move(frame)); });
     m_GpsLog = std::make_unique<k740::GpsTestLog>(
         [this](const QString& stamp) { emit sendTimeStamp(stamp); },
-        [this] { emit sendErrorCount(++m_ErrorCount); });
+        [this] { emit sendErrorCount(++m_ErrorCount); },
+        [this](const QString& why) {
+            m_GpsTestActive = false;
+            emit gpsTestFailed(why);
+        });
     setBlockObserver(m_GpsLog.get());
 }
 
@@ -17,16 +21,18 @@ GetlidarData_1::~GetlidarData_1() { endLoopForDestruction(); }
 
 void GetlidarData_1::Receive(int ReturnModel) { m_ReturnMode = ReturnModel; }
 
-bool GetlidarData_1::startGpsTest(const QString& path, const QString& pathError, QString* why) {
+bool GetlidarData_1::startGpsTest(const QString& path, const QString& pathError, QString* why,
+                                  int protocol) {
     m_GpsTestActive = false;
-    if (!m_GpsLog->open(path, pathError, why)) return false;
+    if (!m_GpsLog->open(path, pathError, why, protocol)) return false;
     m_ErrorCount = 0;
     m_GpsTestActive = true;
     return true;
 }
 
 void GetlidarData_1::createTestFile(QString path, QString pathError) {
-    startGpsTest(path, pathError, nullptr);
+    QString why;
+    if (!startGpsTest(path, pathError, &why)) emit gpsTestFailed(why);
 }
 
 void GetlidarData_1::stopCheckGPSTime() {
@@ -53,8 +59,9 @@ void GetlidarData_1::handleFrame(LidarDataSingleLine&& frame) {
 
 void GetlidarData_1::loopStarting() {
     m_Assembler->reset();
-    m_GpsLog->resetRegisters();
     m_InFlight = 0;
+    // A session starts drawing: a pause left over from an earlier one must not blank it.
+    m_Paused = false;
 }
 
 void GetlidarData_1::datagramArrived(const std::uint8_t* data, std::size_t length) {

@@ -35,6 +35,7 @@ public:
     // Frames in flight to a slow consumer: at most this many are queued; newer frames are
     // dropped (and counted) until the consumer calls frameConsumed().
     void setMaxFramesInFlight(int n) { m_MaxInFlight.store(n); }
+    int maxFramesInFlight() const { return m_MaxInFlight.load(); }
     void frameConsumed();
     int framesInFlight() const { return m_InFlight.load(); }
     long long framesDropped() const { return m_FramesDropped.load(); }
@@ -48,9 +49,11 @@ public:
 
     // The GPS time-stamp test's logs (the block observer installed at construction).
     k740::GpsTestLog& gpsTestLog() { return *m_GpsLog; }
-    // Starts a GPS time-stamp test writing to the two logs; false, with *why naming the file,
-    // when either cannot be opened (no test runs then).
-    bool startGpsTest(const QString& path, const QString& pathError, QString* why);
+    // Starts a GPS time-stamp test writing to the two logs from the next whole packet decoded
+    // in `protocol` (any when -1); false, with *why naming the file, when either cannot be
+    // opened (no test runs then).
+    bool startGpsTest(const QString& path, const QString& pathError, QString* why,
+                      int protocol = -1);
 
 public slots:
     void Receive(int ReturnModel);
@@ -62,6 +65,8 @@ signals:
     void SendData(LidarDataSingleLine lidardata);
     void sendErrorCount(int count);
     void sendTimeStamp(QString stamp);
+    // The GPS test could not start or has ended because a log could not be written.
+    void gpsTestFailed(QString why);
 
 protected:
     void loopStarting() override;

@@ -34,6 +34,7 @@ void GpsTimeRegisters::update(const std::uint8_t* block, int protocol) {
     current.hour = time[0];
     current.minute = time[1];
     current.second = time[2];
+    if (blocksRead < 2) ++blocksRead;
 }
 
 QString gpsClockText(const GpsTime& t) {
@@ -67,7 +68,8 @@ GpsBlockStep gpsBlockStep(const GpsTimeRegisters& registers, const QString& loca
     step.stamp = QString::number(gpsSeconds(g));
     step.mainLines = gbk(localTime + QString::fromUtf8(kGpsLabel) + g + QStringLiteral("\t\t") +
                          step.stamp + QLatin1Char('\n'));
-    step.jump = isGpsJump(registers.current.second, registers.previous.second);
+    step.jump = registers.hasPrevious() &&
+                isGpsJump(registers.current.second, registers.previous.second);
     if (step.jump) {
         const QString p = gpsClockText(registers.previous);
         const QString arrow = QStringLiteral(" -> ");

@@ -23,14 +23,20 @@ struct GpsTime {
     std::uint8_t month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// Current and previous GPS time; zero at the start of a receive loop.
+// Current and previous GPS time; zero, with no block read, at the start of a test.
 struct GpsTimeRegisters {
     GpsTime current;
     GpsTime previous;
-    void reset() { current = previous = GpsTime{}; }
+    int blocksRead = 0;  // since the reset, up to 2
+    void reset() {
+        current = previous = GpsTime{};
+        blocksRead = 0;
+    }
     // Moves current to previous and reads the block's date and time (protocol 1 from records
     // 15 and 31, any other protocol from bytes 94-99). `block` holds 100 bytes.
     void update(const std::uint8_t* block, int protocol);
+    // The first block of a test has no earlier time to be compared with.
+    bool hasPrevious() const { return blocksRead > 1; }
 };
 
 // "2024/05/12 03:04:05": 2000 + year, the rest filled to two digits.
@@ -43,7 +49,8 @@ bool isGpsJump(int currentSecond, int previousSecond);
 // The PC's time beside each line: "yyyy-MM-dd hh:mm:ss:zzz".
 QString gpsLocalTimeText(const QDateTime& t);
 
-// What one block adds to the logs.
+// What one block adds to the logs. A jump is looked for only when the registers hold an
+// earlier block of the same test.
 struct GpsBlockStep {
     QByteArray mainLines;  // the time line, the jump line on a jump, the dash line after block 11
     QByteArray errorLine;  // empty unless a jump

@@ -20,6 +20,13 @@ struct LidarDataSingleLine {
         timeStamp.clear();
     }
     std::size_t pointCount() const { return pointAngle.size(); }
+    // True for an entry the live carry-over left behind when it moved the point to the next
+    // revolution: every field zero. It stays in the record but is no measurement.
+    bool isZeroedEntry(std::size_t i) const {
+        return i < pointAngle.size() && i < distance.size() && i < intensity.size() &&
+               i < timeStamp.size() && pointAngle[i] == 0.0 && distance[i] == 0.0 &&
+               intensity[i] == 0 && timeStamp[i] == 0;
+    }
     bool empty() const { return distance.empty() && pointAngle.empty() && blockAngle.empty(); }
     bool operator==(const LidarDataSingleLine& o) const {
         return blockAngle == o.blockAngle && distance == o.distance && intensity == o.intensity &&

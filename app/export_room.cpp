@@ -62,6 +62,8 @@ void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float a
     counter_.start(freams);
     bar_->setValue(0);
     showProgress(true);
+    framesLost_ = 0;
+    droppedAtStart_ = liveLink_.framesDropped ? liveLink_.framesDropped() : 0;
 
     if (displayPaused) {
         // The display stands still: the stored frame is the export, at once.
@@ -75,7 +77,13 @@ void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float a
         counter_.stop();
         closeAndCheck(false);
         showProgress(false);
+        return;
     }
+    setExporting(true);
+}
+
+void ExportRoom::setExporting(bool exporting) {
+    if (liveLink_.setExporting) liveLink_.setExporting(exporting);
 }
 
 std::unique_ptr<CsvExportFile> ExportRoom::openFile(const QString& path) {
@@ -117,6 +125,8 @@ bool ExportRoom::exportFrame(const LidarDataSingleLine& frame, const FrameSettin
 
 void ExportRoom::endExport() {
     counter_.stop();
+    setExporting(false);
+    if (liveLink_.framesDropped) framesLost_ = liveLink_.framesDropped() - droppedAtStart_;
     // Inside the frame slot: the messages wait until it has returned.
     if (closeAndCheck(true)) {
         emit exportFinished();
@@ -142,7 +152,14 @@ bool ExportRoom::closeAndCheck(bool deferMessage) {
 }
 
 void ExportRoom::reportSaved() {
-    Dialogs::information(window_, kWarn, QStringLiteral("The CSV file is saved successfully"));
+    if (framesLost_ > 0)
+        Dialogs::warning(window_, kWarn,
+                         QStringLiteral("The CSV file is saved, but %1 revolutions of the sensor "
+                                        "could not be written (the window fell behind): the "
+                                        "file's frames are not consecutive.")
+                             .arg(framesLost_));
+    else
+        Dialogs::information(window_, kWarn, QStringLiteral("The CSV file is saved successfully"));
     showProgress(false);
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "acquisition/lidar_frame.h"
@@ -33,6 +34,16 @@ public:
     ~ExportRoom() override;
 
     SaveDataOptions* optionsDialog() const { return options_.get(); }
+
+    // The live receiver as an export sees it: how many frames it has dropped so far, and the
+    // switch that makes it keep every frame while an export runs. An export that lost frames
+    // all the same ends with a warning that names how many, never with "saved".
+    struct LiveLink {
+        std::function<long long()> framesDropped;
+        std::function<void(bool exporting)> setExporting;
+    };
+    void setLiveLink(LiveLink link) { liveLink_ = std::move(link); }
+    long long framesLost() const { return framesLost_; }
 
     // "SaveData": the options window while the live display runs, otherwise the refusal.
     void showOptions(bool liveRunning);
@@ -67,6 +78,7 @@ private:
     void endExport();
     bool closeAndCheck(bool deferMessage);
     void showProgress(bool shown);
+    void setExporting(bool exporting);
 
     QWidget* window_;
     QProgressBar* bar_;
@@ -79,6 +91,9 @@ private:
     float angleMax_ = 360.0f;
     QList<int> lines_;  // travels with the options; this single-line sensor filters by none
     bool inPass_ = false;
+    LiveLink liveLink_;
+    long long droppedAtStart_ = 0;
+    long long framesLost_ = 0;  // by the export that ended last
 };
 
 }  // namespace k740

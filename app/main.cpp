@@ -116,7 +116,7 @@ void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLine
 
 #ifndef _WIN32
 // A terminal's Ctrl+C or a service manager's SIGTERM closes the window the ordinary way, so the
-// receivers are stopped and the exit code is 0.
+// receivers are stopped, and ends the program with exit code 0.
 int g_signalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int) {
@@ -131,7 +131,12 @@ void closeOnTerminationSignals(manwindow& window) {
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier]() {
         char byte;
-        if (::read(g_signalPipe[0], &byte, 1) > 0) window.close();
+        if (::read(g_signalPipe[0], &byte, 1) > 0) {
+            // Closing stops the receivers; quitting ends the program even when the window was
+            // already closed and another window still shows.
+            window.close();
+            QCoreApplication::quit();
+        }
         notifier->setEnabled(true);
     });
     struct sigaction action {};

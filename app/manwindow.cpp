@@ -12,7 +12,9 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/metatypes.h"
+#include "app/About.h"
 #include "app/live_session.h"
+#include "app/rules/live_settings.h"
 #include "app/mode_refusal.h"
 #include "app/dialogs_seam.h"
 #include "app/recording_room.h"
@@ -30,6 +32,9 @@ namespace {
 // Frames queued towards the window at most; newer ones are dropped by the receiver until the
 // window has drawn one.
 constexpr int kMaxFramesInFlight = 2;
+// While an export runs every frame must reach its file: the window draws nothing then and
+// keeps up, and this many give it seconds of slack before a frame would be lost.
+constexpr int kMaxFramesInFlightExporting = 64;
 }  // namespace
 
 manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindowClass) {
@@ -54,6 +59,13 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Receiver = new GetlidarData_1();
     m_Receiver->setMaxFramesInFlight(kMaxFramesInFlight);
     m_StatusReceiver = new GetSet();
+    m_Export->setLiveLink(
+        {[this] { return m_Receiver ? m_Receiver->framesDropped() : 0LL; },
+         [this](bool exporting) {
+             if (m_Receiver)
+                 m_Receiver->setMaxFramesInFlight(exporting ? kMaxFramesInFlightExporting
+                                                            : kMaxFramesInFlight);
+         }});
     k740::LiveSession::Widgets live;
     live.liveButton = ui->toolButton_Lidar;
     live.pauseButton = ui->tolbtn_offdata;
@@ -117,7 +129,8 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
          &selection.readoutOn},
         {this, ui->screen, m_View->viewer(), m_View->realTimeCloudPtr(), m_View->clickedCloudPtr(),
          m_View->displayMutex(), ui->tableView, m_View->tableModel(), [this] { m_View->resetTable(); },
-         [this] { m_View->repaint(); }},
+         [this] { m_View->repaint(); },
+         [this](char code, const char* keySym) { m_View->injectKey(code, keySym); }},
         [this] {
             return k740::PickingRoom::StoredFrame{ui->comboBox_agree->currentIndex(),
                                                   ui->comboBox_degree->currentIndex(),
@@ -246,6 +259,8 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
         }
     }
     if (!m_DisplayRunning || m_Closing) return;
+    // A frame that reaches drawing, live or from a file, means data has been received.
+    m_SettingsRoom->aboutDialog()->setDataReceived();
 
     m_LastFrame = lidardata;
     ui->comboBox_4->setEnabled(true);
@@ -358,7 +373,9 @@ void manwindow::Return_Degree() {
 void manwindow::showVerticalSetting() { Return_Degree(); }
 
 void manwindow::showAngleLinedit_pressed() {
-    k740::g_DisplayAngleLimit = ui->showAngle_lineEdit->text().toFloat();
+    const QString text = ui->showAngle_lineEdit->text();
+    if (!k740::parseDisplayAngleField(text, &k740::g_DisplayAngleLimit))
+        k740::Dialogs::warning(this, QStringLiteral("warn"), k740::displayAngleRefusal(text));
 }
 
 void manwindow::OnAgreeIndexChange(int index) { m_Live->protocolChanged(index); }

@@ -20,34 +20,30 @@ namespace k740 {
 
 PickingRoom::PickingRoom(const State& state, const View& view,
                          std::function<StoredFrame()> storedFrame, QObject* parent)
-    : QObject(parent), state_(state), view_(view), storedFrame_(std::move(storedFrame)) {
-    view_.viewer->registerAreaPickingCallback(
+    : QObject(parent), m_State(state), m_View(view), m_StoredFrame(std::move(storedFrame)) {
+    m_View.viewer->registerAreaPickingCallback(
         [this](const pcl::visualization::AreaPickingEvent& event) { onAreaPicked(event); });
 }
 
 void PickingRoom::sendPickKey() {
     // The visualizer's "x" key switches its area picking on and off; it is handed to the
     // viewer's interactor directly, whatever the keyboard layout.
-    vtkRenderWindowInteractor* interactor = view_.screen->interactor();
-    if (!interactor) return;
-    interactor->SetKeyEventInformation(0, 0, 'x', 1, "x");
-    interactor->InvokeEvent(vtkCommand::KeyPressEvent, nullptr);
-    interactor->InvokeEvent(vtkCommand::KeyReleaseEvent, nullptr);
+    m_View.injectKey('x', "x");
 }
 
 void PickingRoom::setArmed(bool armed) {
-    *state_.areaSelectArmed = armed;
+    *m_State.areaSelectArmed = armed;
     // While armed the read-out's world-point picker must not replace the area picker.
-    *state_.readoutOn = !armed;
+    *m_State.readoutOn = !armed;
     const Qt::CursorShape shape = armed ? Qt::CrossCursor : Qt::ArrowCursor;
-    view_.window->setCursor(shape);
-    view_.screen->setCursor(shape);
+    m_View.window->setCursor(shape);
+    m_View.screen->setCursor(shape);
 }
 
 void PickingRoom::selectPoints() {
-    view_.screen->setFocus();
+    m_View.screen->setFocus();
     sendPickKey();
-    setArmed(!*state_.areaSelectArmed);
+    setArmed(!*m_State.areaSelectArmed);
 }
 
 void PickingRoom::onAreaPicked(const pcl::visualization::AreaPickingEvent& event) {
@@ -56,20 +52,21 @@ void PickingRoom::onAreaPicked(const pcl::visualization::AreaPickingEvent& event
 }
 
 void PickingRoom::pickIndices(const std::vector<int>& indices) {
-    QMutexLocker lock(view_.displayMutex);
+    QMutexLocker lock(m_View.displayMutex);
     if (indices.empty()) return;
     Cloud picked;
     SelectionBox box;
     // A rectangle without points of the live cloud changes nothing.
-    if (!pickRegion(indices, *view_.realTime, picked, &box)) return;
+    if (!pickRegion(indices, *m_View.realTime, picked, &box)) return;
 
-    const int n = static_cast<int>(indices.size());
-    view_.resetTable();
-    *state_.selectionBox = box;
-    *state_.pickedCount = n;
-    stats_.reset(n);
+    // Only the points actually copied count (an index past the cloud names none).
+    const int n = static_cast<int>(picked.size());
+    m_View.resetTable();
+    *m_State.selectionBox = box;
+    *m_State.pickedCount = n;
+    m_Stats.reset(n);
 
-    const StoredFrame stored = storedFrame_();
+    const StoredFrame stored = m_StoredFrame();
     if (stored.listRows && stored.frame) {
         for (const BoxRow& r :
              frameRowsInBox(*stored.frame, stored.protocol, stored.viewMode, box, n))
@@ -77,18 +74,18 @@ void PickingRoom::pickIndices(const std::vector<int>& indices) {
                      r.row);
     }
 
-    *view_.clicked = picked;
-    view_.viewer->removePointCloud(kClickedCloudId);
-    pcl::visualization::PointCloudColorHandlerCustom<CloudPoint> green(view_.clicked, 0, 255, 0);
-    view_.viewer->addPointCloud<CloudPoint>(view_.clicked, green, kClickedCloudId);
-    view_.viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE,
+    *m_View.clicked = picked;
+    m_View.viewer->removePointCloud(kClickedCloudId);
+    pcl::visualization::PointCloudColorHandlerCustom<CloudPoint> green(m_View.clicked, 0, 255, 0);
+    m_View.viewer->addPointCloud<CloudPoint>(m_View.clicked, green, kClickedCloudId);
+    m_View.viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE,
                                                    kClickedPointSize, kClickedCloudId);
-    view_.repaint();
+    m_View.repaint();
 
-    *state_.selectionActive = true;
+    *m_State.selectionActive = true;
     // The visualizer is still inside its own pick when this runs: leave its picking mode once
     // it has finished.
-    const bool wasArmed = *state_.areaSelectArmed;
+    const bool wasArmed = *m_State.areaSelectArmed;
     setArmed(false);
     if (wasArmed)
         QMetaObject::invokeMethod(
@@ -97,10 +94,10 @@ void PickingRoom::pickIndices(const std::vector<int>& indices) {
 
 InBoxHook PickingRoom::inBoxHook(const LidarDataSingleLine& frame) {
     return [this, &frame](const CloudPoint& p, std::size_t i) {
-        const RegionStatistics::Step step = stats_.add(p.x, p.y);
-        if (step.textRefreshed) showStatistics(stats_.text());
-        if (!*state_.selectionActive) return;
-        if (!regionRowVisible(step.row, view_.table->verticalScrollBar()->value())) return;
+        const RegionStatistics::Step step = m_Stats.add(p.x, p.y);
+        if (step.textRefreshed) showStatistics(m_Stats.text());
+        if (!*m_State.selectionActive) return;
+        if (!regionRowVisible(step.row, m_View.table->verticalScrollBar()->value())) return;
         const double d = i < frame.distance.size() ? frame.distance[i] : 0.0;
         const int intensity = i < frame.intensity.size() ? frame.intensity[i] : 0;
         const std::uint64_t stamp = i < frame.timeStamp.size() ? frame.timeStamp[i] : 0;
@@ -113,13 +110,13 @@ InBoxHook PickingRoom::inBoxHook(const LidarDataSingleLine& frame) {
 }
 
 void PickingRoom::writeRow(const TableRow& row, int rowNumber) {
-    writeTableRow(*view_.model, row, rowNumber);
+    writeTableRow(*m_View.model, row, rowNumber);
 }
 
 void PickingRoom::showStatistics(const QString& text) {
-    showOverlayText(*view_.viewer, text.toStdString());
+    showOverlayText(*m_View.viewer, text.toStdString());
 }
 
-void PickingRoom::clear() { stats_.reset(0); }
+void PickingRoom::clear() { m_Stats.reset(0); }
 
 }  // namespace k740

@@ -44,6 +44,7 @@ public:
         QStandardItemModel* model;
         std::function<void()> resetTable;
         std::function<void()> repaint;
+        std::function<void(char, const char*)> injectKey;  // into the visualizer
     };
     // How the stored frame is read when a region is picked.
     struct StoredFrame {
@@ -71,7 +72,7 @@ public:
     // The view was cleared: the selection and its statistics end.
     void clear();
 
-    const RegionStatistics& statistics() const { return stats_; }
+    const RegionStatistics& statistics() const { return m_Stats; }
 
 private:
     void sendPickKey();
@@ -79,10 +80,10 @@ private:
     void writeRow(const TableRow& row, int rowNumber);
     void showStatistics(const QString& text);
 
-    State state_;
-    View view_;
-    std::function<StoredFrame()> storedFrame_;
-    RegionStatistics stats_;
+    State m_State;
+    View m_View;
+    std::function<StoredFrame()> m_StoredFrame;
+    RegionStatistics m_Stats;
 };
 
 }  // namespace k740

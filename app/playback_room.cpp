@@ -93,8 +93,20 @@ bool PlaybackRoom::openFile(const QString& path) {
     }
     qDebug().noquote() << result.milliseconds << "ms"
                        << "PacketSize:" << result.packets;
+    // What was read plays; the operator learns what was not, and a file without frames does
+    // not silently leave an empty view.
+    const QString shown = QDir::toNativeSeparators(path);
     if (!result.complete)
-        qWarning().noquote() << "capture file" << path << "read in part:" << result.error;
+        Dialogs::warning(m_DialogParent, QStringLiteral("warn"),
+                         QStringLiteral("The capture file \"%1\" could not be read to its end (%2). "
+                                        "The %3 frames before that can be played.")
+                             .arg(shown, result.error)
+                             .arg(result.sliderFrames));
+    else if (result.sliderFrames == 0)
+        Dialogs::information(m_DialogParent, QStringLiteral("warn"),
+                             QStringLiteral("There are no frames in the capture file \"%1\" in "
+                                            "the format \"%2\" (the model list on the K740-P tab).")
+                                 .arg(shown, m_W.model ? m_W.model->currentText() : QString()));
 
     // The player has released the previous file; a file that was played leaves the view.
     if (m_PlayPresses > 1) emit viewResetNeeded();
@@ -102,6 +114,7 @@ bool PlaybackRoom::openFile(const QString& path) {
     m_FileName = path;
     m_State.fileLoaded = true;
     m_State.finished = false;
+    m_State.fileParked = false;  // a new file starts from its beginning, not where one was paused
     setPlayIcon(kPlayIcon);
     m_FrameCount = result.sliderFrames;
     m_FrameIndex = 0;
@@ -121,7 +134,7 @@ bool PlaybackRoom::openFile(const QString& path) {
 
 void PlaybackRoom::playClicked() {
     if (!allowedNow(m_DialogParent, m_State, WindowAction::Play)) return;
-    applySeek(resetSeek());
+    applySeek(resetSeek(m_Seek));
     if (m_W.open) m_W.open->setEnabled(false);
 
     if (notPlayingOffline(m_State)) {
@@ -190,10 +203,9 @@ void PlaybackRoom::seekBackwardClicked() {
 void PlaybackRoom::finishedOrStarted(bool finished) {
     if (finished) {
         m_State.apply(WindowEvent::PlaybackEnded);
-        m_State.finished = true;
         m_FrameIndex = 0;
         if (m_W.spinBox) m_W.spinBox->setValue(0);
-        applySeek(resetSeek());
+        applySeek(resetSeek(m_Seek));
         if (m_W.open) m_W.open->setEnabled(true);
     }
     m_Forward = true;

@@ -12,6 +12,7 @@
 #include "device/ACWPSettingWidget.h"
 #include "device/CodeDialog.h"
 #include "device/GetSet.h"
+#include "device/device_packet.h"
 #include "device/VerticalAngleSetting.h"
 #include "display/Form_QLaserSelection.h"
 #include "ui_manwindow.h"
@@ -63,12 +64,33 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
             &GetlidarData_1::createTestFile, Qt::UniqueConnection);
     connect(m_Advanced, &ACWPSettingWidget::sendStopTest, receiver,
             &GetlidarData_1::stopCheckGPSTime, Qt::UniqueConnection);
+    connect(receiver, &GetlidarData_1::gpsTestFailed, m_Advanced,
+            &ACWPSettingWidget::onGpsTestFailed, Qt::UniqueConnection);
+    // A test that could log nothing is refused at Start, rather than shown running with 0 jumps.
+    m_Advanced->setGpsTestHooks(
+        [window, form]() -> QString {
+            if (!window->liveRunning())
+                return QStringLiteral("The GPS time-stamp test logs the live data: switch the "
+                                      "live display (\"Lidar\") on first.");
+            if (form->CBox_Echo->currentIndex() != 0)
+                return QStringLiteral("The GPS time-stamp test logs the data blocks of the "
+                                      "\"StrongEcho\" mode: choose it in the echo mode list first.");
+            return QString();
+        },
+        [receiver] { return receiver->gpsTestLog().packetsLogged(); });
     connect(receiver, &GetlidarData_1::sendErrorCount, m_Advanced,
             &ACWPSettingWidget::recvErrorCount, Qt::UniqueConnection);
     connect(receiver, &GetlidarData_1::sendTimeStamp, m_Advanced, &ACWPSettingWidget::recvTimeStamp,
             Qt::UniqueConnection);
     connect(statusReceiver, &GetSet::SendLidarStatusToSettingUI, m_Advanced,
             &ACWPSettingWidget::onLidarStatusReceiving, Qt::UniqueConnection);
+    // The sensor's announced address decides which adapter the window's captures search.
+    for (k740::UdpReceiver* source : {static_cast<k740::UdpReceiver*>(receiver),
+                                      static_cast<k740::UdpReceiver*>(statusReceiver)})
+        connect(source, &k740::UdpReceiver::SendDataDifo, m_Advanced, [advanced = m_Advanced](QByteArray packet) {
+            advanced->noteSensorAddress(k740::sensorAddressText(
+                reinterpret_cast<const std::uint8_t*>(packet.constData()), std::size_t(packet.size())));
+        });
     connect(receiver, &GetlidarData_1::SendLidarStatusToSettingUI, m_Advanced,
             &ACWPSettingWidget::onLidarStatusReceiving, Qt::UniqueConnection);
 

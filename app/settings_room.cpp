@@ -15,6 +15,9 @@ namespace k740 {
 SettingsRoom::SettingsRoom(Ui::manwindowClass* form, GetlidarData_1* receiver,
                            GetSet* statusReceiver, QObject* parent)
     : QObject(parent), m_Settings(new InetactionSetupWidget()), m_About(new About()) {
+    // Neither window keeps the program running once the main window has closed.
+    m_Settings->setAttribute(Qt::WA_QuitOnClose, false);
+    m_About->setAttribute(Qt::WA_QuitOnClose, false);
     // Showing the window empties the fields a Refresh fills, so stale values are never sent.
     connect(form->Btn_Setting, &QPushButton::clicked, m_Settings, &QWidget::show);
     connect(form->Btn_Setting, &QPushButton::clicked, m_Settings,
@@ -32,9 +35,6 @@ SettingsRoom::SettingsRoom(Ui::manwindowClass* form, GetlidarData_1* receiver,
             &InetactionSetupWidget::OnLidarStatusReceiving, Qt::UniqueConnection);
     connect(receiver, &GetlidarData_1::SendDataDifo, m_Settings,
             &InetactionSetupWidget::OnLidarDifoData, Qt::UniqueConnection);
-    // A frame reaching the window means data has been received.
-    connect(receiver, &GetlidarData_1::SendData, m_About,
-            [about = m_About] { about->setDataReceived(); });
 }
 
 SettingsRoom::~SettingsRoom() {

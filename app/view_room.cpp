@@ -46,6 +46,7 @@ ViewRoom::ViewRoom(const Widgets& widgets, QObject* parent) : QObject(parent), m
     m_ClickedCloud.reset(new Cloud);
     m_FrameCloud.reset(new Cloud);
 
+    m_KeyGate = std::make_unique<ViewKeyGate>(m_W.screen->interactor());
     m_Viewer->registerKeyboardCallback(
         [this](const pcl::visualization::KeyboardEvent& event) { onKey(event); });
     // "+" and "-" reach the view while the pointer merely hovers over it.
@@ -60,14 +61,15 @@ ViewRoom::ViewRoom(const Widgets& widgets, QObject* parent) : QObject(parent), m
 
     m_ReadoutPicker = vtkSmartPointer<vtkWorldPointPicker>::New();
 
-    // Start looking down on the measuring plane; the first cloud then fills the view.
-    m_Viewer->setCameraPosition(0, 0, 1, 0, 0, 0, 0, 1, 0);
-    repaint();
+    // Start from the view the list shows; the first cloud then fills the view.
+    applyPreset();
 
     m_TableModel = new QStandardItemModel(this);
 }
 
 ViewRoom::~ViewRoom() = default;
+
+void ViewRoom::injectKey(char code, const char* keySym) { m_KeyGate->inject(code, keySym); }
 
 Cloud ViewRoom::realTimeCloud() const {
     QMutexLocker lock(&m_DisplayMutex);
@@ -201,7 +203,8 @@ void ViewRoom::refreshReadout() {
     if (!interactor || !window) return;
     vtkRenderer* renderer = window->GetRenderers()->GetFirstRenderer();
     if (!renderer) return;
-    interactor->SetPicker(m_ReadoutPicker);
+    // The read-out picks on its own: the interactor's picker belongs to the visualizer (its
+    // area picking swaps it in and out).
     const int* pos = interactor->GetEventPosition();
     m_ReadoutPicker->Pick(pos[0], pos[1], 0, renderer);
     double p[3];

@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 #include "acquisition/lidar_frame.h"
 #include "display/cloud_builder.h"
@@ -25,6 +26,8 @@ class vtkWorldPointPicker;
 struct ManwindowProbe;
 
 namespace k740 {
+
+class ViewKeyGate;
 
 // Ids and looks the view and region picking share.
 extern const char* const kRealTimeCloudId;  // the frame's coloured cloud
@@ -92,6 +95,9 @@ public:
     void repaint();
     // Key presses on the viewer ("+"/"-" point size).
     void onKey(const pcl::visualization::KeyboardEvent& event);
+    // Hands the window's own key to the visualizer (keys typed over the view other than "+"
+    // and "-" never reach it).
+    void injectKey(char code, const char* keySym);
 
 private:
     friend struct ::ManwindowProbe;  // tests set the selection directly
@@ -117,6 +123,7 @@ private:
     QString m_ReadoutText;
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
     vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
+    std::unique_ptr<ViewKeyGate> m_KeyGate;
 };
 
 }  // namespace k740

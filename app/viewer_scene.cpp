@@ -3,14 +3,18 @@
 
 #include <pcl/visualization/point_cloud_color_handlers.h>
 #include <vtkActor.h>
+#include <vtkCallbackCommand.h>
 #include <vtkCamera.h>
+#include <vtkCommand.h>
 #include <vtkCellArray.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkProperty.h>
+#include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
 #include <vtkRendererCollection.h>
+#include <vtkRenderWindowInteractor.h>
 
 #include <QEvent>
 #include <QWidget>
@@ -111,10 +115,13 @@ void applyPresetView(pcl::visualization::PCLVisualizer& viewer, const CameraPres
 }
 
 void showOverlayText(pcl::visualization::PCLVisualizer& viewer, const std::string& text) {
+    // The longest line must stay inside the view: the region statistics are wide.
+    const int* size = viewer.getRenderWindow()->GetSize();
+    const int fontSize = overlayFontSize(text, size ? size[0] : 0, kOverlayX, kOverlayFontSize);
     // The visualizer refuses a second text under the same id; the update then shows it.
     if (!viewer.contains(kOverlayId))
-        viewer.addText(text, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
-    viewer.updateText(text, kOverlayX, kOverlayY, kOverlayFontSize, 0, 0, 1, kOverlayId);
+        viewer.addText(text, kOverlayX, kOverlayY, fontSize, 0, 0, 1, kOverlayId);
+    viewer.updateText(text, kOverlayX, kOverlayY, fontSize, 0, 0, 1, kOverlayId);
 }
 
 FocusOnEnter::FocusOnEnter(QWidget* target) : QObject(target), m_Target(target) {
@@ -126,6 +133,51 @@ bool FocusOnEnter::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_Target && event->type() == QEvent::Enter)
         m_Target->setFocus(Qt::MouseFocusReason);
     return QObject::eventFilter(watched, event);
+}
+
+bool isPointSizeKey(char code, const std::string& keySym) {
+    return code == '+' || code == '-' || keySym == "plus" || keySym == "minus" ||
+           keySym == "KP_Add" || keySym == "KP_Subtract";
+}
+
+namespace {
+// Ahead of the visualizer's interactor style and every widget on the interactor.
+constexpr float kKeyGatePriority = 10.0f;
+const unsigned long kGatedEvents[] = {vtkCommand::KeyPressEvent, vtkCommand::KeyReleaseEvent,
+                                      vtkCommand::CharEvent};
+}  // namespace
+
+ViewKeyGate::ViewKeyGate(vtkRenderWindowInteractor* interactor) : m_Interactor(interactor) {
+    m_Command = vtkSmartPointer<vtkCallbackCommand>::New();
+    m_Command->SetCallback(&ViewKeyGate::onKey);
+    m_Command->SetClientData(this);
+    if (m_Interactor)
+        for (const unsigned long id : kGatedEvents)
+            m_Interactor->AddObserver(id, m_Command, kKeyGatePriority);
+}
+
+ViewKeyGate::~ViewKeyGate() {
+    if (m_Interactor) m_Interactor->RemoveObserver(m_Command);
+}
+
+void ViewKeyGate::inject(char code, const char* keySym) {
+    if (!m_Interactor) return;
+    m_Injecting = true;
+    m_Interactor->SetKeyEventInformation(0, 0, code, 1, keySym);
+    m_Interactor->InvokeEvent(vtkCommand::KeyPressEvent, nullptr);
+    m_Interactor->InvokeEvent(vtkCommand::KeyReleaseEvent, nullptr);
+    m_Injecting = false;
+}
+
+void ViewKeyGate::onKey(vtkObject* caller, unsigned long, void* clientData, void*) {
+    auto* gate = static_cast<ViewKeyGate*>(clientData);
+    auto* interactor = static_cast<vtkRenderWindowInteractor*>(caller);
+    if (gate->m_Injecting) return;
+    const char* sym = interactor->GetKeySym();
+    if (isPointSizeKey(interactor->GetKeyCode(), sym ? std::string(sym) : std::string())) return;
+    // Any other key would act behind the window's back (screenshots into the working folder,
+    // area picking, styles, leaving the event loop): it stops here.
+    gate->m_Command->SetAbortFlag(1);
 }
 
 }  // namespace k740

@@ -5,6 +5,8 @@
 
 #include <pcl/visualization/pcl_visualizer.h>
 
+#include <vtkSmartPointer.h>
+
 #include <QObject>
 #include <string>
 
@@ -12,6 +14,9 @@
 #include "display/viewer_geometry.h"
 
 class QWidget;
+class vtkCallbackCommand;
+class vtkObject;
+class vtkRenderWindowInteractor;
 
 namespace k740 {
 
@@ -51,6 +56,31 @@ protected:
 
 private:
     QWidget* m_Target;
+};
+
+// True for the keys the operator may type over the view: "+" and "-" (point size), keypad's too.
+bool isPointSizeKey(char code, const std::string& keySym);
+
+// Stands between the keyboard and the visualizer's own one-letter keys: a key typed over the
+// view reaches the visualizer only when it changes the point size. The window's own keys
+// (area picking's "x") go in through inject(), so picking is switched only where the window
+// knows of it.
+class ViewKeyGate {
+public:
+    explicit ViewKeyGate(vtkRenderWindowInteractor* interactor);
+    ~ViewKeyGate();
+    ViewKeyGate(const ViewKeyGate&) = delete;
+    ViewKeyGate& operator=(const ViewKeyGate&) = delete;
+
+    // Hands one key press and release to the visualizer, whatever the keyboard layout.
+    void inject(char code, const char* keySym);
+
+private:
+    static void onKey(vtkObject* caller, unsigned long eventId, void* clientData, void* callData);
+
+    vtkRenderWindowInteractor* m_Interactor;
+    vtkSmartPointer<vtkCallbackCommand> m_Command;
+    bool m_Injecting = false;
 };
 
 }  // namespace k740

@@ -6,12 +6,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 #include "acquisition/gps_time_test.h"
 #include "app/dialogs_seam.h"
 #include "app/runtime_icons.h"
 #include "device/config_sender.h"
 #include "platform/capture_device.h"
+#include "platform/udp_socket.h"
 #include "ui_ACWPSettingWidget.h"
 
 namespace {
@@ -90,17 +92,30 @@ void ACWPSettingWidget::onLidarStatusReceiving(SettingData data, std::vector<int
     ui->lineEdit_board2HV_sill->setText(QString::number(m_StatusValues[18]));
 }
 
+void ACWPSettingWidget::noteSensorAddress(const QString& address) {
+    std::uint32_t ip = 0;
+    if (k740::UdpSocket::parseIPv4(address.toStdString(), &ip)) m_NotedSensorAddress = ip;
+}
+
+k740::AdapterChoice ACWPSettingWidget::chooseAdapter(QString* failure) const {
+    std::string error;
+    const auto adapters = k740::listCaptureAdapters(&error);
+    // The address a capture found wins; before that, the one device packets announce.
+    const std::uint32_t sensor = m_SensorAddress != 0 ? m_SensorAddress : m_NotedSensorAddress;
+    const k740::AdapterChoice choice =
+        k740::chooseCaptureAdapter(adapters, sensor, m_CaptureInterface.toStdString());
+    if (!choice.ok() && failure)
+        *failure = QString::fromStdString((error.empty() ? choice.error : error) + ". " +
+                                          k740::adapterChoiceHelp(adapters));
+    return choice;
+}
+
 ACWPSettingWidget::Search ACWPSettingWidget::captureDevicePacket(bool fullHeader, int frameLimit,
                                                                  k740::CapturedDevicePacket* out,
                                                                  QString* detail) {
+    const k740::AdapterChoice choice = chooseAdapter(detail);
+    if (!choice.ok()) return Search::NoAdapter;
     std::string error;
-    const auto adapters = k740::listCaptureAdapters(&error);
-    const k740::AdapterChoice choice =
-        k740::chooseCaptureAdapter(adapters, m_SensorAddress, m_CaptureInterface.toStdString());
-    if (!choice.ok()) {
-        *detail = QString::fromStdString(error.empty() ? choice.error : error);
-        return Search::NoAdapter;
-    }
     BusyCursor busy;
     k740::FrameSearch search;
     search.frameLimit = frameLimit;
@@ -148,11 +163,10 @@ void ACWPSettingWidget::showRefusal(const k740::Refusal& refusal) {
 }
 
 void ACWPSettingWidget::onRefreshbutton_clicked() {
-    std::string error;
-    const auto adapters = k740::listCaptureAdapters(&error);
-    if (!k740::chooseCaptureAdapter(adapters, m_SensorAddress, m_CaptureInterface.toStdString())
-             .ok()) {
-        k740::Dialogs::critical(this, errorTitle(), k740::uiText(k740::kTextNoAdapter));
+    QString failure;
+    if (!chooseAdapter(&failure).ok()) {
+        k740::Dialogs::critical(this, errorTitle(),
+                                k740::uiText(k740::kTextNoAdapter) + QLatin1Char('\n') + failure);
         return;
     }
     if (m_StatusValues.empty()) {
@@ -276,11 +290,20 @@ void ACWPSettingWidget::onRecoverSetting() {
         k740::Dialogs::information(this, tipsTitle(), k740::uiText(k740::kTextResetCompleted));
 }
 
+bool ACWPSettingWidget::gpsTestRunning() const {
+    return ui->pushButton_startCheck->text() != tr("Start");
+}
+
+void ACWPSettingWidget::endGpsTest() {
+    ui->lineEdit_IDNumber->setEnabled(true);
+    ui->pushButton_startCheck->setText(tr("Start"));
+    ++m_GpsTestNumber;
+    emit sendStopTest();
+}
+
 void ACWPSettingWidget::onStartCheck_Clicked() {
-    if (ui->pushButton_startCheck->text() != tr("Start")) {
-        ui->lineEdit_IDNumber->setEnabled(true);
-        ui->pushButton_startCheck->setText(tr("Start"));
-        emit sendStopTest();
+    if (gpsTestRunning()) {
+        endGpsTest();
         return;
     }
     const QString number = ui->lineEdit_IDNumber->text();
@@ -288,6 +311,13 @@ void ACWPSettingWidget::onStartCheck_Clicked() {
         k740::Dialogs::warning(nullptr, QString::fromLatin1(k740::kTitleWarring),
                                tr(k740::kTextNumberEmpty));
         return;
+    }
+    if (m_GpsWhyNot) {
+        const QString why = m_GpsWhyNot();
+        if (!why.isEmpty()) {
+            k740::Dialogs::warning(this, QString::fromLatin1(k740::kTitleWarring), why);
+            return;
+        }
     }
     const k740::GpsLogPaths paths =
         k740::gpsLogPaths(m_GpsLogRoot, number, QDateTime::currentDateTime());
@@ -308,15 +338,42 @@ void ACWPSettingWidget::onStartCheck_Clicked() {
     }
     ui->lineEdit_IDNumber->setEnabled(false);
     ui->pushButton_startCheck->setText(tr("Stop"));
-    emit sendTestFileName(paths.mainLog, paths.errorLog);
     ui->lineEdit_ErrorNumber->setText(QStringLiteral("0"));
+    const int test = ++m_GpsTestNumber;
+    emit sendTestFileName(paths.mainLog, paths.errorLog);
+    if (m_GpsPacketsLogged)
+        QTimer::singleShot(kGpsSilenceMs, this, [this, test] { checkGpsTestLogs(test); });
+}
+
+void ACWPSettingWidget::checkGpsTestLogs(int testNumber) {
+    // Only the test that asked, and only while it still runs.
+    if (testNumber != m_GpsTestNumber || !gpsTestRunning()) return;
+    if (m_GpsPacketsLogged() > 0) return;
+    endGpsTest();
+    k740::Dialogs::warning(
+        this, QString::fromLatin1(k740::kTitleWarring),
+        QStringLiteral("No data block has been logged in %1 s, so the GPS time-stamp test has "
+                       "ended. It needs the live display on, in \"StrongEcho\", receiving data "
+                       "packets (not single-line packets).")
+            .arg(kGpsSilenceMs / 1000));
+}
+
+void ACWPSettingWidget::onGpsTestFailed(QString why) {
+    if (gpsTestRunning()) endGpsTest();
+    k740::Dialogs::critical(this, errorTitle(), why);
 }
 
 void ACWPSettingWidget::recvErrorCount(int count) {
     ui->lineEdit_ErrorNumber->setText(QString::number(count));
 }
 
-void ACWPSettingWidget::recvTimeStamp(QString stamp) { ui->lineEdit_timeStamp->setText(stamp); }
+void ACWPSettingWidget::recvTimeStamp(QString stamp) {
+    // The receiver already reports at most 20 stamps a second; the label shows the latest.
+    m_LatestStamp = stamp;
+    showLatestStamp();
+}
+
+void ACWPSettingWidget::showLatestStamp() { ui->lineEdit_timeStamp->setText(m_LatestStamp); }
 
 void ACWPSettingWidget::onCleanACWPControl() {
     ui->lineEdit_SerialNumber->clear();

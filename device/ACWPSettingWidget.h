@@ -8,12 +8,14 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "device/advanced_config.h"
 #include "device/device_metatypes.h"
 #include "device/device_packet.h"
+#include "platform/capture_device.h"
 
 namespace Ui {
 class ACWPSettingWidget;
@@ -34,10 +36,23 @@ public:
 
     // Capture adapter to search instead of the chosen one (empty = choose as for recording).
     void setCaptureInterface(const QString& name) { m_CaptureInterface = name; }
+    // The sensor's address from the last device information packet: the adapter whose subnet
+    // holds it is searched, as for recording (until a capture has found the sensor itself).
+    void noteSensorAddress(const QString& address);
     // Only device packets from this sensor address count in the searches (empty = any).
     void setSensorFilter(const QString& address) { m_SensorFilter = address; }
     // Folder under which the GPS test's dated folders go (default: defaultGpsLogRoot()).
     void setGpsLogRoot(const QString& root) { m_GpsLogRoot = root; }
+    // What the GPS test needs of the main window: why it cannot start now (empty when it
+    // can), and how many whole packets the receiver has logged since the test started. A test
+    // that has logged nothing after kGpsSilenceMs ends with a warning instead of passing
+    // for one without jumps.
+    void setGpsTestHooks(std::function<QString()> whyNot, std::function<long long()> packetsLogged) {
+        m_GpsWhyNot = std::move(whyNot);
+        m_GpsPacketsLogged = std::move(packetsLogged);
+    }
+    static constexpr int kGpsSilenceMs = 3000;
+    bool gpsTestRunning() const;
 
     const QByteArray& lastSentPacket() const { return m_SendBuffer; }
     QString lastSentAddress() const { return m_LastAddress; }
@@ -59,6 +74,8 @@ public slots:
     void recvErrorCount(int count);
     void recvTimeStamp(QString stamp);
     void onCleanACWPControl();
+    // The receiver could not open or write a log: the test has ended, the reason is shown.
+    void onGpsTestFailed(QString why);
 
 private:
     enum class Search { Found, NoAdapter, NotFound };
@@ -78,7 +95,18 @@ private:
     QString m_LastAddress;
     std::uint16_t m_LastPort = 0;
     std::uint32_t m_SensorAddress = 0;  // host order, from the last capture (0 = unknown)
+    std::uint32_t m_NotedSensorAddress = 0;  // host order, from device packets (0 = none)
+    // The adapter to search, or the message that names why there is none.
+    k740::AdapterChoice chooseAdapter(QString* failure) const;
     QString m_CaptureInterface;
     QString m_SensorFilter;
     QString m_GpsLogRoot;
+    std::function<QString()> m_GpsWhyNot;
+    std::function<long long()> m_GpsPacketsLogged;
+    int m_GpsTestNumber = 0;  // counts started tests, so a late check knows its own
+    QString m_LatestStamp;
+
+    void endGpsTest();
+    void checkGpsTestLogs(int testNumber);
+    void showLatestStamp();
 };

@@ -256,13 +256,16 @@ void InetactionSetupWidget::onCleanUCWPControl() {
 }
 
 bool InetactionSetupWidget::eventFilter(QObject* watched, QEvent* event) {
+    // A guess from the address class only fills an empty field: it must never replace what a
+    // Refresh read from the sensor or what the operator typed.
     if (event->type() == QEvent::FocusIn) {
         if (watched == ui->lineEdit_Subnet) {
-            if (auto mask = k740::maskOnFocus(ui->lineEdit_DestIP->text()))
+            if (auto mask = k740::maskOnFocus(ui->lineEdit_Subnet->text(), ui->lineEdit_DestIP->text()))
                 ui->lineEdit_Subnet->setText(*mask);
         } else if (watched == ui->lineEdit_Gateway) {
-            if (auto gateway =
-                    k740::gatewayOnFocus(ui->lineEdit_DestIP->text(), ui->lineEdit_Subnet->text()))
+            if (auto gateway = k740::gatewayOnFocus(ui->lineEdit_Gateway->text(),
+                                                    ui->lineEdit_DestIP->text(),
+                                                    ui->lineEdit_Subnet->text()))
                 ui->lineEdit_Gateway->setText(*gateway);
         }
     }

@@ -183,3 +183,8 @@ bool VerticalAngleSetting::SendPacketDataToLidar(const QByteArray& packet, const
 }
 
 void VerticalAngleSetting::onCodeData(QString) {}
+
+void VerticalAngleSetting::hideEvent(QHideEvent* event) {
+    m_ReadBackPending = false;
+    QWidget::hideEvent(event);
+}

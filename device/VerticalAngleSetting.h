@@ -57,6 +57,10 @@ public slots:
                                QString* why);
     void onCodeData(QString code);
 
+protected:
+    // A window the operator closed shows no read-back box later: the pending read-back ends.
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void initView();
     void setCell(int row, int column, const QString& text);

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <cstring>
+#include <utility>
 
 #include "acquisition/packet_format.h"
 #include "device/device_texts.h"
@@ -140,6 +141,17 @@ ConfigPacket buildConfigPacket(DevicePacket& device, bool newGeneration, const N
     }
     const std::optional<Ipv4>& sensorIp = fields[0].value;
     const std::optional<Ipv4>& destIp = fields[1].value;
+    // A port that is typed must be one the packet can carry: sending the old one instead
+    // would report a change that never happens. An empty field keeps the device's port.
+    for (const auto& [label, text] : {std::pair<const char*, const QString*>{"Data Port", &form.dataPort},
+                                      {"device Port", &form.devicePort}}) {
+        if (text->trimmed().isEmpty() || portField(*text)) continue;
+        out.refusal = Refusal{QString::fromLatin1(kTitleWarning),
+                              QStringLiteral("%1 \"%2\" is not a port the sensor can take: type a "
+                                             "whole number from 1025 to 65535.")
+                                  .arg(QLatin1String(label), text->trimmed())};
+        return out;
+    }
     const std::uint16_t rpm = static_cast<std::uint16_t>(rotationRpm(form.rotateSpeed));
 
     if (!newGeneration) {
@@ -162,6 +174,27 @@ ConfigPacket buildConfigPacket(DevicePacket& device, bool newGeneration, const N
         out.bytes = QByteArray(reinterpret_cast<const char*>(p), static_cast<int>(packet.size()));
         out.sensorAddress = ipv4Text(device.data() + kDevOldSensorIp);
         return out;
+    }
+
+    // Mask and gateway are checked on every Set, not only after an edit: a gateway outside
+    // the subnet (or a broken mask) can cut the sensor off the network. An empty field keeps
+    // the device's bytes, which stand in for it in the gateway check.
+    const QString mask = form.subnetMask.isEmpty() ? ipv4Text(device.data() + kDevSubnetMask)
+                                                   : form.subnetMask;
+    const QString dest = form.destIp.isEmpty() ? ipv4Text(device.data() + kDevDestIp) : form.destIp;
+    if (!form.subnetMask.isEmpty()) {
+        const CheckResult r = checkSubnetMask(form.subnetMask);
+        if (!r.ok) {
+            out.refusal = Refusal{QString::fromLatin1(kTitleWarning), r.warning};
+            return out;
+        }
+    }
+    if (!form.gateway.isEmpty()) {
+        const CheckResult r = checkGateway(form.gateway, dest, mask);
+        if (!r.ok) {
+            out.refusal = Refusal{QString::fromLatin1(kTitleWarning), r.warning};
+            return out;
+        }
     }
 
     std::optional<int> ppsAngle;
@@ -212,8 +245,10 @@ ConfigPacket buildConfigPacket(DevicePacket& device, bool newGeneration, const N
     if (auto port = portField(form.dataPort)) writeBE16(p + kDevDataPort, *port);
     if (auto port = portField(form.devicePort)) writeBE16(p + kDevDevicePort, *port);
     putIp(p + kDevNtpIp, fields[4].value.value_or(Ipv4{}));
-    putIp(p + kDevGateway, fields[3].value.value_or(Ipv4{}));
-    putIp(p + kDevSubnetMask, fields[2].value.value_or(Ipv4{}));
+    // An emptied mask or gateway keeps the device's bytes: 0.0.0.0 could leave the sensor
+    // unreachable.
+    if (fields[3].value) putIp(p + kDevGateway, *fields[3].value);
+    if (fields[2].value) putIp(p + kDevSubnetMask, *fields[2].value);
     writeBE16(p + kDevMotorState, form.motorState == QLatin1String("Stop") ? 1 : 0);
     if (interval) writeBE16(p + kDevPacketInterval, static_cast<std::uint16_t>(*interval));
     writeBE16(p + kDevSensorStatus, form.lidarStatus == 1 ? 1 : 0);
@@ -284,8 +319,8 @@ CheckResult checkFirstOctet(const QString& address) {
     return r;
 }
 
-std::optional<QString> maskOnFocus(const QString& destIp) {
-    if (destIp.isEmpty()) return std::nullopt;
+std::optional<QString> maskOnFocus(const QString& current, const QString& destIp) {
+    if (!current.isEmpty() || destIp.isEmpty()) return std::nullopt;
     int d[4];
     if (!splitOctets(destIp, d)) return QString();
     if (d[0] >= 1 && d[0] <= 126) return QStringLiteral("255.0.0.0");
@@ -294,7 +329,9 @@ std::optional<QString> maskOnFocus(const QString& destIp) {
     return QString();
 }
 
-std::optional<QString> gatewayOnFocus(const QString& destIp, const QString& mask) {
+std::optional<QString> gatewayOnFocus(const QString& current, const QString& destIp,
+                                      const QString& mask) {
+    if (!current.isEmpty()) return std::nullopt;
     int d[4], m[4];
     if (!splitOctets(destIp, d) || !splitOctets(mask, m)) return std::nullopt;
     return QStringLiteral("%1.%2.%3.1").arg(d[0] & m[0]).arg(d[1] & m[1]).arg(d[2] & m[2]);

@@ -116,11 +116,13 @@ CheckResult checkGateway(const QString& gateway, const QString& destIp, const QS
 // First octet 1-223; outside it the field becomes "223.b.c.d".
 CheckResult checkFirstOctet(const QString& address);
 
-// Focus entering the mask field: the mask that follows from the destination's class
-// (empty when the class has none); nullopt leaves the field as it is.
-std::optional<QString> maskOnFocus(const QString& destIp);
-// Focus entering the gateway field: "a.b.c.1" of destination AND mask, or nullopt.
-std::optional<QString> gatewayOnFocus(const QString& destIp, const QString& mask);
+// Focus entering the mask field holding `current`: the mask that follows from the
+// destination's class (empty when the class has none); nullopt leaves the field as it is. A
+// field that holds anything (a refreshed or typed value) is never replaced by the guess.
+std::optional<QString> maskOnFocus(const QString& current, const QString& destIp);
+// Focus entering the empty gateway field: "a.b.c.1" of destination AND mask, or nullopt.
+std::optional<QString> gatewayOnFocus(const QString& current, const QString& destIp,
+                                      const QString& mask);
 
 // ---- Texts ----
 extern const char* const kTitleWarring;   // "warring"

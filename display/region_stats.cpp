@@ -12,9 +12,13 @@ std::vector<BoxRow> frameRowsInBox(const LidarDataSingleLine& frame, int protoco
     std::size_t n = std::min(frame.pointAngle.size(), frame.distance.size());
     int k = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        // Entries without a measurement (the zeroed ones a carried-over revolution leaves
+        // behind) are no points of the region.
+        if (!(frame.distance[i] > 0.0)) continue;
         const double d = scaleDistance(frame.distance[i], protocol);
         const double a = frame.pointAngle[i];
-        const PointCm p = pointCoordinatesAddHalf(d, a, viewMode);
+        // The box was made from the drawn cloud: the same coordinates decide what lies in it.
+        const PointCm p = pointCoordinates(d, a, viewMode);
         if (!box.contains(p.x, p.y, p.z)) continue;
         if (k == picked) k = 0;
         BoxRow r;

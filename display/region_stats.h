@@ -61,9 +61,9 @@ struct BoxRow {
     std::uint64_t timeStamp = 0;
 };
 
-// The points of a stored frame (raw distances) inside the box, with coordinates by the
-// add-half rule of the stored frame. At most `picked` rows are distinct; nothing when picked
-// is 0.
+// The measured points of a stored frame (raw distances) inside the box, with the coordinates
+// the drawn cloud has (the box was made from them). At most `picked` rows are distinct;
+// nothing when picked is 0.
 std::vector<BoxRow> frameRowsInBox(const LidarDataSingleLine& frame, int protocol, int viewMode,
                                    const SelectionBox& box, int picked);
 

@@ -1,6 +1,7 @@
 // Preset cameras, grid geometry and the read-out rule.
 #include "display/viewer_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "display/point_math.h"
@@ -56,21 +57,36 @@ std::vector<GridLabel> gridLabels() {
 double readoutDistance(double x, double y, double z) { return std::sqrt(x * x + y * y + z * z); }
 
 double readoutAzimuth(double x, double y) {
-    double a = std::asin(std::fabs(y) / std::sqrt(y * y + x * x)) * 57.2957795;
-    if (x < 0 && y > 0)
-        a = 180 + a;
-    else if (x < 0 && y < 0)
-        a = 180 - a;
-    else if (x > 0 && y < 0) {
-        // as computed
-    } else if (x >= 0 && y >= 0)
-        a = 360 - a;
+    // The table's and the export's convention: 0 on +y, growing towards +x.
+    if (x == 0.0 && y == 0.0) return std::nan("");
+    double a = std::atan2(x, y) * (180.0 / 3.14159265358979323846);
+    if (a < 0.0) a += 360.0;
+    if (a >= 360.0) a -= 360.0;
     return a;
 }
 
 QString readoutText(double distance, double azimuth) {
+    // At the origin a point has no azimuth: nothing is shown rather than "nan".
+    if (!std::isfinite(distance) || !std::isfinite(azimuth)) return QString();
     return QStringLiteral("Distance:") + QString::number(distance, 'f', 6) + QStringLiteral("    Azimuth:") +
            QString::number(azimuth, 'f', 6);
+}
+
+int overlayFontSize(const std::string& text, int width, int x, int preferred) {
+    constexpr int kSmallest = 8;
+    constexpr double kGlyphWidth = 0.62;  // average advance of the overlay's font, per point of size
+    if (width <= 0) return preferred;
+    std::size_t longest = 0, start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        longest = std::max(longest, end - start);
+        start = end + 1;
+    }
+    if (longest == 0) return preferred;
+    const double room = std::max(0, width - x - 8);
+    const int fits = static_cast<int>(room / (kGlyphWidth * static_cast<double>(longest)));
+    return std::max(kSmallest, std::min(preferred, fits));
 }
 
 }  // namespace k740

@@ -47,10 +47,16 @@ std::vector<GridLine> gridStraightLines();  // "Line" + r and "Line" + (r + 41)
 std::vector<GridLine> gridRingChords();     // "Circle" + s + t
 std::vector<GridLabel> gridLabels();        // "Circle" + p/100, text p/100 + "m"
 
-// Cursor read-out: distance from the origin and the azimuth of the picked world point.
+// Cursor read-out: distance from the origin and the azimuth of the picked world point, in the
+// data table's convention (0 on +y, growing towards +x, [0, 360)); NaN at the origin.
 double readoutDistance(double x, double y, double z);
 double readoutAzimuth(double x, double y);
-// "Distance:" D "    Azimuth:" A, six decimals each.
+// "Distance:" D "    Azimuth:" A, six decimals each; empty when either is no number.
 QString readoutText(double distance, double azimuth);
+
+// Font size for the view's overlay text starting `x` pixels from the left of a view `width`
+// pixels wide: the preferred size, made smaller until the longest line fits (never below 8).
+// A width of 0 (not shown yet) keeps the preferred size.
+int overlayFontSize(const std::string& text, int width, int x, int preferred);
 
 }  // namespace k740

@@ -51,8 +51,8 @@ void networkPacket(FuzzedDataProvider& in, DevicePacket& device) {
     (void)checkSubnetMask(form.subnetMask);
     (void)checkGateway(form.gateway, form.destIp, form.subnetMask);
     (void)checkFirstOctet(form.destIp);
-    (void)maskOnFocus(form.destIp);
-    (void)gatewayOnFocus(form.destIp, form.subnetMask);
+    (void)maskOnFocus(form.subnetMask, form.destIp);
+    (void)gatewayOnFocus(form.gateway, form.destIp, form.subnetMask);
     (void)rotationRpm(form.rotateSpeed);
 }
 

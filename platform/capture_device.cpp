@@ -91,6 +91,27 @@ AdapterChoice chooseCaptureAdapter(const std::vector<CaptureAdapter>& adapters,
     return choice;
 }
 
+std::string adapterChoiceHelp(const std::vector<CaptureAdapter>& adapters) {
+    std::string tried;
+    for (const CaptureAdapter& a : adapters) {
+        if (isAny(a)) continue;
+        if (!tried.empty()) tried += ", ";
+        tried += a.name;
+        for (const AdapterIpv4& net : a.ipv4) {
+            int prefix = 0;
+            for (std::uint32_t m = net.netmask; m & 0x80000000u; m <<= 1) ++prefix;
+            const std::uint32_t ip = net.address;
+            tried += ' ' + std::to_string(ip >> 24) + '.' + std::to_string((ip >> 16) & 0xFF) + '.' +
+                     std::to_string((ip >> 8) & 0xFF) + '.' + std::to_string(ip & 0xFF) + '/' +
+                     std::to_string(prefix);
+        }
+        if (a.loopback) tried += " (loopback)";
+        if (!a.up) tried += " (down)";
+    }
+    return "Adapters tried: " + (tried.empty() ? std::string("none") : tried) +
+           ". Start the viewer with --capture-interface NAME to choose one.";
+}
+
 std::vector<CaptureAdapter> listCaptureAdapters(std::string* error) {
     std::vector<CaptureAdapter> out;
     char errbuf[PCAP_ERRBUF_SIZE] = {0};

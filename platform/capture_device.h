@@ -50,6 +50,11 @@ constexpr const char* kAnyAdapterName = "any";
 AdapterChoice chooseCaptureAdapter(const std::vector<CaptureAdapter>& adapters,
                                    std::uint32_t sensorAddress, const std::string& overrideName);
 
+// What a failed choice tells the operator beside its reason: which adapters were tried, each
+// with its IPv4 networks ("lo 127.0.0.1/8 (loopback), eth0 10.1.2.3/24"), and that
+// `--capture-interface NAME` chooses one.
+std::string adapterChoiceHelp(const std::vector<CaptureAdapter>& adapters);
+
 // The adapters the capture library can open, in its order; empty with *error set when the
 // library cannot list them.
 std::vector<CaptureAdapter> listCaptureAdapters(std::string* error);

@@ -74,9 +74,12 @@ SimState initialState(const SimConfig& config) {
     s.rpm = config.rpm > 0 ? config.rpm : 600;
     std::uint32_t dest = 0;
     const std::string& target = config.multicastGroup.empty() ? config.host : config.multicastGroup;
-    if (UdpSocket::parseIPv4(target, &dest))
+    if (UdpSocket::parseIPv4(target, &dest)) {
         s.destIp = {{static_cast<std::uint8_t>(dest >> 24), static_cast<std::uint8_t>(dest >> 16),
                      static_cast<std::uint8_t>(dest >> 8), static_cast<std::uint8_t>(dest)}};
+        // The gateway it reports lies in the destination's subnet, as on a sensor that works.
+        s.gateway = {{s.destIp[0], s.destIp[1], s.destIp[2], 254}};
+    }
     return s;
 }
 

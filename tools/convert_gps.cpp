@@ -33,8 +33,9 @@ const char* const kGpsUsage =
     "Receives the data port and logs the GPS time of every data block, as the advanced\n"
     "settings window's GPS test does: DIR/<yyyy-MM-dd>/K740-P_<ID>_<date-time>.txt (every\n"
     "block) and K740-P_<ID>_Error_<date-time>.txt (every jump of the seconds). DIR defaults to\n"
-    "RV_K740-P_GPSTimeTest in the documents folder. The test starts once the receiver decodes\n"
-    "the given protocol (protocol 1 after the first revolution) and ends after N whole packets,\n"
+    "RV_K740-P_GPSTimeTest in the documents folder. The test starts at the first whole packet\n"
+    "the receiver decodes in the given protocol (protocol 1 after the first revolution) and\n"
+    "ends after N whole packets,\n"
     "after S seconds, or on Ctrl+C; then the two file names and 'jumps: <count>' are printed.\n";
 
 volatile std::sig_atomic_t g_gpsInterrupted = 0;
@@ -136,43 +137,51 @@ int gpsTestCommand(int argc, char** argv) {
     std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(receiver.boundPort()));
     std::fflush(stderr);
 
-    bool started = false;
+    // The receiver thread starts the test itself at the first whole packet decoded in the
+    // asked protocol, so --packets N logs exactly N whole packets.
     QString openError;
+    if (!receiver.startGpsTest(paths.mainLog, paths.errorLog, &openError,
+                               static_cast<int>(o.protocol))) {
+        receiver.closeSocket();
+        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(openError));
+        return kExitFailure;
+    }
+    bool timing = false;
     std::signal(SIGINT, onGpsInterrupt);
     std::signal(SIGTERM, onGpsInterrupt);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        if (g_gpsInterrupted) {
+        if (g_gpsInterrupted || !receiver.gpsTestLog().isOpen()) {
             QCoreApplication::quit();
             return;
         }
-        if (!started && receiver.protocol() == o.protocol) {
-            started = true;
-            if (!receiver.startGpsTest(paths.mainLog, paths.errorLog, &openError)) {
-                QCoreApplication::exit(kExitFailure);
-                return;
-            }
-            if (o.seconds > 0)
-                QTimer::singleShot(static_cast<int>(o.seconds * 1000), &app,
-                                   [] { QCoreApplication::quit(); });
+        if (!timing && receiver.gpsTestLog().started() && o.seconds > 0) {
+            timing = true;
+            QTimer::singleShot(static_cast<int>(o.seconds * 1000), &app,
+                               [] { QCoreApplication::quit(); });
         }
         if (o.packets > 0 && receiver.gpsTestLog().packetsLogged() >= o.packets)
             QCoreApplication::quit();
     });
+    QString failure;
+    QObject::connect(&receiver, &GetlidarData_1::gpsTestFailed, &app,
+                     [&failure](const QString& why) { failure = why; });
     poll.start(20);
     receiver.start();
-    const int rc = app.exec();
+    app.exec();
 
+    const bool started = receiver.gpsTestLog().started();
     receiver.stopCheckGPSTime();
     receiver.m_Running = false;
     receiver.closeSocket();
     receiver.wait();
-    if (rc != 0) {
-        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(openError));
+    QCoreApplication::processEvents();  // a failure reported on the way
+    if (!failure.isEmpty()) {
+        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(failure));
         return kExitFailure;
     }
     if (!started) {
-        std::fprintf(stderr, "k740-convert: no test ran (no revolution in protocol %ld arrived)\n",
+        std::fprintf(stderr, "k740-convert: no test ran (no whole packet in protocol %ld arrived)\n",
                      o.protocol);
         return kExitFailure;
     }

@@ -43,7 +43,27 @@ bool parsePortField(const QString& text, std::uint16_t* port) {
 
 bool isGroupField(const QString& text) {
     const QString t = text.trimmed();
-    return t.isEmpty() || UdpSocket::parseIPv4(t.toStdString(), nullptr);
+    if (t.isEmpty()) return true;
+    std::uint32_t address = 0;
+    if (!UdpSocket::parseIPv4(t.toStdString(), &address)) return false;
+    // Only 224.0.0.0 to 239.255.255.255 are groups; any other address would leave the live
+    // display "on" without a group joined.
+    const std::uint32_t first = address >> 24;
+    return first >= 224 && first <= 239;
+}
+
+bool parseDisplayAngleField(const QString& text, float* limit) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !(v >= 0.0 && v <= 180.0)) return false;
+    if (limit) *limit = static_cast<float>(v);
+    return true;
+}
+
+QString displayAngleRefusal(const QString& text) {
+    return QStringLiteral("The display angle (\u663e\u793a\u89d2\u5ea6) \"%1\" is not a number of "
+                          "degrees from 0 to 180; the display keeps its angle.")
+        .arg(text.trimmed());
 }
 
 Verdict readLiveSettings(const QString& dataPortText, const QString& devicePortText,
@@ -55,8 +75,8 @@ Verdict readLiveSettings(const QString& dataPortText, const QString& devicePortT
         return portRefusal(kDevicePortField, devicePortText);
     if (!isGroupField(groupText))
         return refusal(
-            QStringLiteral("The %1 \"%2\" is not an IPv4 address: type four numbers "
-                           "from 0 to 255 joined by dots (224.1.1.1), or leave it empty.")
+            QStringLiteral("The %1 \"%2\" is not a multicast group: type an address from "
+                           "224.0.0.0 to 239.255.255.255 (224.1.1.1), or leave it empty.")
                 .arg(QLatin1String(kGroupField), groupText.trimmed()));
     read.group = groupText.trimmed();
     if (settings) *settings = read;

@@ -18,8 +18,14 @@ struct LiveSettings {
 
 // A port field: blanks around it are ignored; anything but a whole number 1-65535 is refused.
 bool parsePortField(const QString& text, std::uint16_t* port);
-// A group field: empty, or four numbers 0-255 joined by dots.
+// A group field: empty, or a multicast group, 224.0.0.0 to 239.255.255.255 (dotted).
 bool isGroupField(const QString& text);
+
+// The service display-angle field ("显示角度：±"): a number of degrees from 0 to 180. False,
+// with *limit unchanged, for anything else (empty, not a number, out of range).
+bool parseDisplayAngleField(const QString& text, float* limit);
+// The warning for a refused display-angle text, naming the field.
+QString displayAngleRefusal(const QString& text);
 
 // Reads the three fields. Refused (title "warn", a text naming the field and what it takes)
 // when one is not acceptable; *settings is then left as it was.

@@ -15,8 +15,10 @@ QString seekIconPath(SeekButton button, SeekSpeed speed) {
            QString::fromLatin1(kSuffix[static_cast<int>(speed)]) + QStringLiteral(".png");
 }
 
-SeekOutcome resetSeek() {
+SeekOutcome resetSeek(const SeekCycle& current) {
     SeekOutcome out;
+    out.cycle.forwardSeekUsed = current.forwardSeekUsed;
+    out.cycle.backwardSeekUsed = current.backwardSeekUsed;
     out.forwardIcon = seekIconPath(SeekButton::Forward, SeekSpeed::Normal);
     out.backwardIcon = seekIconPath(SeekButton::Backward, SeekSpeed::Normal);
     return out;

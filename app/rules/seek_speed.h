@@ -45,7 +45,9 @@ struct SeekOutcome {
 // not ended; otherwise the press only puts its own button back to normal speed.
 SeekOutcome pressSeek(const SeekCycle& cycle, SeekButton button, bool filePlays);
 
-// Both buttons back to normal speed (Play, the end of a pass): the cycle, step 0, both icons.
-SeekOutcome resetSeek();
+// Both buttons back to normal speed (Play, the end of a pass): both speeds, step 0, both
+// icons. Which button was used last stays: after Play, a further press of the button used
+// before goes on to 2x.
+SeekOutcome resetSeek(const SeekCycle& current);
 
 }  // namespace k740

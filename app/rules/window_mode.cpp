@@ -66,6 +66,12 @@ WindowMode nextMode(WindowMode mode, WindowEvent event) {
 void WindowState::apply(WindowEvent event) {
     const WindowMode before = mode;
     mode = nextMode(mode, event);
+    if (event == WindowEvent::LiveOn && before == WindowMode::PlaybackPaused && mode == WindowMode::Live)
+        fileParked = true;
+    if (event == WindowEvent::LiveOff && isLive(before) && fileParked) {
+        mode = WindowMode::PlaybackPaused;
+        fileParked = false;
+    }
     if (event == WindowEvent::PlaybackStarted && mode == WindowMode::Playing) finished = false;
     if (event == WindowEvent::PlaybackEnded && isPlayback(before)) finished = true;
 }

@@ -52,6 +52,9 @@ struct WindowState {
     bool finished = false;    // the player reported its end; the next Play starts at frame 0
     bool recording = false;   // a recording runs (it outlives the live display going off)
     bool exporting = false;   // a CSV export is writing frames
+    // A paused file waits with the player while the live display runs: switching the live
+    // display off again returns to the paused file (its counter, steps and speeds).
+    bool fileParked = false;
 
     // Moves to the mode the event leads to and keeps the facts that follow from it.
     void apply(WindowEvent event);

@@ -126,3 +126,15 @@ TEST(CsvExport, AzimuthRangeIsInclusiveAndCountsLines) {
     EXPECT_EQ(k740::writeCsvFrame(none, LidarDataSingleLine{}, 1, options(0, 0)), 0u);
     EXPECT_TRUE(none.str().empty());
 }
+
+TEST(CsvExport, EntriesTheCarryOverZeroedAreNoRows) {
+    // The live carry-over leaves all-zero entries where the points below 20 degrees were; a
+    // point without an echo still has its azimuth and time and stays.
+    const std::vector<Pt> pts = {{10, 350.0, 1, 1}, {0, 0.0, 0, 0}, {0, 355.0, 0, 9},
+                                 {0, 0.0, 0, 0}};
+    std::size_t written = 0;
+    EXPECT_EQ(exportText(pts, 7, options(0, 0), &written),
+              "7,0,1,0,1,350,2,1\n"
+              "7,0,0,0,0,355,0,9\n");
+    EXPECT_EQ(written, 2u);
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "acquisition/GetlidarData_1.h"
+#include "acquisition/gps_test_log.h"
 #include "acquisition/gps_time_test.h"
 #include "packet_writer.h"
 #include "qt_support.h"
@@ -93,20 +94,26 @@ TEST(GpsTimeTest, OnlyIrregularSecondStepsAreJumps) {
 TEST(GpsTimeTest, BlockLinesCarryGbkLabelsAndTheJumpLines) {
     k740::GpsTimeRegisters r;
     DataPacket p = makeSweepPacket(0, 100);
-    stampPacket(p, {24, 5, 12, 3, 4, 9}, 0);
-    r.update(p.data(), 0);  // first block after the loop starts: previous second 0
+    stampPacket(p, {24, 5, 12, 3, 4, 7}, 0);
+    r.update(p.data(), 0);
     const QString local = QStringLiteral("2026-01-02 03:04:05:006");
-    k740::GpsBlockStep s = k740::gpsBlockStep(r, local, 3);
+    // The first block of a test has no earlier time: no jump from the zeroed registers.
+    k740::GpsBlockStep s = k740::gpsBlockStep(r, local, 0);
+    EXPECT_FALSE(s.jump);
+    EXPECT_TRUE(s.errorLine.isEmpty());
+    stampPacket(p, {24, 5, 12, 3, 4, 9}, 0);
+    r.update(p.data(), 0);
+    s = k740::gpsBlockStep(r, local, 3);
     ASSERT_TRUE(s.jump);
     const QByteArray stamp = QByteArray::number(k740::gpsSeconds("2024/05/12 03:04:09"));
     EXPECT_EQ(s.stamp.toLatin1(), stamp);
     const QByteArray expectedMain = "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
                                     "2024/05/12 03:04:09\t\t" + stamp + "\n" +
                                     gbk("-------------- GPS时间发生跳变 : ") +
-                                    "2000/00/00 00:00:00 -> 2024/05/12 03:04:09--------------\n";
+                                    "2024/05/12 03:04:07 -> 2024/05/12 03:04:09--------------\n";
     EXPECT_EQ(s.mainLines, expectedMain);
     EXPECT_EQ(s.errorLine, "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间发生跳变 :") +
-                               "2000/00/00 00:00:00 -> 2024/05/12 03:04:09\n");
+                               "2024/05/12 03:04:07 -> 2024/05/12 03:04:09\n");
     EXPECT_TRUE(s.mainLines.contains("GPS\xca\xb1\xbc\xe4")) << "GBK bytes of the label";
 
     // Block 11 closes the packet with 42 dashes; a zero date gives the invalid marker.
@@ -150,53 +157,90 @@ protected:
     std::vector<QString> stamps;
 };
 
-TEST_F(GpsReceiverTest, TheReceiverLogsEveryBlockAndCountsJumps) {
+TEST_F(GpsReceiverTest, TheReceiverLogsEveryBlockAndCountsJumpsWithinOneTest) {
     start();
     // Before a test: nothing logged, nothing reported.
     sendPaced(std::vector<DataPacket>{packetAt(9)});
     rx.createTestFile(mainLog, errorLog);
     ASSERT_TRUE(rx.m_GpsTestActive.load());
-    // The packet before the test did not touch the registers, so the first block compares
-    // against the 0 of the loop's start: 0 -> 10 (a jump), 10, 10 -> 12 (a jump) -> 13.
+    // The first block of the test has no earlier time (neither the packet before the test nor
+    // the zeroed registers count): 10, 10, 10 -> 12 (a jump) -> 13.
     sendPaced(std::vector<DataPacket>{packetAt(10), packetAt(10), packetAt(12), packetAt(13)});
-    ASSERT_TRUE(waitUntil([&] { return stamps.size() >= 48; }));
-    EXPECT_EQ(stamps.size(), 48u);
-    ASSERT_TRUE(waitUntil([&] { return counts.size() >= 2; }));
-    EXPECT_EQ(counts, (std::vector<int>{1, 2})) << "the first jump of a test reports 1";
-    EXPECT_EQ(rx.m_ErrorCount.load(), 2);
+    ASSERT_TRUE(waitUntil([&] { return rx.gpsTestLog().packetsLogged() >= 4; }));
+    ASSERT_TRUE(waitUntil([&] { return counts.size() >= 1; }));
+    EXPECT_EQ(counts, (std::vector<int>{1}));
+    EXPECT_EQ(rx.m_ErrorCount.load(), 1);
+    // The label's stamps come at most 20 times a second, not one per block.
+    ASSERT_TRUE(waitUntil([&] { return !stamps.empty(); }));
+    EXPECT_LT(stamps.size(), 48u);
 
     rx.stopCheckGPSTime();
     sendPaced(std::vector<DataPacket>{packetAt(20)});
     const QList<QByteArray> main = linesOf(mainLog);
-    // Header, 4 packets x (12 time lines + dash line), two jump lines.
-    ASSERT_EQ(main.size(), 1 + 4 * 13 + 2);
+    // Header, 4 packets x (12 time lines + dash line), one jump line.
+    ASSERT_EQ(main.size(), 1 + 4 * 13 + 1);
     EXPECT_EQ(main[0], gbk("\t\t本地时间\t\t\t\t\t\t GPS时间"));
     EXPECT_EQ(main.count(QByteArray(42, '-')), 4);
     const QList<QByteArray> errors = linesOf(errorLog);
-    ASSERT_EQ(errors.size(), 2);
-    EXPECT_TRUE(errors[0].endsWith("2000/00/00 00:00:00 -> 2024/05/12 03:04:10"));
-    EXPECT_TRUE(errors[1].endsWith("2024/05/12 03:04:10 -> 2024/05/12 03:04:12"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].endsWith("2024/05/12 03:04:10 -> 2024/05/12 03:04:12"));
 
-    // A new test appends to existing files and starts counting again.
+    // A new test appends to the files and compares nothing with the earlier test's last
+    // block (20): 30, 30 -> 32 is its only jump.
     rx.createTestFile(mainLog, errorLog);
-    sendPaced(std::vector<DataPacket>{packetAt(30)});  // 20 -> 30: a jump
-    ASSERT_TRUE(waitUntil([&] { return counts.size() >= 3; }));
+    sendPaced(std::vector<DataPacket>{packetAt(30), packetAt(32)});
+    ASSERT_TRUE(waitUntil([&] { return rx.gpsTestLog().packetsLogged() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return counts.size() >= 2; }));
     EXPECT_EQ(counts.back(), 1);
     rx.stopCheckGPSTime();
-    EXPECT_EQ(linesOf(errorLog).size(), 3);
+    EXPECT_EQ(linesOf(errorLog).size(), 2);
 }
 
-TEST_F(GpsReceiverTest, ProtocolOneReadsTheDateAndTimeRecords) {
+TEST(GpsTestLogStart, ATestStartsAtBlockZeroOfAPacketInTheAskedProtocol) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    int jumps = 0;
+    k740::GpsTestLog log(nullptr, [&] { ++jumps; });
+    QString why;
+    ASSERT_TRUE(log.open(dir.filePath("m.txt"), dir.filePath("e.txt"), &why, 1));
+    DataPacket p = makeSweepPacket(0, 100);
+    stampPacket(p, {24, 5, 12, 3, 4, 7}, 1);
+    // Mid-packet blocks and packets of the other protocol are not the start of the test.
+    log.onBlock(p.data() + 100 * 5, 5, 1);
+    log.onBlock(p.data(), 0, 0);
+    EXPECT_FALSE(log.started());
+    for (int b = 0; b < 12; ++b) log.onBlock(p.data() + 100 * b, b, 1);
+    EXPECT_TRUE(log.started());
+    EXPECT_EQ(log.packetsLogged(), 1);
+    EXPECT_EQ(jumps, 0);
+    log.close();
+    EXPECT_EQ(linesOf(dir.filePath("m.txt")).size(), 1 + 13);
+
+    // A log the disk refuses to take is no running test.
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        EXPECT_FALSE(log.open(QStringLiteral("/dev/full"), dir.filePath("e.txt"), &why));
+        EXPECT_TRUE(why.contains(QStringLiteral("/dev/full"))) << why.toStdString();
+        EXPECT_FALSE(log.isOpen());
+    }
+}
+
+TEST_F(GpsReceiverTest, ProtocolOneReadsTheDateAndTimeRecordsFromTheFirstPacketInIt) {
     rx.m_PendingProtocol = 1;
     start();
-    // The protocol changes at a frame boundary: cross one first.
+    // A test asked for protocol 1 waits while the receiver still decodes protocol 0.
+    QString why;
+    ASSERT_TRUE(rx.startGpsTest(mainLog, errorLog, &why, 1)) << why.toStdString();
+    sendPaced(std::vector<DataPacket>{packetAt(43, 0)});
+    // The protocol changes at a frame boundary: cross one, then the test begins.
     sendPaced(std::vector<DataPacket>{makeSweepPacket(35800, 100)});
     ASSERT_TRUE(waitUntil([&] { return rx.protocol() == 1; }));
-    rx.createTestFile(mainLog, errorLog);
     sendPaced(std::vector<DataPacket>{packetAt(44, 1)});
-    ASSERT_TRUE(waitUntil([&] { return stamps.size() >= 12; }));
+    ASSERT_TRUE(waitUntil([&] { return rx.gpsTestLog().packetsLogged() >= 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !stamps.empty(); }));
     rx.stopCheckGPSTime();
-    EXPECT_EQ(stamps.back(), QString::number(k740::gpsSeconds("2024/05/12 03:04:44")));
+    EXPECT_TRUE(rx.gpsTestLog().started());
+    EXPECT_EQ(stamps.front(), QString::number(k740::gpsSeconds("2024/05/12 03:04:44")))
+        << "nothing of the protocol 0 packet was logged";
 }
 
 TEST_F(GpsReceiverTest, LogsThatCannotBeOpenedStartNoTest) {

@@ -126,6 +126,7 @@ TEST_F(LiveReceiverTest, StopAndStartRebindTheSamePort) {
     rx.m_Port = port;
     rx.m_Running = true;
     rx.m_PendingProtocol = 0;  // applies only from the first boundary of the new run
+    rx.m_Paused = true;        // left over from a file played meanwhile: the new run draws
     rx.setupSocket();
     EXPECT_EQ(rx.boundPort(), port);
     rx.start();

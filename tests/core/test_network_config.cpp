@@ -99,22 +99,19 @@ TEST(ConfigPacket, NewerGenerationFallsBackFieldByField) {
     EXPECT_EQ(0, std::memcmp(p + 18, device.data() + 18, 6));  // empty MAC keeps the device's
     EXPECT_EQ(0, std::memcmp(p + 24, device.data() + 24, 4));  // both ports
     const std::uint8_t zeros[12] = {};
-    EXPECT_EQ(0, std::memcmp(p + 28, zeros, 12));  // NTP, gateway and mask: zeros, not the device's
+    EXPECT_EQ(0, std::memcmp(p + 28, zeros, 4));   // NTP: zeros, not the device's
+    // An emptied gateway or mask keeps the device's: 0.0.0.0 could cut the sensor off.
+    EXPECT_EQ(0, std::memcmp(p + 32, device.data() + 32, 8));
     EXPECT_EQ(readBE16(p + 40), 0);                // Run
     EXPECT_EQ(readBE16(p + 42), 513);              // empty interval keeps the device's
     EXPECT_EQ(readBE16(p + 44), 0);                // Running
     EXPECT_EQ(readBE16(p + 48), 4500);             // empty PPS angle keeps the device's
     EXPECT_EQ(0, std::memcmp(p + 52, zeros, 6));   // no local time
 
-    // Ports at the validator's edges are not taken; a MAC other than 17 characters gives the
-    // fixed one.
-    f.dataPort = "1024";
-    f.devicePort = "65536";
+    // A MAC other than 17 characters gives the fixed one.
     f.mac = "60-76-88";
     c = buildConfigPacket(device, true, f, kNow);
     p = bytesOf(c);
-    EXPECT_EQ(readBE16(p + 24), 3001);
-    EXPECT_EQ(readBE16(p + 26), 3002);
     const std::uint8_t fixedMac[] = {0x60, 0x76, 0x88, 0x00, 0x00, 0x00};
     EXPECT_EQ(0, std::memcmp(p + 18, fixedMac, 6));
     f.dataPort = "1025";
@@ -151,7 +148,6 @@ TEST(ConfigPacket, EarlierGenerationIsThe36BytePacket) {
 
     NetworkForm empty;
     empty.rotateSpeed = " 5 HZ";
-    empty.dataPort = "1024";
     c = buildConfigPacket(device, false, empty, kNow);
     const std::uint8_t fallback[] = {127,  0,    0,   3, 0, 0, 0,    0,
                                      0x0B, 0xB9, 127, 0, 0, 1, 0x0B, 0xBA};
@@ -178,7 +174,16 @@ TEST(ConfigPacket, RefusesSameAddressAndMalformedFieldsAndBuildsNothing) {
                  {&NetworkForm::subnetMask, "255.255.255", "Subnet Mask"},
                  {&NetworkForm::ntpIp, "1.2.3.4.5", "NTP IP"},
                  {&NetworkForm::ppsAngle, "361", "PPS"},
-                 {&NetworkForm::packetInterval, "x", "Packet interval"}};
+                 {&NetworkForm::packetInterval, "x", "Packet interval"},
+                 // A typed port the packet cannot carry is refused, never replaced by the old.
+                 {&NetworkForm::dataPort, "0", "Data Port"},
+                 {&NetworkForm::dataPort, "1024", "Data Port"},
+                 {&NetworkForm::dataPort, "abc", "Data Port"},
+                 {&NetworkForm::devicePort, "70000", "device Port"},
+                 {&NetworkForm::devicePort, "65536", "device Port"},
+                 // Mask and gateway are checked on every Set, edited or not.
+                 {&NetworkForm::subnetMask, "255.0.255.0", "subnet mask"},
+                 {&NetworkForm::gateway, "10.9.9.1", "gateway"}};
     for (const Case& k : cases) {
         f = fullForm();
         f.*(k.field) = QString::fromLatin1(k.text);
@@ -187,9 +192,26 @@ TEST(ConfigPacket, RefusesSameAddressAndMalformedFieldsAndBuildsNothing) {
         ASSERT_TRUE(c.refusal) << k.text;
         EXPECT_EQ(c.refusal->title, "Warning");
         EXPECT_TRUE(c.refusal->text.contains(k.named)) << c.refusal->text.toStdString();
-        EXPECT_TRUE(c.refusal->text.contains(k.text)) << c.refusal->text.toStdString();
+        const bool checkText = k.field == &NetworkForm::subnetMask || k.field == &NetworkForm::gateway;
+        if (!checkText) {
+            EXPECT_TRUE(c.refusal->text.contains(k.text)) << c.refusal->text.toStdString();
+        }
         EXPECT_TRUE(c.bytes.isEmpty());
     }
+
+    // A gateway checked against the device's own destination and mask when those are empty:
+    // 10.0.0.1 lies outside 127.0.0.1 / 255.255.0.0.
+    f = NetworkForm();
+    f.gateway = "10.0.0.1";
+    device = newerDevice();
+    ASSERT_TRUE(buildConfigPacket(device, true, f, kNow).refusal);
+    f.gateway = "127.0.9.9";
+    EXPECT_FALSE(buildConfigPacket(device, true, f, kNow).refusal);
+    // The earlier generation refuses a typed port it cannot carry too.
+    f = NetworkForm();
+    f.dataPort = "80";
+    device = earlierDevice();
+    ASSERT_TRUE(buildConfigPacket(device, false, f, kNow).refusal);
 }
 
 TEST(NetworkChecks, MaskGatewayAndFirstOctet) {
@@ -234,18 +256,21 @@ TEST(NetworkChecks, MaskGatewayAndFirstOctet) {
 }
 
 TEST(NetworkChecks, FocusFillsMaskByClassAndGatewayFromTheSubnet) {
-    EXPECT_EQ(maskOnFocus("10.1.2.3").value_or("?"), "255.0.0.0");
-    EXPECT_EQ(maskOnFocus("127.0.0.1").value_or("?"), "");
-    EXPECT_EQ(maskOnFocus("172.16.0.1").value_or("?"), "255.255.0.0");
-    EXPECT_EQ(maskOnFocus("223.1.1.1").value_or("?"), "255.255.255.0");
-    EXPECT_EQ(maskOnFocus("224.1.1.1").value_or("?"), "");
-    EXPECT_EQ(maskOnFocus("10.1").value_or("?"), "");  // emptied, no class to read
-    EXPECT_FALSE(maskOnFocus(""));                     // field left as it is
+    EXPECT_EQ(maskOnFocus("", "10.1.2.3").value_or("?"), "255.0.0.0");
+    EXPECT_EQ(maskOnFocus("", "127.0.0.1").value_or("?"), "");
+    EXPECT_EQ(maskOnFocus("", "172.16.0.1").value_or("?"), "255.255.0.0");
+    EXPECT_EQ(maskOnFocus("", "223.1.1.1").value_or("?"), "255.255.255.0");
+    EXPECT_EQ(maskOnFocus("", "224.1.1.1").value_or("?"), "");
+    EXPECT_EQ(maskOnFocus("", "10.1").value_or("?"), "");  // emptied, no class to read
+    EXPECT_FALSE(maskOnFocus("", ""));                     // field left as it is
 
-    EXPECT_EQ(gatewayOnFocus("10.1.2.3", "255.0.0.0").value_or("?"), "10.0.0.1");
-    EXPECT_EQ(gatewayOnFocus("192.168.5.77", "255.255.255.0").value_or("?"), "192.168.5.1");
-    EXPECT_FALSE(gatewayOnFocus("10.1.2", "255.0.0.0"));
-    EXPECT_FALSE(gatewayOnFocus("10.1.2.3", ""));
+    EXPECT_EQ(gatewayOnFocus("", "10.1.2.3", "255.0.0.0").value_or("?"), "10.0.0.1");
+    EXPECT_EQ(gatewayOnFocus("", "192.168.5.77", "255.255.255.0").value_or("?"), "192.168.5.1");
+    EXPECT_FALSE(gatewayOnFocus("", "10.1.2", "255.0.0.0"));
+    EXPECT_FALSE(gatewayOnFocus("", "10.1.2.3", ""));
+    // A refreshed or typed value is never replaced by the guess (a Set would send the guess).
+    EXPECT_FALSE(maskOnFocus("255.255.0.0", "10.1.2.3"));
+    EXPECT_FALSE(gatewayOnFocus("10.1.9.9", "10.1.2.3", "255.0.0.0"));
 }
 
 TEST(NetworkRefresh, SpeedRangesAndTheEarlierLayout) {

@@ -47,33 +47,48 @@ TEST(RegionPick, BoxOverPickedPointsSkipsIndicesBeyondTheCloud) {
     EXPECT_EQ(box.maxX, 4.0f);
 }
 
-TEST(RegionPick, StoredFrameRowsInTheBoxWrapAtThePickedCount) {
-    // Protocol "1.6": raw / 0.5 mm. 63.5 counts at 90 degrees: x = 12.7 cm, listed as 13 by
-    // the stored frame's add-half rule in view mode 1.
+TEST(RegionPick, StoredFrameRowsFollowTheDrawnCoordinatesAndWrapAtThePickedCount) {
+    // Protocol "1.6": raw / 0.5 mm. 63.5 counts at 90 degrees: x = 12.7 cm, drawn (and so
+    // boxed) as 12 in view mode 1; listing it as 13 would put it in a box it was never in.
     LidarDataSingleLine f;
-    f.pointAngle = {90.0, 90.0, 90.0, 270.0, 90.0};
-    f.distance = {63.5, 70.0, 74.0, 63.5, 80.0};  // x 12.7, 14, 14.8, -12.7, 16
-    f.intensity = {1, 2, 3, 4, 5};
-    f.timeStamp = {10, 20, 30, 40, 50};
+    f.pointAngle = {90.0, 90.0, 90.0, 270.0, 90.0, 0.0};
+    f.distance = {63.5, 70.0, 74.0, 63.5, 80.0, 0.0};  // x 12.7, 14, 14.8, -12.7, 16; no echo
+    f.intensity = {1, 2, 3, 4, 5, 6};
+    f.timeStamp = {10, 20, 30, 40, 50, 60};
     k740::SelectionBox box;
     box.minX = 13;
     box.maxX = 16;
     box.minY = -1;
     box.maxY = 1;
     const std::vector<k740::BoxRow> rows = k740::frameRowsInBox(f, 0, 0, box, 2);
-    // Four points in the box (13, 14, 15, 16); rows 0, 1, 0, 1: the later ones stand.
+    // Three points in the box (14, 14, 16); rows 0, 1, 0: the later ones stand.
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].row, 0);
-    EXPECT_EQ(rows[0].p.x, 15.0f);
-    EXPECT_EQ(rows[0].intensity, 3);
+    EXPECT_EQ(rows[0].p.x, 16.0f);
+    EXPECT_EQ(rows[0].intensity, 5);
+    EXPECT_DOUBLE_EQ(rows[0].distanceMm, 160.0);
     EXPECT_EQ(rows[1].row, 1);
-    EXPECT_EQ(rows[1].p.x, 16.0f);
-    EXPECT_EQ(rows[1].timeStamp, 50u);
-    EXPECT_DOUBLE_EQ(rows[1].distanceMm, 160.0);
+    EXPECT_EQ(rows[1].p.x, 14.0f);
+    EXPECT_EQ(rows[1].timeStamp, 30u);
 
-    // View mode 2 keeps 12.7, which lies outside [13, 16].
+    // A box on the upper edge of a drawn point lists it: [12, 12] holds the truncated 12.7.
+    box.minX = box.maxX = 12;
+    ASSERT_EQ(k740::frameRowsInBox(f, 0, 0, box, 9).size(), 1u);
+    EXPECT_EQ(k740::frameRowsInBox(f, 0, 0, box, 9)[0].intensity, 1);
+
+    // View mode 2 keeps 12.7, 14, 14.8 and 16 exact.
+    box.minX = 13;
+    box.maxX = 16;
     EXPECT_EQ(k740::frameRowsInBox(f, 0, 1, box, 9).size(), 3u);
     EXPECT_TRUE(k740::frameRowsInBox(f, 0, 0, box, 0).empty());
+
+    // An entry without a measurement sits at the origin but is no point of a region there.
+    box = k740::SelectionBox();
+    box.minX = box.minY = -20;
+    box.maxX = box.maxY = 20;
+    const std::vector<k740::BoxRow> nearOrigin = k740::frameRowsInBox(f, 0, 0, box, 9);
+    ASSERT_EQ(nearOrigin.size(), 5u);
+    for (const k740::BoxRow& r : nearOrigin) EXPECT_NE(r.intensity, 6);
 }
 
 TEST(RegionStatistics, RefreshedAfterNPointsWithAveragesOverN) {

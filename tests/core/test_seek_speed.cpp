@@ -71,8 +71,25 @@ TEST(SeekSpeed, WithoutAPlayingFileAPressOnlyResetsItsOwnButton) {
     EXPECT_EQ(out.forwardIcon, QStringLiteral("./Resources/images/Seekforward.png"));
     EXPECT_TRUE(out.backwardIcon.isEmpty());
 
-    const k740::SeekOutcome reset = k740::resetSeek();
+}
+
+TEST(SeekSpeed, PlayResetsTheSpeedsButNotWhichButtonWasUsed) {
+    // Forward pressed twice while playing: 2x. Play puts both back to normal; the next forward
+    // press goes on to 2x at once instead of landing on normal again.
+    k740::SeekOutcome out = pressSeek(SeekCycle(), SeekButton::Forward, true);
+    out = pressSeek(out.cycle, SeekButton::Forward, true);
+    ASSERT_EQ(out.cycle.forward, SeekSpeed::Double);
+    const k740::SeekOutcome reset = k740::resetSeek(out.cycle);
     EXPECT_EQ(reset.playSpeedStep, 0);
-    EXPECT_FALSE(reset.cycle.forwardSeekUsed || reset.cycle.backwardSeekUsed);
+    EXPECT_EQ(reset.cycle.forward, SeekSpeed::Normal);
+    EXPECT_EQ(reset.cycle.backward, SeekSpeed::Normal);
     EXPECT_EQ(reset.backwardIcon, QStringLiteral("./Resources/images/Seekbackward.png"));
+    EXPECT_EQ(reset.forwardIcon, QStringLiteral("./Resources/images/Seekforward.png"));
+    out = pressSeek(reset.cycle, SeekButton::Forward, true);
+    EXPECT_EQ(out.cycle.forward, SeekSpeed::Double);
+    EXPECT_EQ(out.playSpeedStep, 1);
+    // The other button's first press still lands on normal.
+    out = pressSeek(k740::resetSeek(out.cycle).cycle, SeekButton::Backward, true);
+    EXPECT_EQ(out.cycle.backward, SeekSpeed::Normal);
+    EXPECT_EQ(out.direction, -1);
 }

@@ -168,6 +168,27 @@ TEST(WindowModeTable, FlagsFollowTheModeAndTheEndReport) {
     EXPECT_FALSE(k740::playbackFinished(s));
 }
 
+TEST(WindowModeTable, APausedFileOutlivesALiveExcursion) {
+    // Paused within a file, the live display goes on and off (paused in between): the file is
+    // paused again, so single steps move the counter and the speed buttons cycle.
+    WindowState s;
+    s.fileLoaded = true;
+    s.apply(WindowEvent::PlaybackStarted);
+    s.apply(WindowEvent::PlaybackPaused);
+    s.apply(WindowEvent::LiveOn);
+    EXPECT_FALSE(k740::playbackActive(s));
+    s.apply(WindowEvent::DisplayPaused);
+    s.apply(WindowEvent::LiveOff);
+    EXPECT_EQ(s.mode, WindowMode::PlaybackPaused);
+    EXPECT_TRUE(k740::playbackActive(s));
+    EXPECT_TRUE(k740::mayRun(s, k740::WindowAction::StepFrame).allowed);
+    // Only that once: live from idle ends in idle again.
+    s.apply(WindowEvent::PlaybackEnded);
+    s.apply(WindowEvent::LiveOn);
+    s.apply(WindowEvent::LiveOff);
+    EXPECT_EQ(s.mode, WindowMode::Idle);
+}
+
 TEST(LiveSettingsFields, PortsTakeOnlyOneTo65535) {
     std::uint16_t port = 7;
     for (const char* bad : {"0", "70000", "65536", "", "   ", "abc", "-1", "+5", "23 68", "2368.0",
@@ -183,12 +204,30 @@ TEST(LiveSettingsFields, PortsTakeOnlyOneTo65535) {
     EXPECT_EQ(port, 2368);
 }
 
-TEST(LiveSettingsFields, GroupIsADottedAddressOrNothing) {
-    for (const char* good : {"", "  ", "224.1.1.1", "239.255.255.255", "192.168.1.222"})
+TEST(LiveSettingsFields, GroupIsAMulticastGroupOrNothing) {
+    for (const char* good : {"", "  ", "224.1.1.1", "224.0.0.0", "239.255.255.255"})
         EXPECT_TRUE(k740::isGroupField(QString::fromLatin1(good))) << good;
-    for (const char* bad :
-         {"abc", "224.1.1", "224.1.1.1.1", "224.1.1.256", "224,1,1,1", "::1", "224.1.1.1x"})
+    // An address that is no group would leave the live display on without a group joined.
+    for (const char* bad : {"abc", "224.1.1", "224.1.1.1.1", "224.1.1.256", "224,1,1,1", "::1",
+                            "224.1.1.1x", "192.168.1.222", "10.0.0.1", "0.0.0.0",
+                            "223.255.255.255", "240.0.0.0", "255.255.255.255"})
         EXPECT_FALSE(k740::isGroupField(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(LiveSettingsFields, DisplayAngleTakesZeroTo180AndKeepsTheLimitOtherwise) {
+    float limit = 42.0f;
+    for (const char* bad : {"abc", "", "  ", "-5", "180.5", "1e9", "nan", "12deg"}) {
+        EXPECT_FALSE(k740::parseDisplayAngleField(QString::fromLatin1(bad), &limit)) << bad;
+        EXPECT_EQ(limit, 42.0f);
+    }
+    EXPECT_TRUE(k740::displayAngleRefusal(QStringLiteral("abc"))
+                    .contains(QString::fromUtf8("\xe6\x98\xbe\xe7\xa4\xba\xe8\xa7\x92\xe5\xba\xa6")));
+    EXPECT_TRUE(k740::parseDisplayAngleField(QStringLiteral(" 0 "), &limit));
+    EXPECT_EQ(limit, 0.0f);
+    EXPECT_TRUE(k740::parseDisplayAngleField(QStringLiteral("22.5"), &limit));
+    EXPECT_EQ(limit, 22.5f);
+    EXPECT_TRUE(k740::parseDisplayAngleField(QStringLiteral("180"), &limit));
+    EXPECT_EQ(limit, 180.0f);
 }
 
 TEST(LiveSettingsFields, RefusalNamesTheFieldAndChangesNothing) {

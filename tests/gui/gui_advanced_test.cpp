@@ -240,13 +240,33 @@ TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGp
     EXPECT_FALSE(advanced->refreshed());
     EXPECT_TRUE(advanced->form()->lineEdit_Version->text().isEmpty());
 
-    // Start and Stop reach the live receiver.
+    // Without the live display a test could log nothing: Start is refused, saying why.
     advanced->form()->lineEdit_IDNumber->setText("SN1");
+    advanced->form()->pushButton_startCheck->click();
+    EXPECT_FALSE(w.receiver()->m_GpsTestActive.load());
+    ASSERT_FALSE(fixture.dialogs.calls.empty());
+    EXPECT_TRUE(fixture.dialogs.calls.back().text.contains("live display"));
+    EXPECT_EQ(advanced->form()->pushButton_startCheck->text(), "Start");
+
+    // With the simulated sensor streaming, Start and Stop reach the live receiver, and a steady
+    // stream reports no jump (the first block of the test has no earlier time).
+    std::uint16_t dataPort = 0, devicePort = 0;
+    std::string error;
+    const auto sensor = startLoopbackSensor(&dataPort, &devicePort, 0, 600, &error);
+    ASSERT_TRUE(sensor) << error;
+    w.form()->lineEdit_portNumber->setText(QString::number(dataPort));
+    w.form()->lineEdit->setText(QString::number(devicePort));
+    w.form()->toolButton_Lidar->click();
+    ASSERT_TRUE(w.liveRunning());
     advanced->form()->pushButton_startCheck->click();
     EXPECT_TRUE(w.receiver()->m_GpsTestActive.load());
     EXPECT_TRUE(w.receiver()->gpsTestLog().isOpen());
+    ASSERT_TRUE(waitUntil([&] { return w.receiver()->gpsTestLog().packetsLogged() >= 20; }, 5000));
+    EXPECT_EQ(advanced->form()->lineEdit_ErrorNumber->text(), "0");
     advanced->form()->pushButton_startCheck->click();
     EXPECT_FALSE(w.receiver()->m_GpsTestActive.load());
     EXPECT_FALSE(w.receiver()->gpsTestLog().isOpen());
     advanced->close();
+    w.stopReceivers(2000);
+    sensor->stop();
 }

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include "acquisition/GetlidarData_1.h"
 #include "app/export_room.h"
 #include "app/manwindow_form.h"
 #include "app/picking_room.h"
@@ -78,6 +79,8 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     progress.clear();
     pressOk("3", "90", "180");
     EXPECT_EQ(room()->counter().requested(), 3);
+    // While it runs the receiver keeps more frames for it than for drawing.
+    EXPECT_GT(window->receiver()->maxFramesInFlight(), 2);
     EXPECT_FALSE(ui()->FileSaveProgressBar->isHidden());
     for (std::uint64_t k = 1; k <= 3; ++k) window->CalculateCoordinates(frame(k));
     // While the export ran nothing was drawn.
@@ -90,6 +93,7 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     ASSERT_TRUE(waitUntil([&] { return !texts(k740::Dialogs::Kind::Information).empty(); }, 5000));
     EXPECT_EQ(texts(k740::Dialogs::Kind::Information).back(), "The CSV file is saved successfully");
     EXPECT_TRUE(ui()->FileSaveProgressBar->isHidden());
+    EXPECT_EQ(window->receiver()->maxFramesInFlight(), 2) << "drawing's slack again";
 
     EXPECT_EQ(readFile(path).toStdString(),
               "FreamID,Points_X,Points_Y,Points_Z,intensity,azimuth,distance,timestamp\n"
@@ -100,6 +104,24 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     // The next frame is drawn again.
     window->CalculateCoordinates(frame(4));
     EXPECT_EQ(window->realTimeCloud().size(), 3u);
+}
+
+TEST_F(ExportPickTest, RevolutionsLostDuringAnExportAreNamedInsteadOfSaved) {
+    ASSERT_TRUE(exposed);
+    long long dropped = 5;  // before the export: not its loss
+    std::vector<bool> keeping;
+    room()->setLiveLink({[&] { return dropped; }, [&](bool on) { keeping.push_back(on); }});
+    dialogs.answer.fileName = dir.filePath("lost.csv");
+    pressOk("2", "0", "360");
+    EXPECT_EQ(keeping, std::vector<bool>{true});
+    window->CalculateCoordinates(frame(1));
+    dropped += 3;  // the receiver could not hand over three revolutions
+    window->CalculateCoordinates(frame(2));
+    EXPECT_EQ(keeping, (std::vector<bool>{true, false}));
+    ASSERT_TRUE(waitUntil([&] { return !texts(k740::Dialogs::Kind::Warning).empty(); }, 5000));
+    EXPECT_TRUE(texts(k740::Dialogs::Kind::Warning).back().contains("3 revolutions"))
+        << texts(k740::Dialogs::Kind::Warning).back().toStdString();
+    EXPECT_TRUE(texts(k740::Dialogs::Kind::Information).empty()) << "never \"saved\" then";
 }
 
 TEST_F(ExportPickTest, CancelledOrUnopenableFileLeavesTheRunningExport) {
@@ -174,13 +196,14 @@ TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
 
     picking->pickIndices({0, 1, 2, 3, 17});
     ASSERT_TRUE(window->selectionActive());
-    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 5);  // the box itself is a core test
+    // Only the four points actually copied count, not the index past the cloud.
+    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 4);  // the box itself is a core test
     EXPECT_EQ(window->clickedCloud().size(), 4u);
     EXPECT_TRUE(ManwindowProbe::readoutOn(*window));
     // The stored frame's points in the box are listed: the four of the post.
     EXPECT_EQ(window->tableModel()->rowCount(), 4);
 
-    // Frames go on: the post's points are green and measured every 5 (= picked) points.
+    // Frames go on: the post's points are green and measured every 4 (= picked) points.
     window->CalculateCoordinates(post(2, 0.0));
     EXPECT_EQ(window->clickedCloud().size(), 4u);
     EXPECT_EQ(window->realTimeCloud().size(), 2u);

@@ -26,17 +26,9 @@ protected:
     // A simulated sensor at 127.0.0.2 sending to 127.0.0.1, the window listening for it.
     void startSensorAndWindow(int rpm) {
         std::uint16_t dataPort = 0, devicePort = 0;
-        freePortPair(&dataPort, &devicePort);
-        k740::sim::SimConfig config;
-        config.host = "127.0.0.1";
-        config.sourceAddress = "127.0.0.2";
-        config.dataPort = dataPort;
-        config.devicePort = devicePort;
-        config.protocol = 1;
-        config.rpm = rpm;
-        sensor = std::make_unique<k740::sim::SimEngine>(config);
         std::string error;
-        ASSERT_TRUE(sensor->start(&error)) << error;
+        sensor = startLoopbackSensor(&dataPort, &devicePort, 1, rpm, &error);
+        ASSERT_TRUE(sensor) << error;
         ui()->lineEdit_portNumber->setText(QString::number(dataPort));
         ui()->lineEdit->setText(QString::number(devicePort));
         ui()->comboBox_agree->setCurrentIndex(1);

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
 #include <cstring>
 
 #include "acquisition/packet_format.h"
@@ -122,4 +124,28 @@ TEST(SettingsInMainWindow, ParameterAndAboutButtonsWithTheDemoSensor) {
     EXPECT_EQ(about->form()->label_SoftwareBoard3Value->text(), "2025.3.18-V.1.0.5");
     about->close();
     demo.reset();
+}
+
+TEST(SettingsInMainWindow, ClosingTheMainWindowEndsTheProgramWhileAboutAndParameterShow) {
+    WindowFixtureBase fixture;
+    ASSERT_TRUE(fixture.exposed);
+    fixture.window->setAttribute(Qt::WA_QuitOnClose);  // as the program sets it
+    bool bothShown = false;
+    QTimer::singleShot(0, fixture.window.get(), [&fixture, &bothShown] {
+        fixture.window->form()->Btn_Setting->click();
+        fixture.window->form()->toolButton_About->click();
+        bothShown = fixture.window->settingsRoom()->settingsDialog()->isVisible() &&
+                    fixture.window->settingsRoom()->aboutDialog()->isVisible();
+        fixture.window->close();
+    });
+    // Without the fix the event loop would run on behind the two windows left open.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    giveUp.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    giveUp.stop();
+    EXPECT_TRUE(bothShown);
+    fixture.window->settingsRoom()->settingsDialog()->close();
+    fixture.window->settingsRoom()->aboutDialog()->close();
 }

@@ -94,6 +94,8 @@ inline k740::DevicePacket loopbackDevicePacket(const k740::Ipv4& sensor) {
     k740::DevicePacketFields f;
     f.sensorIp = sensor;
     f.destIp = {{127, 0, 0, 1}};
+    f.gateway = {{127, 0, 0, 254}};  // in the destination's subnet, as on a sensor that works
+    f.subnetMask = {{255, 255, 255, 0}};
     f.packetInterval = 1;
     f.mac = {{0x0A, 0x1B, 0x2C, 0xD3, 0xE4, 0xF5}};
     return k740::buildDevicePacket(f);
@@ -133,6 +135,25 @@ public:
     std::unique_ptr<manwindow> window;
     bool exposed = false;
 };
+
+// A simulated sensor at 127.0.0.2 streaming to 127.0.0.1 on two free ports (written to
+// *dataPort and *devicePort); null, with *error set, when it cannot start.
+inline std::unique_ptr<k740::sim::SimEngine> startLoopbackSensor(std::uint16_t* dataPort,
+                                                                 std::uint16_t* devicePort,
+                                                                 int protocol, int rpm,
+                                                                 std::string* error) {
+    freePortPair(dataPort, devicePort);
+    k740::sim::SimConfig config;
+    config.host = "127.0.0.1";
+    config.sourceAddress = "127.0.0.2";
+    config.dataPort = *dataPort;
+    config.devicePort = *devicePort;
+    config.protocol = protocol;
+    config.rpm = rpm;
+    auto sensor = std::make_unique<k740::sim::SimEngine>(config);
+    if (!sensor->start(error)) return nullptr;
+    return sensor;
+}
 
 // The simulated sensor at its own loopback address sending data and device packets to
 // 127.0.0.1 on two free ports and taking configuration on `configPort`, with a status receiver

@@ -14,6 +14,7 @@
 #include <vtkRendererCollection.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QStandardItemModel>
 #include <QToolButton>
@@ -218,6 +219,34 @@ TEST_F(ViewerTest, PlusAndMinusKeysChangeThePointSizeWithinOneToTen) {
     EXPECT_EQ(window->pointSize(), 1);
     key('a', "a");
     EXPECT_EQ(window->pointSize(), 1);
+}
+
+TEST_F(ViewerTest, OtherKeysTypedOverTheViewChangeNothingAndAStrayXCannotArmPicking) {
+    window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}, {20.0, 600, 9, 2}}));
+    vtkCamera* camera = renderer()->GetActiveCamera();
+    double before[3];
+    camera->GetPosition(before);
+    const QStringList shotsBefore = QDir::current().entryList({QStringLiteral("screenshot*")});
+    // The visualizer's own letters: picking, screenshots, styles, camera resets, quitting.
+    for (const char* k : {"x", "j", "u", "g", "r", "f", "l", "s", "w", "p", "e", "q", "o", "c"})
+        key(k[0], k);
+    expectVector(camera->GetPosition(), before[0], before[1], before[2]);
+    EXPECT_EQ(QDir::current().entryList({QStringLiteral("screenshot*")}), shotsBefore);
+    EXPECT_EQ(window->pointSize(), 1);
+
+    // Frames keep coming, and a rectangle dragged after the stray "x" is a plain turn of the
+    // view, not a pick behind the picking room's back.
+    vtkRenderWindowInteractor* iren = ui()->screen->interactor();
+    for (int i = 0; i < 3; ++i) {
+        window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}, {20.0, 600, 9, 2}}));
+        iren->SetEventInformation(100 + 20 * i, 100, 0, 0);
+        iren->InvokeEvent(vtkCommand::LeftButtonPressEvent, nullptr);
+        iren->SetEventInformation(300, 250 + i, 0, 0);
+        iren->InvokeEvent(vtkCommand::MouseMoveEvent, nullptr);
+        iren->InvokeEvent(vtkCommand::LeftButtonReleaseEvent, nullptr);
+    }
+    EXPECT_FALSE(window->selectionActive());
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ViewerTest, ReadoutTextFollowsEachFrameUnlessARegionIsPicked) {

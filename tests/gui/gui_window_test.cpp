@@ -436,9 +436,13 @@ TEST_F(MainWindowTest, ModeCombosAndTheAngleFieldReachTheirTargets) {
     ui()->showAngle_lineEdit->setText(QStringLiteral("90"));
     emit ui()->showAngle_lineEdit->returnPressed();
     EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 90.0f);
+    // A typo is refused with a warning naming the field; the limit stays.
     ui()->showAngle_lineEdit->setText(QStringLiteral("ninety"));
     emit ui()->showAngle_lineEdit->returnPressed();
-    EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 0.0f);
+    EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 90.0f);
+    ASSERT_FALSE(dialogs.calls.empty());
+    EXPECT_EQ(dialogs.calls.back().kind, k740::Dialogs::Kind::Warning);
+    EXPECT_TRUE(dialogs.calls.back().text.contains(QString::fromUtf8("显示角度")));
     k740::g_DisplayAngleLimit = 180.0f;
 }
 
