@@ -1,7 +1,9 @@
 // Message boxes and file dialogs, or the installed handler that answers them instead.
 #include "app/dialogs_seam.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace k740 {
 
@@ -73,18 +75,43 @@ bool answerFileRequest(Dialogs::Kind kind, const QString& caption, const QString
 }
 }  // namespace
 
+namespace {
+QVariantMap& folderSlot() {
+    static QVariantMap folders;
+    return folders;
+}
+
+// The proposed name in the folder last used for this caption, when it names no folder itself.
+QString inLastFolder(const QString& caption, const QString& proposed) {
+    const QString folder = folderSlot().value(caption).toString();
+    if (folder.isEmpty() || QFileInfo(proposed).isAbsolute()) return proposed;
+    return proposed.isEmpty() ? folder : QDir(folder).filePath(proposed);
+}
+
+QString remembered(const QString& caption, const QString& chosen) {
+    if (!chosen.isEmpty()) folderSlot().insert(caption, QFileInfo(chosen).absolutePath());
+    return chosen;
+}
+}  // namespace
+
+QVariantMap Dialogs::lastFolders() { return folderSlot(); }
+
+void Dialogs::setLastFolders(const QVariantMap& folders) { folderSlot() = folders; }
+
 QString Dialogs::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) {
     QString name;
-    if (answerFileRequest(Kind::OpenFile, caption, dir, filter, &name)) return name;
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    const QString start = inLastFolder(caption, dir);
+    if (answerFileRequest(Kind::OpenFile, caption, start, filter, &name)) return remembered(caption, name);
+    return remembered(caption, QFileDialog::getOpenFileName(parent, caption, start, filter));
 }
 
 QString Dialogs::getSaveFileName(QWidget* parent, const QString& caption, const QString& fileName,
                                  const QString& filter) {
     QString name;
-    if (answerFileRequest(Kind::SaveFile, caption, fileName, filter, &name)) return name;
-    return QFileDialog::getSaveFileName(parent, caption, fileName, filter);
+    const QString start = inLastFolder(caption, fileName);
+    if (answerFileRequest(Kind::SaveFile, caption, start, filter, &name)) return remembered(caption, name);
+    return remembered(caption, QFileDialog::getSaveFileName(parent, caption, start, filter));
 }
 
 }  // namespace k740

@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QVariantMap>
 #include <functional>
 
 namespace k740 {
@@ -46,6 +47,11 @@ public:
                                    const QString& filter);
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& fileName,
                                    const QString& filter);
+
+    // The folder each file dialog (by caption) was last answered in: a dialog proposing no
+    // folder of its own starts there. Kept between runs by the window's settings.
+    static QVariantMap lastFolders();
+    static void setLastFolders(const QVariantMap& folders);
 
 private:
     static QMessageBox::StandardButton message(Kind kind, QWidget* parent, const QString& title,

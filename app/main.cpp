@@ -24,6 +24,7 @@
 
 #include "app/demo_session.h"
 #include "app/manwindow.h"
+#include "app/settings_memory.h"
 #include "app/manwindow_form.h"
 #include "app/recording_room.h"
 #include "app/service_room.h"
@@ -107,6 +108,9 @@ void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLine
         QStringLiteral("[FILE]"));
     parser.addOption(QCommandLineOption(QStringLiteral("service"),
                                         QStringLiteral("Ask for the service code at start.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("no-settings"),
+        QStringLiteral("Start with the default settings and remember nothing of this run.")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("capture-interface"),
         QStringLiteral("Record from this network adapter instead of the one whose subnet holds "
@@ -208,6 +212,13 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     manwindow window;
+    // The settings of the last run, unless asked not to; the demo keeps its own ports and
+    // protocol without storing them over the remembered ones.
+    std::unique_ptr<k740::SettingsMemory> memory;
+    if (!parser.isSet(QStringLiteral("no-settings"))) {
+        memory = std::make_unique<k740::SettingsMemory>(window);
+        memory->restore(parser.isSet(demo));
+    }
     window.show();
     window.setAttribute(Qt::WA_QuitOnClose);
 #ifndef _WIN32
@@ -246,6 +257,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(QStringLiteral("service"))) window.serviceRoom()->askForCode();
 
     const int code = QApplication::exec();
+    if (memory) memory->store();
     // The window stopped its receivers as it closed; the simulated sensor goes next.
     session.reset();
     return code;

@@ -4,7 +4,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColor>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
+#include <QSpinBox>
 #include <QPalette>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -21,7 +27,9 @@
 #include "app/service_room.h"
 #include "app/settings_room.h"
 #include "app/export_room.h"
+#include "app/figures_room.h"
 #include "app/picking_room.h"
+#include "app/snapshot_room.h"
 #include "export/SaveDataOptions.h"
 #include "app/playback_room.h"
 #include "device/GetSet.h"
@@ -142,6 +150,36 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     ui->FileSaveProgressBar->hide();
     ui->LabCsvFileSave->hide();
 
+    // Comforts: a snapshot of the view, the live figures, a trail of frames, seeking keys,
+    // dropped files and toggles that show their state.
+    m_Snapshot = new k740::SnapshotRoom(this, ui->screen, ui->toolButton_clear, [this] {
+        return k740::playbackActive(m_State) ? m_Playback->frameIndex() : int(m_View->framesDrawn());
+    }, this);
+    k740::FiguresRoom::Sources figures;
+    figures.live = [this] { return bool(m_LiveRunning); };
+    figures.running = [this] { return m_LiveRunning || m_Playing; };
+    figures.counters = [this] {
+        k740::FigureSample f;
+        f.framesDrawn = m_View->framesDrawn();
+        f.datagrams = m_Receiver->datagramsReceived();
+        f.framesDroppedCap = m_Receiver->framesCapped();
+        f.framesDroppedFlight = m_Receiver->framesDropped() + m_StaleFramesSkipped;
+        return f;
+    };
+    figures.sensorAddress = [this] { return m_LastSensorAddress; };
+    figures.recordingBytes = [this]() -> qint64 {
+        return m_Recording->isRecording() ? QFileInfo(m_Recording->fileName()).size() : -1;
+    };
+    m_Figures = new k740::FiguresRoom(ui->statusBar, figures, {m_Receiver, m_StatusReceiver}, this);
+    addTrailControl();
+    m_Playback->addKeys(ui->Tab_4);
+    connect(m_Playback, &k740::PlaybackRoom::frameToShow, this, &manwindow::CalculateCoordinates);
+    setAcceptDrops(true);
+    for (QToolButton* b : {ui->toolButton_MeaGrid, ui->toolButton_Coor, ui->tolbtn_LidarDataList})
+        b->setCheckable(true);
+    connect(ui->LidraDataDock, &QDockWidget::visibilityChanged, this, [this] { showToggleStates(); });
+    showToggleStates();
+
     ui->comboBoxLidarModel->addItem(QStringLiteral("K740"));
     ui->comboBoxLidarModel->addItem(QStringLiteral("K740防爆协议"));
     connect(ui->comboBoxLidarModel, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -247,6 +285,39 @@ void manwindow::addLinkLabel() {
     ui->statusBar->addPermanentWidget(link);
 }
 
+void manwindow::addTrailControl() {
+    auto* label = new QLabel(QStringLiteral("Trail"), ui->Tab_3);
+    auto* trail = new QSpinBox(ui->Tab_3);
+    trail->setObjectName(QStringLiteral("spinBox_Trail"));
+    trail->setRange(1, k740::kMaxTrail);
+    trail->setValue(1);
+    trail->setToolTip(QStringLiteral("Frames drawn together, older ones fainter (1 = off)"));
+    ui->horizontalLayout_K740->addWidget(label);
+    ui->horizontalLayout_K740->addWidget(trail);
+    connect(trail, QOverload<int>::of(&QSpinBox::valueChanged), m_View, &k740::ViewRoom::setTrailLength);
+}
+
+void manwindow::showToggleStates() {
+    ui->toolButton_MeaGrid->setChecked(!m_View->gridHidden());
+    ui->toolButton_Coor->setChecked(m_View->axesShown());
+    ui->tolbtn_LidarDataList->setChecked(!ui->LidraDataDock->isHidden());
+}
+
+void manwindow::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& u : event->mimeData()->urls())
+        if (u.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+}
+
+void manwindow::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    // Opening shows its progress and boxes: after the drop has ended, not inside it.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    QMetaObject::invokeMethod(this, [this, urls] { m_Playback->openDropped(urls); }, Qt::QueuedConnection);
+}
+
 void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
     // The receiver keeps only a couple of frames on their way here; this one has arrived. When
     // drawing falls behind and a newer frame is already waiting, this one is stale: skip it.
@@ -277,13 +348,20 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
 
 void manwindow::view() { m_View->applyPreset(); }
 
-void manwindow::toggleAxes() { m_View->toggleAxes(); }
+void manwindow::toggleAxes() {
+    m_View->toggleAxes();
+    showToggleStates();
+}
 
-void manwindow::toggleGrid() { m_View->toggleGrid(); }
+void manwindow::toggleGrid() {
+    m_View->toggleGrid();
+    showToggleStates();
+}
 
 void manwindow::clearView() {
     m_Picking->clear();
     m_View->clear();
+    showToggleStates();
 }
 
 void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) { m_View->onKey(event); }
@@ -309,6 +387,7 @@ void manwindow::onDataList_Clicked() {
         ui->LidraDataDock->show();
     else
         ui->LidraDataDock->hide();
+    showToggleStates();
 }
 
 void manwindow::onSavePcapData_Clicked() {
@@ -378,4 +457,7 @@ void manwindow::showAngleLinedit_pressed() {
         k740::Dialogs::warning(this, QStringLiteral("warn"), k740::displayAngleRefusal(text));
 }
 
-void manwindow::OnAgreeIndexChange(int index) { m_Live->protocolChanged(index); }
+void manwindow::OnAgreeIndexChange(int index) {
+    m_View->clearTrail();  // frames of the other protocol do not belong with the next ones
+    m_Live->protocolChanged(index);
+}

@@ -38,6 +38,8 @@ class PickingRoom;
 class PlaybackRoom;
 class ServiceRoom;
 class RecordingRoom;
+class SnapshotRoom;
+class FiguresRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -61,6 +63,8 @@ public:
     k740::PickingRoom* pickingRoom() const { return m_Picking; }
     k740::ServiceRoom* serviceRoom() const { return m_ServiceRoom.get(); }
     k740::RecordingRoom* recordingRoom() const { return m_Recording; }
+    k740::SnapshotRoom* snapshotRoom() const { return m_Snapshot; }
+    k740::FiguresRoom* figuresRoom() const { return m_Figures; }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const { return m_View->realTimeCloud(); }
@@ -152,6 +156,9 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A capture file dropped onto the window opens as "Open" would.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend struct ManwindowProbe;  // tests reach the state flags through it
@@ -159,6 +166,9 @@ private:
     void applyPalette();
     void makeConnections();
     void addLinkLabel();
+    void addTrailControl();
+    // The toggles look pressed while their feature is on.
+    void showToggleStates();
 
     // Members in the order of the window's data model.
     std::unique_ptr<Ui::manwindowClass> ui;
@@ -195,4 +205,6 @@ private:
     k740::RecordingRoom* m_Recording = nullptr;
     QString m_LastSensorAddress;  // from the last device information packet, for the recorder
     std::unique_ptr<k740::ServiceRoom> m_ServiceRoom;    // service mode and its windows
+    k740::SnapshotRoom* m_Snapshot = nullptr;
+    k740::FiguresRoom* m_Figures = nullptr;
 };

@@ -8,16 +8,22 @@
 #include <QDir>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
+#include <QShortcut>
+#include <QToolButton>
+#include <QUrl>
 #include <QProgressDialog>
 #include <QSlider>
 #include <QSpinBox>
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/dialogs_seam.h"
 #include "app/mode_refusal.h"
+#include "app/rules/viewer_comfort.h"
 #include "app/runtime_icons.h"
 #include "playback/ReadLiveOffData.h"
 
@@ -51,6 +57,16 @@ PlaybackRoom::PlaybackRoom(QWidget* dialogParent, const Widgets& widgets, ReadLi
             Qt::UniqueConnection);
     connect(m_Player, &ReadLiveOffData::SendanalysisDataschedule, this,
             &PlaybackRoom::onAnalysisProgress);
+    // The slider dragged and a number typed into the counter seek; the counter and the slider
+    // follow each other as before.
+    if (m_W.slider)
+        connect(m_W.slider, &QSlider::sliderMoved, this,
+                [this](int value) { seekToFrame(frameForSliderValue(value, m_Player->frameCount())); });
+    if (m_W.spinBox)
+        connect(m_W.spinBox, &QSpinBox::editingFinished, this, [this] {
+            if (m_W.spinBox->hasFocus() && m_W.spinBox->value() != m_FrameIndex)
+                seekToFrame(frameForSliderValue(m_W.spinBox->value(), m_Player->frameCount()));
+        });
 }
 
 void PlaybackRoom::openClicked() {
@@ -108,6 +124,7 @@ bool PlaybackRoom::openFile(const QString& path) {
                                             "the format \"%2\" (the model list on the K740-P tab).")
                                  .arg(shown, m_W.model ? m_W.model->currentText() : QString()));
 
+    setRecentFiles(withRecentFile(m_Recent, path));
     // The player has released the previous file; a file that was played leaves the view.
     if (m_PlayPresses > 1) emit viewResetNeeded();
     m_PlayPresses = 1;
@@ -212,6 +229,75 @@ void PlaybackRoom::finishedOrStarted(bool finished) {
     setPlayIcon(kPlayIcon);
     setSteppingEnabled(true);
     if (m_LiveStartedOnce && m_LiveStartedOnce()) setLiveReceiverPaused(false);
+}
+
+void PlaybackRoom::seekToFrame(int frame) {
+    if (!m_State.fileLoaded || liveRunning(m_State) || m_Player->frameCount() <= 0) return;
+    frame = std::clamp(frame, 0, m_Player->frameCount() - 1);
+    if (m_State.mode == WindowMode::Playing) {
+        m_Player->seekTo(frame, false);  // the player shows it next, the counter follows
+        return;
+    }
+    LidarDataSingleLine shown;
+    if (!m_Player->frameAt(frame, &shown)) return;
+    // Shown here; the player goes on with its neighbour when it plays or steps. A file that
+    // had ended is no longer at its end.
+    m_Player->seekTo(frame, true);
+    m_State.finished = false;
+    m_FrameIndex = sliderValueForFrame(frame);
+    if (m_W.spinBox) m_W.spinBox->setValue(m_FrameIndex);
+    emit frameToShow(shown);
+}
+
+void PlaybackRoom::addKeys(QWidget* page) {
+    auto key = [this, page](int k, std::function<void()> act) {
+        auto* s = new QShortcut(QKeySequence(k), page);
+        s->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(s, &QShortcut::activated, this, std::move(act));
+    };
+    key(Qt::Key_Space, [this] {
+        if (m_W.play && m_W.play->isEnabled()) playClicked();
+    });
+    key(Qt::Key_Right, [this] {
+        if (m_State.mode == WindowMode::PlaybackPaused) stepForwardClicked();
+    });
+    key(Qt::Key_Left, [this] {
+        if (m_State.mode == WindowMode::PlaybackPaused) stepBackwardClicked();
+    });
+    key(Qt::Key_Home, [this] { seekToFrame(0); });
+    key(Qt::Key_End, [this] { seekToFrame(m_Player->frameCount() - 1); });
+}
+
+void PlaybackRoom::setRecentFiles(const QStringList& files) {
+    m_Recent.clear();
+    for (const QString& f : files)
+        if (!f.isEmpty() && !m_Recent.contains(f) && m_Recent.size() < kRecentFiles) m_Recent.append(f);
+    rebuildRecentMenu();
+}
+
+void PlaybackRoom::rebuildRecentMenu() {
+    auto* open = qobject_cast<QToolButton*>(m_W.open);
+    if (!open) return;
+    QMenu* menu = open->menu();
+    if (!menu) {
+        menu = new QMenu(open);
+        open->setMenu(menu);
+        open->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    menu->clear();
+    for (const QString& f : m_Recent)
+        menu->addAction(QDir::toNativeSeparators(f), this, [this, f] { openFile(f); });
+    menu->setEnabled(!m_Recent.isEmpty());
+}
+
+bool PlaybackRoom::openDropped(const QList<QUrl>& urls) {
+    for (const QUrl& u : urls) {
+        if (!u.isLocalFile()) continue;
+        // Refused while live or playing, as "Open" is.
+        if (!allowedNow(m_DialogParent, m_State, WindowAction::OpenFile)) return false;
+        return openFile(u.toLocalFile());
+    }
+    return false;
 }
 
 void PlaybackRoom::onFrameIndex(int index) {

@@ -8,7 +8,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
+
+#include "acquisition/lidar_frame.h"
 
 #include "app/rules/seek_speed.h"
 #include "app/rules/window_mode.h"
@@ -19,6 +22,7 @@ class QLabel;
 class QProgressBar;
 class QSlider;
 class QSpinBox;
+class QUrl;
 class QWidget;
 class GetlidarData_1;
 class ReadLiveOffData;
@@ -66,6 +70,20 @@ public:
     // The player's end report (FinshorStart).
     void finishedOrStarted(bool finished);
 
+    // Seeking: the frame (index from 0) is shown at once while the player waits, or next
+    // while it plays; play goes on from there in the current direction. Nothing while the
+    // live display runs or no file is loaded.
+    void seekToFrame(int frame);
+    // Keyboard on the Offline tab: Space plays and pauses, Left/Right step while paused,
+    // Home/End go to the first/last frame. `page` is the tab's page.
+    void addKeys(QWidget* page);
+
+    // The five files opened last, newest first (the Open button's menu offers them).
+    QStringList recentFiles() const { return m_Recent; }
+    void setRecentFiles(const QStringList& files);
+    // Capture files dropped onto the window: the first local file opens as "Open" does.
+    bool openDropped(const QList<QUrl>& urls);
+
     QString fileName() const { return m_FileName; }
     int frameCount() const { return m_FrameCount; }
     int frameIndex() const { return m_FrameIndex; }
@@ -84,6 +102,8 @@ public:
 signals:
     // A further file was opened after the first one played: the view is emptied.
     void viewResetNeeded();
+    // A frame the window shows at once (seeking while the player waits).
+    void frameToShow(LidarDataSingleLine frame);
 
 private:
     void onFrameIndex(int index);
@@ -93,6 +113,7 @@ private:
     void setSteppingEnabled(bool enabled);
     void setLiveReceiverPaused(bool paused);
     void step(SeekButton direction);
+    void rebuildRecentMenu();
 
     QPointer<QWidget> m_DialogParent;
     Widgets m_W;
@@ -111,6 +132,7 @@ private:
     QString m_PlayIcon;
     QString m_ForwardIcon;
     QString m_BackwardIcon;
+    QStringList m_Recent;
 };
 
 }  // namespace k740

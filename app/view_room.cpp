@@ -15,7 +15,9 @@
 #include <QMutexLocker>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <algorithm>
 
+#include "app/rules/viewer_comfort.h"
 #include "app/viewer_scene.h"
 #include "display/viewer_geometry.h"
 
@@ -26,6 +28,7 @@ const char* const kClickedCloudId = "clicked_points";
 
 namespace {
 const char* const kAxesId = "coordinate";
+std::string trailId(std::size_t slot) { return "trail_" + std::to_string(slot); }
 constexpr double kAxesScale = 50.0;  // cm
 constexpr int kMinPointSize = 1;
 constexpr int kMaxPointSize = 10;
@@ -118,6 +121,7 @@ void ViewRoom::clear() {
     m_Selection.pickedCount = 0;
     resetTable();
     if (m_AxesShown) m_Viewer->removeCoordinateSystem(kAxesId);
+    clearTrail();
     m_Viewer->removeAllPointClouds();
     m_Viewer->removeAllShapes();
     m_GridHidden = true;  // the grid went with the shapes; the next "MeaGrid" draws it again
@@ -169,6 +173,7 @@ void ViewRoom::drawFrame(LidarDataSingleLine& frame, CloudOptions options, bool 
     m_ClickedCloud->clear();
     {
         QMutexLocker lock(&m_DisplayMutex);
+        if (!exported) keepForTrail();
         m_RealTimeCloud->clear();
         if (!exported)
             buildFrameClouds(frame, options, *m_FrameCloud, *m_RealTimeCloud, *m_ClickedCloud, rows,
@@ -191,7 +196,65 @@ void ViewRoom::drawFrame(LidarDataSingleLine& frame, CloudOptions options, bool 
     if (m_Selection.readoutOn) refreshReadout();
 }
 
+void ViewRoom::setPointSize(int size) {
+    m_PointSize = std::clamp(size, kMinPointSize, kMaxPointSize);
+    if (m_Viewer->contains(kRealTimeCloudId))
+        m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_POINT_SIZE,
+                                                   m_PointSize, kRealTimeCloudId);
+}
+
+void ViewRoom::setTrailLength(int length) {
+    length = std::clamp(length, 1, kMaxTrail);
+    if (length == m_TrailLength) return;
+    clearTrail();
+    m_TrailLength = length;
+}
+
+void ViewRoom::clearTrail() {
+    for (std::size_t k = 0; k < m_TrailSlots.size(); ++k) m_Viewer->removePointCloud(trailId(k));
+    m_TrailSlots.clear();
+    m_TrailNext = 0;
+    m_TrailFilled = 0;
+    m_TrailStartsAfresh = true;  // the frame on screen now is no longer one of the trail's
+}
+
+int ViewRoom::trailFramesShown() const { return static_cast<int>(m_TrailFilled); }
+
+void ViewRoom::keepForTrail() {
+    const bool afresh = m_TrailStartsAfresh;
+    m_TrailStartsAfresh = false;
+    if (afresh || m_TrailLength <= 1 || m_RealTimeCloud->empty()) return;
+    const std::size_t slotCount = static_cast<std::size_t>(m_TrailLength - 1);
+    if (m_TrailSlots.size() != slotCount) {
+        m_TrailSlots.clear();
+        for (std::size_t k = 0; k < slotCount; ++k) m_TrailSlots.emplace_back(new Cloud);
+        m_TrailNext = 0;
+        m_TrailFilled = 0;
+    }
+    // The frame about to be replaced becomes the newest of the older ones: one slot takes
+    // its points, the others only change how faint they are.
+    *m_TrailSlots[m_TrailNext] = *m_RealTimeCloud;
+    m_TrailNext = (m_TrailNext + 1) % slotCount;
+    m_TrailFilled = std::min(m_TrailFilled + 1, slotCount);
+}
+
+void ViewRoom::showTrail() {
+    const std::size_t slotCount = m_TrailSlots.size();
+    if (slotCount == 0 || m_TrailFilled == 0) return;
+    const std::size_t newest = (m_TrailNext + slotCount - 1) % slotCount;
+    for (std::size_t k = 0; k < slotCount; ++k) {
+        const std::size_t age = (newest + slotCount - k) % slotCount + 1;  // frames older than the newest
+        if (age > m_TrailFilled) continue;
+        const std::string id = trailId(k);
+        if (k == newest || !m_Viewer->contains(id))
+            showRgbCloud(*m_Viewer, m_TrailSlots[k], id, m_PointSize);
+        m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_OPACITY,
+                                                   trailFade(static_cast<int>(age), m_TrailLength), id);
+    }
+}
+
 void ViewRoom::showClouds() {
+    showTrail();
     // Both clouds keep their actors from frame to frame; only their points change.
     showSolidCloud(*m_Viewer, m_ClickedCloud, kClickedCloudId, kClickedPointSize, 0, 255, 0);
     showRgbCloud(*m_Viewer, m_RealTimeCloud, kRealTimeCloudId, m_PointSize);

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "acquisition/lidar_frame.h"
 #include "display/cloud_builder.h"
@@ -95,6 +96,17 @@ public:
     void repaint();
     // Key presses on the viewer ("+"/"-" point size).
     void onKey(const pcl::visualization::KeyboardEvent& event);
+    // Point size 1..10 (as "+" and "-" set it), for the remembered settings.
+    void setPointSize(int size);
+
+    // Trail of frames: the last `length` frames drawn together, older ones fainter (1 = off,
+    // at most 20). Changing it, clearing the view or the protocol empties the trail.
+    void setTrailLength(int length);
+    int trailLength() const { return m_TrailLength; }
+    void clearTrail();
+    // Older frames drawn beside the newest now.
+    int trailFramesShown() const;
+
     // Hands the window's own key to the visualizer (keys typed over the view other than "+"
     // and "-" never reach it).
     void injectKey(char code, const char* keySym);
@@ -105,6 +117,8 @@ private:
     void sizeTableColumns();
     void showClouds();
     void refreshReadout();
+    void keepForTrail();  // under the display lock, before the live cloud is refilled
+    void showTrail();
 
     Widgets m_W;
     pcl::visualization::PCLVisualizer::Ptr m_Viewer;
@@ -124,6 +138,11 @@ private:
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
     vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
     std::unique_ptr<ViewKeyGate> m_KeyGate;
+    int m_TrailLength = 1;
+    std::vector<Cloud::Ptr> m_TrailSlots;  // length - 1 older frames, a ring
+    std::size_t m_TrailNext = 0;           // the slot the next older frame goes into
+    std::size_t m_TrailFilled = 0;
+    bool m_TrailStartsAfresh = false;
 };
 
 }  // namespace k740

@@ -49,6 +49,8 @@ CaptureOpenResult ReadLiveOffData::open(const QString& path, bool singleLine,
     path_ = path;
     loaded_ = true;
     current_ = -1;
+    seekFrame_ = -1;
+    peek_.reset();
     if (progress) progress(100);
     result.opened = true;
     result.complete = built.status.complete;
@@ -57,6 +59,25 @@ CaptureOpenResult ReadLiveOffData::open(const QString& path, bool singleLine,
     result.frames = frameCount();
     result.sliderFrames = sliderFrameCount();
     return result;
+}
+
+void ReadLiveOffData::seekTo(int frame, bool shown) {
+    const int frames = frameCount();
+    if (frames <= 0) return;
+    seekShown_ = shown;
+    seekFrame_ = frame < 0 ? 0 : (frame >= frames ? frames - 1 : frame);
+}
+
+bool ReadLiveOffData::frameAt(int frame, LidarDataSingleLine* out) {
+    if (!loaded_ || frame < 0 || frame >= frameCount()) return false;
+    if (!peek_) {
+        peek_ = std::make_unique<k740::CaptureFrameSource>();
+        if (!peek_->open(path8_, &catalog_)) {
+            peek_.reset();
+            return false;
+        }
+    }
+    return peek_->decode(static_cast<std::size_t>(frame), *out);
 }
 
 bool ReadLiveOffData::play() {
@@ -130,8 +151,15 @@ void ReadLiveOffData::run() {
     k740::PlaybackSequencer sequencer(frames);
     LidarDataSingleLine frame;
     for (;;) {
-        const int before = playDirection.load();
+        int before = playDirection.load();
         if (!gate_.pass()) return;  // stopped from outside
+        const int seek = seekFrame_.exchange(-1);
+        if (seek >= 0) {
+            // The operator moved the slider: go on from there in the direction now in force.
+            const int direction = k740::normalizedDirection(playDirection.load());
+            sequencer.seek(seekShown_.load() ? long(seek) + direction : long(seek));
+            before = playDirection.load();
+        }
         const long k = sequencer.enter(before, playDirection.load());
         if (k < 0) {
             finish(true);

@@ -29,6 +29,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "acquisition/lidar_frame.h"
@@ -86,6 +87,14 @@ public:
     // Ends the player's thread now, without an end report, and waits for it.
     void stopPlayback();
 
+    // Seeking. The player's next frame is `frame` (when `shown`, the window already shows it:
+    // the next one is the frame after it in the direction then in force). Applies at the
+    // player's next frame, or when it starts. Out-of-range frames are clamped.
+    void seekTo(int frame, bool shown);
+    // Decodes frame `frame` of the loaded file in the calling thread (to show it while the
+    // player waits). False when no file is loaded or the frame cannot be read.
+    bool frameAt(int frame, LidarDataSingleLine* out);
+
     k740::PauseGate& pauseGate() { return gate_; }
     bool isPaused() const { return gate_.isClosed(); }
     // The frame shown last (-1 before the first).
@@ -115,4 +124,7 @@ private:
     std::atomic<int> current_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<int> pauseOverride_{-1};
+    std::atomic<int> seekFrame_{-1};  // -1: none
+    std::atomic<bool> seekShown_{false};
+    std::unique_ptr<k740::CaptureFrameSource> peek_;  // the calling thread's reader for frameAt
 };

@@ -36,6 +36,10 @@ public:
     // After frame enter() returned was shown.
     End leave(int direction);
 
+    // The next enter() starts from `next` instead (a seek): below 0 it ends play there, past
+    // the last frame it shows the last one.
+    void seek(long next) { index_ = next < 0 ? -1 : next; }
+
     long index() const { return index_; }
 
 private:

@@ -269,6 +269,34 @@ TEST_F(Player, StepsReversalsAndTheEndsOnTheThread) {
     EXPECT_FALSE(player.isPaused());
 }
 
+TEST_F(Player, SeekingShowsTheFrameAndPlayGoesOnFromThere) {
+    ASSERT_TRUE(
+        player.open(QString::fromStdString(realCapture("rotating-32ch-b.pcap")), false).opened);
+    ASSERT_GE(player.frameCount(), 6);
+    Played played(player);
+    // The window shows frame 3 itself while the player waits; a step goes on to 4, a reversed
+    // step from there back to 3.
+    LidarDataSingleLine three;
+    ASSERT_TRUE(player.frameAt(3, &three));
+    stepOnce = 1;
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(pausedAfter(played, 1));
+    player.seekTo(3, true);
+    player.stepForward();
+    ASSERT_TRUE(pausedAfter(played, 2));
+    player.stepBackward();
+    ASSERT_TRUE(pausedAfter(played, 3));
+    EXPECT_EQ(played.indexes, (std::vector<int>{0, 4, 3}));
+    EXPECT_TRUE(played.frames[2] == three) << "the frame decoded for the window is the played one";
+    // While playing, a seek shows the frame asked for next; past the end it is the last one.
+    player.setDirection(1);
+    player.seekTo(1000000, false);
+    player.play();
+    ASSERT_TRUE(waitUntil([&] { return played.ends == 1 && player.isFinished(); }));
+    EXPECT_EQ(played.indexes.back(), player.frameCount() - 1);
+    EXPECT_FALSE(player.frameAt(player.frameCount(), &three));
+}
+
 TEST_F(Player, FilesWithoutFramesEndAtOnceAndOnePacketReportsFullProgress) {
     // One data packet (no frame) and one single-line packet that does not reach 270.
     const std::string data = path("one.pcap"), single = path("single.pcap");

@@ -1,0 +1,56 @@
+// The view's snapshot (see snapshot_room.h).
+#include "app/snapshot_room.h"
+
+#include <QVTKOpenGLNativeWidget.h>
+
+#include <QBoxLayout>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QToolButton>
+
+#include "app/dialogs_seam.h"
+#include "app/rules/viewer_comfort.h"
+
+namespace k740 {
+
+SnapshotRoom::SnapshotRoom(QWidget* window, QVTKOpenGLNativeWidget* screen, QWidget* after,
+                           std::function<int()> frameNumber, QObject* parent)
+    : QObject(parent), m_Window(window), m_Screen(screen), m_FrameNumber(std::move(frameNumber)) {
+    m_Button = new QToolButton(after->parentWidget());
+    m_Button->setObjectName(QStringLiteral("toolButton_Snapshot"));
+    m_Button->setText(QStringLiteral("Snapshot"));
+    m_Button->setIcon(QIcon(QStringLiteral(":/image/Resources/images/zhengshi.png")));
+    m_Button->setIconSize(QSize(32, 32));
+    m_Button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_Button->setAutoRaise(true);
+    m_Button->setMinimumWidth(64);
+    m_Button->setToolTip(QStringLiteral("Save the view as a PNG picture"));
+    if (auto* row = qobject_cast<QBoxLayout*>(after->parentWidget()->layout()))
+        row->insertWidget(row->indexOf(after) + 1, m_Button);
+    connect(m_Button, &QToolButton::clicked, this, [this] { takeSnapshot(); });
+}
+
+bool SnapshotRoom::takeSnapshot() {
+    const QString proposed =
+        defaultSnapshotFileName(QDateTime::currentDateTime(), m_FrameNumber ? m_FrameNumber() : 0);
+    const QString path = Dialogs::getSaveFileName(m_Window, QStringLiteral("Save snapshot"), proposed,
+                                                  QStringLiteral("PNG picture (*.png)"));
+    if (path.isEmpty()) return false;
+    return saveTo(path);
+}
+
+bool SnapshotRoom::saveTo(const QString& path) {
+    // The picture as the view shows it, at its size on screen.
+    const QImage picture = m_Screen->grabFramebuffer();
+    if (!picture.isNull() && picture.save(path, "PNG")) return true;
+    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    Dialogs::warning(m_Window, QStringLiteral("warn"),
+                     QStringLiteral("The snapshot could not be saved as \"%1\": the folder \"%2\" "
+                                    "cannot be written (or the view shows nothing yet).")
+                         .arg(QFileInfo(path).fileName(), folder));
+    return false;
+}
+
+}  // namespace k740
