@@ -125,7 +125,7 @@ bool appendSingleLinePacket(LidarDataSingleLine& frame, const std::uint8_t* pack
         frame.intensity.push_back(rec[2]);
         frame.timeStamp.push_back(0);
     }
-    return start == 270.0f;
+    return singleLineFrameEnds(start);
 }
 
 }  // namespace k740

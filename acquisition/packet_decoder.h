@@ -61,8 +61,11 @@ void trimToAngledPoints(LidarDataSingleLine& frame);
 // Start azimuth of a single-line packet: BE32 / 10000 in single precision.
 float singleLineStartAzimuth(const std::uint8_t* packet);
 
+// A single-line packet with start azimuth exactly 270 completes its frame.
+inline bool singleLineFrameEnds(float startAzimuth) { return startAzimuth == 270.0f; }
+
 // Appends the 250 points of a single-line packet; returns true when it completes the frame
-// (start azimuth exactly 270).
+// (singleLineFrameEnds).
 bool appendSingleLinePacket(LidarDataSingleLine& frame, const std::uint8_t* packet);
 
 }  // namespace k740
