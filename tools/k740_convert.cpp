@@ -334,15 +334,15 @@ class FramePrinter : public QObject {
     Q_OBJECT
 public:
     FramePrinter(GetlidarData_1* receiver, bool dump, long limit)
-        : receiver_(receiver), dump_(dump), limit_(limit) {}
-    long printed() const { return printed_; }
+        : m_Receiver(receiver), m_Dump(dump), m_Limit(limit) {}
+    long printed() const { return m_Printed; }
 
 public slots:
     void onFrame(LidarDataSingleLine frame) {
-        receiver_->frameConsumed();
-        if (limit_ > 0 && printed_ >= limit_) return;
-        const std::size_t index = static_cast<std::size_t>(printed_++);
-        if (dump_) {
+        m_Receiver->frameConsumed();
+        if (m_Limit > 0 && m_Printed >= m_Limit) return;
+        const std::size_t index = static_cast<std::size_t>(m_Printed++);
+        if (m_Dump) {
             printFrameDump(stdout, index, frame);
         } else {
             const std::size_t n = frame.pointAngle.size();
@@ -353,14 +353,14 @@ public slots:
                             frame.pointAngle.back());
         }
         std::fflush(stdout);
-        if (limit_ > 0 && printed_ >= limit_) QCoreApplication::quit();
+        if (m_Limit > 0 && m_Printed >= m_Limit) QCoreApplication::quit();
     }
 
 private:
-    GetlidarData_1* receiver_;
-    bool dump_;
-    long limit_;
-    long printed_ = 0;
+    GetlidarData_1* m_Receiver;
+    bool m_Dump;
+    long m_Limit;
+    long m_Printed = 0;
 };
 
 int runListen(int argc, char** argv, const Options& o) {

@@ -270,6 +270,40 @@ TEST(FrameCounting, StreamingCounterAgreesWithTheAnalysisPacketByPacket) {
     EXPECT_EQ(counter.frames(), 2u);
 }
 
+TEST(FrameCounting, TheBoundaryRuleEndsFramesAtAWrapAndDropsThemAtTheCap) {
+    using Step = k740::AnalysisFrameBoundaries::Step;
+    k740::AnalysisFrameBoundaries rule(false);
+    EXPECT_FALSE(rule.frameOpen());
+    // 350 opens a frame; 10 wraps against 355 and is the frame's last block; 20 opens the
+    // next frame (it is not compared with 10); 200 is more than 180 from 20 and ends it at once.
+    EXPECT_EQ(rule.addBlock(350.0), Step::Added);
+    EXPECT_TRUE(rule.frameOpen());
+    EXPECT_EQ(rule.addBlock(355.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(10.0), Step::Ends);
+    EXPECT_FALSE(rule.frameOpen());
+    EXPECT_EQ(rule.addBlock(20.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(200.5), Step::Ends);
+    // Exactly 180 apart is no wrap.
+    EXPECT_EQ(rule.addBlock(0.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(180.0), Step::Added);
+    rule.reset();
+    // A standing motor: the block that reaches the cap drops the frame, the next opens anew.
+    for (std::size_t b = 1; b < k740::kMaxFrameBlocks; ++b) ASSERT_EQ(rule.addBlock(42.0), Step::Added) << b;
+    EXPECT_EQ(rule.addBlock(42.0), Step::Capped);
+    EXPECT_FALSE(rule.frameOpen());
+    EXPECT_EQ(rule.addBlock(300.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(42.0), Step::Ends);
+
+    k740::AnalysisFrameBoundaries single(true);
+    EXPECT_EQ(single.addSingleLinePacket(90.0f), Step::Added);
+    EXPECT_EQ(single.addSingleLinePacket(270.0001f), Step::Added);
+    EXPECT_EQ(single.addSingleLinePacket(270.0f), Step::Ends);
+    const std::size_t packetsToCap = k740::kMaxSingleLineFramePoints / k740::kSingleLinePoints;
+    for (std::size_t p = 1; p < packetsToCap; ++p) ASSERT_EQ(single.addSingleLinePacket(90.0f), Step::Added);
+    EXPECT_EQ(single.addSingleLinePacket(90.0f), Step::Capped);
+    EXPECT_EQ(single.addSingleLinePacket(270.0f), Step::Ends);
+}
+
 TEST(FrameCounting, SliderCountComparesTheFirstBlockWithZeroAndEveryNeighbourPair) {
     auto count = [](const std::vector<DataPacket>& pkts) {
         std::vector<const std::uint8_t*> ptrs;
