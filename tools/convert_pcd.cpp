@@ -1,10 +1,8 @@
-// k740-convert pcd: writes each frame of a capture file as a binary PCD file (or PLY) through
-// PCL's own writers, with the coordinates, azimuth range and view-mode rule of the CSV rows
-// and the intensity as a field.
+// k740-convert pcd: writes each frame of a capture file as a binary PCD file (or PLY), with
+// the coordinates, azimuth range and view-mode rule of the CSV rows and the intensity as a
+// field.
 #include "tools/convert_pcd.h"
 
-#include <pcl/io/pcd_io.h>
-#include <pcl/io/ply_io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 #include <sys/stat.h>
@@ -19,6 +17,7 @@
 #include "playback/capture_index.h"
 #include "tools/convert_options.h"
 #include "tools/exit_codes.h"
+#include "tools/point_cloud_files.h"
 #include "tools/progress_line.h"
 
 namespace k740 {
@@ -117,18 +116,15 @@ int runConvertPcd(int argc, char** argv) {
             p.intensity = static_cast<float>(e.intensity);
             cloud.push_back(p);
         });
-        // An unorganised cloud of one row; PCL's writers refuse nothing else about it.
+        // An unorganised cloud of one row.
         cloud.width = static_cast<std::uint32_t>(cloud.size());
         cloud.height = 1;
         cloud.is_dense = true;
         ++frames;
-        // PCL's writers refuse a cloud without points: a frame with no point in the range
-        // leaves a gap in the numbering instead of a file.
+        // A frame with no point in the range leaves a gap in the numbering instead of a file.
         if (cloud.empty()) return;
         const std::string path = frameFileName(o, frames);
-        // PLY without PCL's own "camera" element, which other tools do not know.
-        const int rc = o.ply ? pcl::PLYWriter().write(path, cloud, true, false)
-                             : pcl::io::savePCDFileBinary(path, cloud);
+        const int rc = o.ply ? writeBinaryPly(path, cloud) : writeBinaryPcd(path, cloud);
         if (rc != 0) {
             std::fprintf(stderr, "k740-convert: %s: cannot write\n", path.c_str());
             writeFailed = true;
