@@ -165,6 +165,46 @@ TEST_F(CaptureFiles, EveryEncodingReadsTheSameRecords) {
     }
 }
 
+TEST_F(CaptureFiles, RecordsAcrossBufferBordersLongRecordsAndSeeksReadWhole) {
+    // Records of many lengths, so that they straddle the borders of a small read buffer at
+    // every offset; one longer than the file's snapshot length, which is cut to it.
+    std::vector<TestRecord> records;
+    for (int i = 0; i < 300; ++i) {
+        TestRecord r;
+        r.bytes.resize(1 + (i * 97) % 3000);
+        for (std::size_t k = 0; k < r.bytes.size(); ++k) r.bytes[k] = static_cast<std::uint8_t>(i + k);
+        r.nanoseconds = 1000u * static_cast<std::uint32_t>(i);
+        records.push_back(r);
+    }
+    std::vector<std::uint8_t> bytes = captureBytes(records, CaptureFormat::PcapLittleMicro);
+    bytes[16] = 0xC4;  // snapshot length 2500 (little-endian at offset 16)
+    bytes[17] = 0x09;
+    bytes[18] = bytes[19] = 0;
+    const std::string file = path("lengths.pcap");
+    ASSERT_TRUE(writeFile(file, bytes));
+    k740::PcapFileReader reader;
+    ASSERT_TRUE(reader.open(file, 4096)) << reader.error();
+    k740::CaptureRecord rec;
+    std::vector<std::int64_t> positions;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        positions.push_back(reader.position());
+        ASSERT_EQ(reader.next(rec), k740::PcapFileReader::Result::Record) << i << ": " << reader.error();
+        const std::size_t want = std::min<std::size_t>(records[i].bytes.size(), 2500);
+        ASSERT_EQ(rec.capturedLength, want) << i;
+        ASSERT_TRUE(std::equal(records[i].bytes.begin(), records[i].bytes.begin() + want, rec.data)) << i;
+    }
+    EXPECT_EQ(reader.next(rec), k740::PcapFileReader::Result::End);
+    // Back to any record's position: that record again, and the ones after it.
+    for (const std::size_t i : {std::size_t{250}, std::size_t{3}, std::size_t{299}, std::size_t{0}}) {
+        ASSERT_TRUE(reader.seek(positions[i]));
+        for (std::size_t k = i; k < std::min(i + 3, records.size()); ++k) {
+            ASSERT_EQ(reader.next(rec), k740::PcapFileReader::Result::Record) << k;
+            EXPECT_EQ(rec.nanoseconds, records[k].nanoseconds) << k;
+            EXPECT_EQ(rec.data[0], records[k].bytes[0]) << k;
+        }
+    }
+}
+
 TEST_F(CaptureFiles, OnlyRecordsOfTheSensorLengthAndLeadingBytesAreLoaded) {
     const std::vector<TestRecord> records = mixedRecords();
     const std::string file = path("mixed.pcap");
