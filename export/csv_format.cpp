@@ -2,6 +2,7 @@
 #include "export/csv_format.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "export/number_text.h"
 
@@ -19,17 +20,16 @@ void writeCsvHeader(std::ostream& out) { out << kCsvHeader << '\n'; }
 
 namespace {
 
-// Widest line: 11 + 5 * 13 + 11 + 20 characters and the separators.
-constexpr std::size_t kLineRoom = 160;
+// Widest line: 11 + 5 * 13 + 11 + 20 characters and the separators (and the 16 bytes the
+// FreamID's copy takes).
+constexpr std::size_t kLineRoom = 176;
 
-// One data line at p; returns its end. Numbers take the stream's default format, printf's
-// "%g" (putNumberG), without the stream's locale machinery: this runs for every point of
-// every exported frame.
-char* putCsvLine(char* p, int frameId, const PointCm& pt, int intensity, double azimuthDeg,
-                 double distanceCm, std::uint64_t timeStamp) {
+// One data line at p after its "FreamID," (already there); returns its end. Numbers take the
+// stream's default format, printf's "%g" (putNumberG), without the stream's locale
+// machinery: this runs for every point of every exported frame.
+char* putCsvFields(char* p, const PointCm& pt, int intensity, double azimuthDeg, double distanceCm,
+                   std::uint64_t timeStamp) {
     char* const end = p + kLineRoom;
-    p = std::to_chars(p, end, frameId).ptr;
-    *p++ = ',';
     p = putNumberG(p, pt.x);
     *p++ = ',';
     p = putNumberG(p, pt.y);
@@ -47,12 +47,27 @@ char* putCsvLine(char* p, int frameId, const PointCm& pt, int intensity, double 
     return p;
 }
 
+// "FreamID," of a frame's lines.
+struct FrameIdText {
+    explicit FrameIdText(int frameId) {
+        char* p = std::to_chars(text, text + sizeof text - 1, frameId).ptr;
+        *p++ = ',';
+        size = static_cast<std::size_t>(p - text);
+    }
+    char* put(char* p) const {
+        std::memcpy(p, text, sizeof text);
+        return p + size;
+    }
+    char text[16];
+    std::size_t size;
+};
+
 }  // namespace
 
 void writeCsvLine(std::ostream& out, int frameId, const PointCm& p, int intensity, double azimuthDeg,
                   double distanceCm, std::uint64_t timeStamp) {
     char line[kLineRoom];
-    const char* end = putCsvLine(line, frameId, p, intensity, azimuthDeg, distanceCm, timeStamp);
+    const char* end = putCsvFields(FrameIdText(frameId).put(line), p, intensity, azimuthDeg, distanceCm, timeStamp);
     out.write(line, end - line);
 }
 
@@ -62,12 +77,13 @@ std::size_t writeCsvFrame(std::ostream& out, const LidarDataSingleLine& frame, i
     // lines instead of one per line.
     char block[64 * 1024];
     char* q = block;
+    const FrameIdText id(frameId);
     const std::size_t lines = forEachExportPoint(frame, options, [&](const ExportPoint& e) {
         if (static_cast<std::size_t>(block + sizeof block - q) < kLineRoom) {
             out.write(block, q - block);
             q = block;
         }
-        q = putCsvLine(q, frameId, e.p, e.intensity, e.azimuthDeg, e.distanceCm, e.timeStamp);
+        q = putCsvFields(id.put(q), e.p, e.intensity, e.azimuthDeg, e.distanceCm, e.timeStamp);
     });
     if (q != block) out.write(block, q - block);
     return lines;
