@@ -153,19 +153,6 @@ void LiveFrameAssembler::addSingleLinePacket(const std::uint8_t* packet) {
     m_Single.clear();
 }
 
-AnalysisFrameBoundaries::Step AnalysisFrameBoundaries::addBlock(double azimuth) {
-    if (m_Size > 0 && azimuthWraps(m_Previous, azimuth)) {
-        m_Size = 0;  // the next block opens a new frame
-        return Step::Ends;
-    }
-    m_Previous = azimuth;
-    if (++m_Size >= kMaxFrameBlocks) {
-        m_Size = 0;
-        return Step::Capped;
-    }
-    return Step::Added;
-}
-
 AnalysisFrameBoundaries::Step AnalysisFrameBoundaries::addSingleLinePacket(float startAzimuth) {
     m_Size += kSingleLinePoints;
     if (singleLineFrameEnds(startAzimuth)) {

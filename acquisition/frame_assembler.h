@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "acquisition/lidar_frame.h"
+#include "acquisition/packet_decoder.h"
 #include "acquisition/packet_format.h"
 
 namespace k740 {
@@ -117,7 +118,18 @@ public:
     // False when the next block (packet) opens a new frame.
     bool frameOpen() const { return m_Size > 0; }
     // The next block of a data packet, by its azimuth in degrees (blockAzimuth).
-    Step addBlock(double azimuth);
+    Step addBlock(double azimuth) {
+        if (m_Size > 0 && azimuthWraps(m_Previous, azimuth)) {
+            m_Size = 0;  // the next block opens a new frame
+            return Step::Ends;
+        }
+        m_Previous = azimuth;
+        if (++m_Size >= kMaxFrameBlocks) {
+            m_Size = 0;
+            return Step::Capped;
+        }
+        return Step::Added;
+    }
     // The next single-line packet, by its start azimuth (singleLineStartAzimuth).
     Step addSingleLinePacket(float startAzimuth);
     void reset() { m_Size = 0; }
