@@ -7,12 +7,12 @@
 
 namespace k740 {
 
-LiveFrameAssembler::LiveFrameAssembler(FrameSink sink) : sink_(std::move(sink)) {}
+LiveFrameAssembler::LiveFrameAssembler(FrameSink sink) : m_Sink(std::move(sink)) {}
 
 void LiveFrameAssembler::reset() {
-    main_.clear();
-    second_.clear();
-    single_.clear();
+    m_Main.clear();
+    m_Second.clear();
+    m_Single.clear();
 }
 
 PacketKind LiveFrameAssembler::addDatagram(const std::uint8_t* data, std::size_t length,
@@ -29,12 +29,12 @@ PacketKind LiveFrameAssembler::addDatagram(const std::uint8_t* data, std::size_t
 void LiveFrameAssembler::addDataPacket(const std::uint8_t* packet, int returnMode,
                                        int pendingProtocol, BlockObserver* observer) {
     if (returnMode < kStrongEcho || returnMode > kDualEchoSecond) returnMode = kStrongEcho;
-    if (returnMode != lastReturnMode_) {
+    if (returnMode != m_LastReturnMode) {
         // Blocks decoded under another echo mode use another layout and frame split: a frame
         // mixing them would pair points with the wrong azimuths. Start afresh.
-        main_.clear();
-        second_.clear();
-        lastReturnMode_ = returnMode;
+        m_Main.clear();
+        m_Second.clear();
+        m_LastReturnMode = returnMode;
     }
     if (returnMode == kStrongEcho)
         addStrongEchoPacket(packet, pendingProtocol, observer);
@@ -44,147 +44,170 @@ void LiveFrameAssembler::addDataPacket(const std::uint8_t* packet, int returnMod
 
 void LiveFrameAssembler::emitFrame(LidarDataSingleLine& frame) {
     trimToAngledPoints(frame);
-    if (sink_) sink_(std::move(frame));
+    if (m_Sink) m_Sink(std::move(frame));
 }
 
 void LiveFrameAssembler::dropCappedFrame() {
-    main_.clear();
-    second_.clear();
-    ++framesCapped_;
+    m_Main.clear();
+    m_Second.clear();
+    ++m_FramesCapped;
 }
 
 void LiveFrameAssembler::addStrongEchoPacket(const std::uint8_t* packet, int pendingProtocol,
                                              BlockObserver* observer) {
     for (int b = 0; b < static_cast<int>(kBlockCount); ++b) {
-        const BlockLayout layout = layoutForProtocol(protocol_);
+        const BlockLayout layout = layoutForProtocol(m_Protocol);
         const int n = pointsPerBlock(layout);
-        appendBlock(main_, packet, b, layout);
-        if (observer) observer->onBlock(packet + kBlockSize * b, b, protocol_);
-        interpolatePreviousBlock(main_, n);
-        if (!frameBoundaryReached(main_)) {
-            if (frameReachedCap(main_)) dropCappedFrame();
+        appendBlock(m_Main, packet, b, layout);
+        if (observer) observer->onBlock(packet + kBlockSize * b, b, m_Protocol);
+        interpolatePreviousBlock(m_Main, n);
+        if (!frameBoundaryReached(m_Main)) {
+            if (frameReachedCap(m_Main)) dropCappedFrame();
             continue;
         }
 
-        completeLastBlock(main_, n);
+        completeLastBlock(m_Main, n);
         // Points among the last 100 whose azimuth is below 20 degrees already belong to the
         // next revolution: move them over, leaving zeroed entries behind.
-        carry_.clear();
-        const std::size_t count = main_.pointAngle.size();
+        m_Carry.clear();
+        const std::size_t count = m_Main.pointAngle.size();
         if (count >= kCarryWindow) {
             for (std::size_t k = count - kCarryWindow; k < count; ++k) {
-                if (main_.pointAngle[k] < kCarryAngle) {
-                    carry_.pointAngle.push_back(main_.pointAngle[k]);
-                    carry_.distance.push_back(main_.distance[k]);
-                    carry_.intensity.push_back(main_.intensity[k]);
-                    carry_.timeStamp.push_back(main_.timeStamp[k]);
-                    main_.pointAngle[k] = 0;
-                    main_.distance[k] = 0;
-                    main_.intensity[k] = 0;
-                    main_.timeStamp[k] = 0;
+                if (m_Main.pointAngle[k] < kCarryAngle) {
+                    m_Carry.pointAngle.push_back(m_Main.pointAngle[k]);
+                    m_Carry.distance.push_back(m_Main.distance[k]);
+                    m_Carry.intensity.push_back(m_Main.intensity[k]);
+                    m_Carry.timeStamp.push_back(m_Main.timeStamp[k]);
+                    m_Main.pointAngle[k] = 0;
+                    m_Main.distance[k] = 0;
+                    m_Main.intensity[k] = 0;
+                    m_Main.timeStamp[k] = 0;
                 }
             }
         }
-        const std::size_t reserve = main_.distance.capacity();
-        emitFrame(main_);
-        main_.clear();
-        main_.distance.reserve(reserve);
-        main_.intensity.reserve(reserve);
-        main_.pointAngle.reserve(reserve);
-        main_.timeStamp.reserve(reserve);
-        main_.blockAngle.reserve(reserve / 2 + 16);
-        protocol_ = (pendingProtocol == kProtocol17) ? kProtocol17 : kProtocol16;
-        main_.pointAngle.insert(main_.pointAngle.end(), carry_.pointAngle.begin(),
-                                carry_.pointAngle.end());
-        main_.distance.insert(main_.distance.end(), carry_.distance.begin(), carry_.distance.end());
-        main_.intensity.insert(main_.intensity.end(), carry_.intensity.begin(),
-                               carry_.intensity.end());
-        main_.timeStamp.insert(main_.timeStamp.end(), carry_.timeStamp.begin(),
-                               carry_.timeStamp.end());
+        const std::size_t reserve = m_Main.distance.capacity();
+        emitFrame(m_Main);
+        m_Main.clear();
+        m_Main.distance.reserve(reserve);
+        m_Main.intensity.reserve(reserve);
+        m_Main.pointAngle.reserve(reserve);
+        m_Main.timeStamp.reserve(reserve);
+        m_Main.blockAngle.reserve(reserve / 2 + 16);
+        m_Protocol = (pendingProtocol == kProtocol17) ? kProtocol17 : kProtocol16;
+        m_Main.pointAngle.insert(m_Main.pointAngle.end(), m_Carry.pointAngle.begin(),
+                                m_Carry.pointAngle.end());
+        m_Main.distance.insert(m_Main.distance.end(), m_Carry.distance.begin(), m_Carry.distance.end());
+        m_Main.intensity.insert(m_Main.intensity.end(), m_Carry.intensity.begin(),
+                               m_Carry.intensity.end());
+        m_Main.timeStamp.insert(m_Main.timeStamp.end(), m_Carry.timeStamp.begin(),
+                               m_Carry.timeStamp.end());
     }
 }
 
 void LiveFrameAssembler::addDualEchoPacket(const std::uint8_t* packet, int returnMode) {
     constexpr int n = 30;
     for (int b = 0; b < static_cast<int>(kBlockCount); ++b) {
-        LidarDataSingleLine& target = (b % 2 == 0) ? main_ : second_;
+        LidarDataSingleLine& target = (b % 2 == 0) ? m_Main : m_Second;
         appendBlock(target, packet, b, BlockLayout::ThirtyPoints);
         interpolatePreviousBlock(target, n);
-        if (!frameBoundaryReached(main_)) {
-            if (frameReachedCap(main_) || frameReachedCap(second_)) dropCappedFrame();
+        if (!frameBoundaryReached(m_Main)) {
+            if (frameReachedCap(m_Main) || frameReachedCap(m_Second)) dropCappedFrame();
             continue;
         }
 
-        completeLastBlock(main_, n);
-        completeLastBlock(second_, n);  // needs two blocks of its own, like the main frame
+        completeLastBlock(m_Main, n);
+        completeLastBlock(m_Second, n);  // needs two blocks of its own, like the main frame
         if (returnMode == kDualEcho) {
-            trimToAngledPoints(second_);
-            main_.distance.insert(main_.distance.end(), second_.distance.begin(),
-                                  second_.distance.end());
-            main_.intensity.insert(main_.intensity.end(), second_.intensity.begin(),
-                                   second_.intensity.end());
-            main_.pointAngle.insert(main_.pointAngle.end(), second_.pointAngle.begin(),
-                                    second_.pointAngle.end());
-            main_.timeStamp.insert(main_.timeStamp.end(), second_.timeStamp.begin(),
-                                   second_.timeStamp.end());
-            emitFrame(main_);
+            trimToAngledPoints(m_Second);
+            m_Main.distance.insert(m_Main.distance.end(), m_Second.distance.begin(),
+                                  m_Second.distance.end());
+            m_Main.intensity.insert(m_Main.intensity.end(), m_Second.intensity.begin(),
+                                   m_Second.intensity.end());
+            m_Main.pointAngle.insert(m_Main.pointAngle.end(), m_Second.pointAngle.begin(),
+                                    m_Second.pointAngle.end());
+            m_Main.timeStamp.insert(m_Main.timeStamp.end(), m_Second.timeStamp.begin(),
+                                   m_Second.timeStamp.end());
+            emitFrame(m_Main);
         } else if (returnMode == kDualEchoFirst) {
-            emitFrame(main_);
+            emitFrame(m_Main);
         } else {
-            emitFrame(second_);
+            emitFrame(m_Second);
         }
-        main_.clear();
-        second_.clear();
-        single_.clear();
+        m_Main.clear();
+        m_Second.clear();
+        m_Single.clear();
     }
 }
 
 void LiveFrameAssembler::addSingleLinePacket(const std::uint8_t* packet) {
-    if (!appendSingleLinePacket(single_, packet)) {
-        if (singleLineFrameReachedCap(single_)) {
-            single_.clear();
-            ++framesCapped_;
+    if (!appendSingleLinePacket(m_Single, packet)) {
+        if (singleLineFrameReachedCap(m_Single)) {
+            m_Single.clear();
+            ++m_FramesCapped;
         }
         return;
     }
-    emitFrame(single_);
-    main_.clear();
-    second_.clear();
-    single_.clear();
+    emitFrame(m_Single);
+    m_Main.clear();
+    m_Second.clear();
+    m_Single.clear();
+}
+
+AnalysisFrameBoundaries::Step AnalysisFrameBoundaries::addSingleLinePacket(float startAzimuth) {
+    m_Size += kSingleLinePoints;
+    if (singleLineFrameEnds(startAzimuth)) {
+        m_Size = 0;
+        return Step::Ends;
+    }
+    if (m_Size >= kMaxSingleLineFramePoints) {
+        m_Size = 0;
+        return Step::Capped;
+    }
+    return Step::Added;
 }
 
 int CaptureFrameAnalyzer::addPacket(const std::uint8_t* payload, std::size_t length,
                                     const FrameSink& sink) {
-    if (!isSensorPayload(payload, length, singleLine_)) return 0;
+    const bool singleLine = m_Boundaries.singleLine();
+    if (!isSensorPayload(payload, length, singleLine)) return 0;
     int frames = 0;
-    if (singleLine_) {
-        if (appendSingleLinePacket(work_, payload)) {
-            LidarDataSingleLine done;
-            std::swap(done, work_);
-            if (sink) sink(std::move(done));
-            ++frames;
-        } else if (singleLineFrameReachedCap(work_)) {
-            work_.clear();
-            ++framesCapped_;
+    auto emit = [&] {
+        LidarDataSingleLine done;
+        done.distance.reserve(m_Work.distance.capacity());
+        std::swap(done, m_Work);
+        if (sink) sink(std::move(done));
+        ++frames;
+    };
+    if (singleLine) {
+        appendSingleLinePacket(m_Work, payload);
+        switch (m_Boundaries.addSingleLinePacket(singleLineStartAzimuth(payload))) {
+            case AnalysisFrameBoundaries::Step::Added:
+                break;
+            case AnalysisFrameBoundaries::Step::Ends:
+                emit();
+                break;
+            case AnalysisFrameBoundaries::Step::Capped:
+                m_Work.clear();
+                ++m_FramesCapped;
+                break;
         }
         return frames;
     }
     for (int b = 0; b < static_cast<int>(kBlockCount); ++b) {
-        appendBlock(work_, payload, b, BlockLayout::ThirtyPoints);
-        interpolatePreviousBlock(work_, 30);
-        if (!frameBoundaryReached(work_)) {
-            if (frameReachedCap(work_)) {
-                work_.clear();
-                ++framesCapped_;
-            }
-            continue;
+        appendBlock(m_Work, payload, b, BlockLayout::ThirtyPoints);
+        interpolatePreviousBlock(m_Work, 30);
+        switch (m_Boundaries.addBlock(m_Work.blockAngle.back())) {
+            case AnalysisFrameBoundaries::Step::Added:
+                break;
+            case AnalysisFrameBoundaries::Step::Ends:
+                completeLastBlock(m_Work, 30);
+                emit();
+                break;
+            case AnalysisFrameBoundaries::Step::Capped:
+                m_Work.clear();
+                ++m_FramesCapped;
+                break;
         }
-        completeLastBlock(work_, 30);
-        LidarDataSingleLine done;
-        done.distance.reserve(work_.distance.capacity());
-        std::swap(done, work_);
-        if (sink) sink(std::move(done));
-        ++frames;
     }
     return frames;
 }

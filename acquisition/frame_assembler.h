@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "acquisition/lidar_frame.h"
+#include "acquisition/packet_decoder.h"
 #include "acquisition/packet_format.h"
 
 namespace k740 {
@@ -64,15 +65,15 @@ public:
     PacketKind addDatagram(const std::uint8_t* data, std::size_t length, int returnMode,
                            int pendingProtocol, BlockObserver* observer = nullptr);
 
-    int protocol() const { return protocol_; }
+    int protocol() const { return m_Protocol; }
 
     // Frames dropped at the cap since construction, and the blocks and points now held.
-    long long framesCapped() const { return framesCapped_; }
+    long long framesCapped() const { return m_FramesCapped; }
     std::size_t blocksUnderAssembly() const {
-        return main_.blockAngle.size() + second_.blockAngle.size();
+        return m_Main.blockAngle.size() + m_Second.blockAngle.size();
     }
     std::size_t pointsUnderAssembly() const {
-        return main_.distance.size() + second_.distance.size() + single_.distance.size();
+        return m_Main.distance.size() + m_Second.distance.size() + m_Single.distance.size();
     }
 
     static constexpr std::size_t kCarryWindow = 100;  // last points examined for carry-over
@@ -85,36 +86,84 @@ private:
     void emitFrame(LidarDataSingleLine& frame);
     void dropCappedFrame();
 
-    FrameSink sink_;
-    LidarDataSingleLine main_;
-    LidarDataSingleLine second_;
-    LidarDataSingleLine single_;
-    LidarDataSingleLine carry_;
-    int protocol_ = kProtocol16;
-    int lastReturnMode_ = kStrongEcho;
-    long long framesCapped_ = 0;
+    FrameSink m_Sink;
+    LidarDataSingleLine m_Main;
+    LidarDataSingleLine m_Second;
+    LidarDataSingleLine m_Single;
+    LidarDataSingleLine m_Carry;
+    int m_Protocol = kProtocol16;
+    int m_LastReturnMode = kStrongEcho;
+    long long m_FramesCapped = 0;
+};
+
+// Where the capture-file analysis ends its frames, decided from the block azimuths alone
+// (single-line mode: from the packets' start azimuths). The one place of that rule: the
+// analysis below decodes its frames by it, and the frame catalog (playback/capture_index.h)
+// records the frames' spans in the file by it, so the two cannot disagree.
+//
+// Data packets: a block whose azimuth wraps (azimuthWraps) against the previous block of the
+// open frame ends that frame and is its last block; the block after it opens the next frame.
+// Single-line packets: a packet with start azimuth exactly 270 ends the frame and is its last
+// packet. A frame that reaches the frame cap without ending is dropped there.
+class AnalysisFrameBoundaries {
+public:
+    enum class Step {
+        Added,   // the block (packet) opened a frame or joined the open one
+        Ends,    // the block (packet) completes the open frame as its last
+        Capped,  // the open frame reached the cap with this block (packet) and is dropped
+    };
+
+    explicit AnalysisFrameBoundaries(bool singleLine) : m_SingleLine(singleLine) {}
+
+    // False when the next block (packet) opens a new frame.
+    bool frameOpen() const { return m_Size > 0; }
+    // The next block of a data packet, by its azimuth in degrees (blockAzimuth).
+    Step addBlock(double azimuth) {
+        if (m_Size > 0 && azimuthWraps(m_Previous, azimuth)) {
+            m_Size = 0;  // the next block opens a new frame
+            return Step::Ends;
+        }
+        m_Previous = azimuth;
+        if (++m_Size >= kMaxFrameBlocks) {
+            m_Size = 0;
+            return Step::Capped;
+        }
+        return Step::Added;
+    }
+    // The next single-line packet, by its start azimuth (singleLineStartAzimuth).
+    Step addSingleLinePacket(float startAzimuth);
+    void reset() { m_Size = 0; }
+    bool singleLine() const { return m_SingleLine; }
+
+private:
+    bool m_SingleLine;
+    std::size_t m_Size = 0;    // blocks (single-line: points) of the open frame
+    double m_Previous = 0.0;   // azimuth of the open frame's last block
 };
 
 // Capture-file analysis: every data packet uses the 30-point layout, no carry-over, no echo
-// selection; single-line packets complete a frame at start azimuth 270. A frame still under
-// assembly after the last packet is not emitted; one that reaches the frame cap is dropped
-// and counted, as in live assembly.
+// selection; frames end where AnalysisFrameBoundaries says. A frame still under assembly
+// after the last packet is not emitted; one that reaches the frame cap is dropped and
+// counted, as in live assembly.
 class CaptureFrameAnalyzer {
 public:
-    explicit CaptureFrameAnalyzer(bool singleLine) : singleLine_(singleLine) {}
+    explicit CaptureFrameAnalyzer(bool singleLine) : m_Boundaries(singleLine) {}
 
     // Feeds one sensor payload (1206 or 778 bytes); packets with other leading bytes or a
     // wrong length are skipped. Returns the number of frames completed by this packet.
     int addPacket(const std::uint8_t* payload, std::size_t length, const FrameSink& sink);
-    void reset() { work_.clear(); }
-    bool singleLine() const { return singleLine_; }
-    long long framesCapped() const { return framesCapped_; }
-    std::size_t pointsUnderAssembly() const { return work_.distance.size(); }
+    void reset() {
+        m_Work.clear();
+        m_Boundaries.reset();
+    }
+    bool singleLine() const { return m_Boundaries.singleLine(); }
+    long long framesCapped() const { return m_FramesCapped; }
+    std::size_t pointsUnderAssembly() const { return m_Work.distance.size(); }
 
 private:
-    bool singleLine_;
-    LidarDataSingleLine work_;
-    long long framesCapped_ = 0;
+    AnalysisFrameBoundaries m_Boundaries;
+    LidarDataSingleLine m_Work;
+    long long m_FramesCapped = 0;
 };
 
 }  // namespace k740

@@ -22,11 +22,6 @@ PacketKind classifyDatagram(const std::uint8_t* data, std::size_t length) {
     return PacketKind::Unknown;
 }
 
-double blockAzimuth(std::uint16_t raw) {
-    const float a = static_cast<float>(raw) / 100.0f;
-    return a >= 360.0f ? 0.0 : static_cast<double>(a);
-}
-
 std::uint64_t pointTime(std::uint32_t packetTime, int timeIndex) {
     const double t = static_cast<double>(packetTime) + 3.125 * timeIndex - 596.875;
     return t > 0.0 ? static_cast<std::uint64_t>(t) : 0;
@@ -125,7 +120,7 @@ bool appendSingleLinePacket(LidarDataSingleLine& frame, const std::uint8_t* pack
         frame.intensity.push_back(rec[2]);
         frame.timeStamp.push_back(0);
     }
-    return start == 270.0f;
+    return singleLineFrameEnds(start);
 }
 
 }  // namespace k740

@@ -35,7 +35,11 @@ bool isSensorPayload(const std::uint8_t* payload, std::size_t length, bool singl
 inline bool azimuthWraps(double previous, double current) { return std::fabs(current - previous) > 180.0; }
 
 // Block azimuth in degrees: raw / 100 in single precision, widened; raw >= 36000 gives 0.
-double blockAzimuth(std::uint16_t raw);
+// Inline: the catalog takes it for every block of a file.
+inline double blockAzimuth(std::uint16_t raw) {
+    const float a = static_cast<float>(raw) / 100.0f;
+    return a >= 360.0f ? 0.0 : static_cast<double>(a);
+}
 
 // Point time: T + 3.125 i - 596.875 in double, truncated toward zero. A time that would be
 // negative (T below 597) is 0.
@@ -61,8 +65,11 @@ void trimToAngledPoints(LidarDataSingleLine& frame);
 // Start azimuth of a single-line packet: BE32 / 10000 in single precision.
 float singleLineStartAzimuth(const std::uint8_t* packet);
 
+// A single-line packet with start azimuth exactly 270 completes its frame.
+inline bool singleLineFrameEnds(float startAzimuth) { return startAzimuth == 270.0f; }
+
 // Appends the 250 points of a single-line packet; returns true when it completes the frame
-// (start azimuth exactly 270).
+// (singleLineFrameEnds).
 bool appendSingleLinePacket(LidarDataSingleLine& frame, const std::uint8_t* packet);
 
 }  // namespace k740

@@ -2,7 +2,9 @@
 #include "export/csv_format.h"
 
 #include <charconv>
-#include <cmath>
+#include <cstring>
+
+#include "export/number_text.h"
 
 namespace k740 {
 
@@ -17,51 +19,74 @@ PointCm exportCoordinates(double distanceMm, double azimuthDeg, const CsvExportO
 void writeCsvHeader(std::ostream& out) { out << kCsvHeader << '\n'; }
 
 namespace {
-// The stream's default format for a number: printf's %g with 6 significant digits, which is
-// what std::to_chars gives with the general format and precision 6, without the stream's
-// locale machinery (this runs for every point of every exported frame).
-inline char* putNumber(char* p, char* end, double v) {
-    // Whole numbers below 10^6 (every coordinate in view mode 1) print as plain integers in
-    // %g; -0 keeps its sign there, so it takes the general path.
-    if (v > -1e6 && v < 1e6 && v == static_cast<double>(static_cast<long>(v)) && !(v == 0.0 && std::signbit(v)))
-        return std::to_chars(p, end, static_cast<long>(v)).ptr;
-    return std::to_chars(p, end, v, std::chars_format::general, 6).ptr;
+
+// Widest line: 11 + 5 * 13 + 11 + 20 characters and the separators (and the 16 bytes the
+// FreamID's copy takes).
+constexpr std::size_t kLineRoom = 176;
+
+// One data line at p after its "FreamID," (already there); returns its end. Numbers take the
+// stream's default format, printf's "%g" (putNumberG), without the stream's locale
+// machinery: this runs for every point of every exported frame.
+char* putCsvFields(char* p, const PointCm& pt, int intensity, double azimuthDeg, double distanceCm,
+                   std::uint64_t timeStamp) {
+    char* const end = p + kLineRoom;
+    p = putNumberG(p, pt.x);
+    *p++ = ',';
+    p = putNumberG(p, pt.y);
+    *p++ = ',';
+    p = putNumberG(p, pt.z);
+    *p++ = ',';
+    p = std::to_chars(p, end, intensity).ptr;
+    *p++ = ',';
+    p = putNumberG(p, azimuthDeg);
+    *p++ = ',';
+    p = putNumberG(p, distanceCm);
+    *p++ = ',';
+    p = std::to_chars(p, end, timeStamp).ptr;
+    *p++ = '\n';
+    return p;
 }
-template <class Int>
-inline char* putInteger(char* p, char* end, Int v) {
-    return std::to_chars(p, end, v).ptr;
-}
+
+// "FreamID," of a frame's lines.
+struct FrameIdText {
+    explicit FrameIdText(int frameId) {
+        char* p = std::to_chars(text, text + sizeof text - 1, frameId).ptr;
+        *p++ = ',';
+        size = static_cast<std::size_t>(p - text);
+    }
+    char* put(char* p) const {
+        std::memcpy(p, text, sizeof text);
+        return p + size;
+    }
+    char text[16];
+    std::size_t size;
+};
+
 }  // namespace
 
 void writeCsvLine(std::ostream& out, int frameId, const PointCm& p, int intensity, double azimuthDeg,
                   double distanceCm, std::uint64_t timeStamp) {
-    // Widest line: 11 + 5 * 13 + 11 + 20 characters and the separators.
-    char line[160];
-    char* const end = line + sizeof line;
-    char* q = putInteger(line, end, frameId);
-    *q++ = ',';
-    q = putNumber(q, end, p.x);
-    *q++ = ',';
-    q = putNumber(q, end, p.y);
-    *q++ = ',';
-    q = putNumber(q, end, p.z);
-    *q++ = ',';
-    q = putInteger(q, end, intensity);
-    *q++ = ',';
-    q = putNumber(q, end, azimuthDeg);
-    *q++ = ',';
-    q = putNumber(q, end, distanceCm);
-    *q++ = ',';
-    q = putInteger(q, end, timeStamp);
-    *q++ = '\n';
-    out.write(line, q - line);
+    char line[kLineRoom];
+    const char* end = putCsvFields(FrameIdText(frameId).put(line), p, intensity, azimuthDeg, distanceCm, timeStamp);
+    out.write(line, end - line);
 }
 
 std::size_t writeCsvFrame(std::ostream& out, const LidarDataSingleLine& frame, int frameId,
                           const CsvExportOptions& options) {
-    return forEachExportPoint(frame, options, [&](const ExportPoint& e) {
-        writeCsvLine(out, frameId, e.p, e.intensity, e.azimuthDeg, e.distanceCm, e.timeStamp);
+    // Lines gather in a block handed to the stream at once: one stream call per few hundred
+    // lines instead of one per line.
+    char block[64 * 1024];
+    char* q = block;
+    const FrameIdText id(frameId);
+    const std::size_t lines = forEachExportPoint(frame, options, [&](const ExportPoint& e) {
+        if (static_cast<std::size_t>(block + sizeof block - q) < kLineRoom) {
+            out.write(block, q - block);
+            q = block;
+        }
+        q = putCsvFields(id.put(q), e.p, e.intensity, e.azimuthDeg, e.distanceCm, e.timeStamp);
     });
+    if (q != block) out.write(block, q - block);
+    return lines;
 }
 
 }  // namespace k740

@@ -3,88 +3,217 @@
 
 #include <pcap/pcap.h>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <stdio_ext.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace k740 {
 
 namespace {
+constexpr std::size_t kFileHeaderSize = 24;    // classic pcap: magic, version, zone, snaplen, link
 constexpr std::size_t kRecordHeaderSize = 16;  // classic pcap: seconds, fraction, caplen, len
+// The longest record the capture library accepts (its limit for Ethernet and most links);
+// a longer one marks a damaged file.
+constexpr std::uint32_t kMaxCapturedLength = 262144;
+// The stream's buffer starts on a page boundary: the kernel copies file data into a buffer
+// that is not page-aligned several times slower.
+constexpr std::size_t kPageSize = 4096;
+
+template <class T>
+T* pageAligned(T* p) {
+    const auto at = reinterpret_cast<std::uintptr_t>(p);
+    return p + ((kPageSize - at % kPageSize) % kPageSize);
+}
+
+std::uint32_t read32(const std::uint8_t* p, bool swapped) {
+    const std::uint32_t le = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                             std::uint32_t(p[3]) << 24;
+    const std::uint32_t be = std::uint32_t(p[3]) | std::uint32_t(p[2]) << 8 | std::uint32_t(p[1]) << 16 |
+                             std::uint32_t(p[0]) << 24;
+    return swapped ? be : le;
+}
+std::uint16_t read16(const std::uint8_t* p, bool swapped) {
+    return swapped ? std::uint16_t(p[0] << 8 | p[1]) : std::uint16_t(p[1] << 8 | p[0]);
+}
 }  // namespace
 
 PcapFileReader::~PcapFileReader() { close(); }
 
-// Records are read one by one with small reads; a large stream buffer keeps the number of
-// system calls down on big files, a small one keeps seeks cheap.
+// A large buffer keeps the number of system calls down on big files, a small one keeps
+// seeks cheap.
 bool PcapFileReader::open(const std::string& path, std::size_t streamBuffer) {
     close();
-    error_.clear();
-    records_ = 0;
+    m_Error.clear();
+    m_Records = 0;
     char errbuf[PCAP_ERRBUF_SIZE] = {0};
 #ifdef _WIN32
-    handle_ = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    m_Handle = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
 #else
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error_ = std::strerror(errno);  // missing file, no permission, ...
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        m_Error = std::strerror(errno);  // missing file, no permission, ...
         return false;
     }
-    if (streamBuffer < 4096) streamBuffer = 4096;
-    streamBuffer_.reset(new char[streamBuffer]);
-    std::setvbuf(file, streamBuffer_.get(), _IOFBF, streamBuffer);
-    // Classic pcap records are a 16-byte header and their bytes, so the position can be
-    // counted instead of asked for (asking costs a system call per record); pcapng blocks
-    // carry options and padding, so there the stream is asked.
-    std::uint8_t magic[4] = {0, 0, 0, 0};
-    const bool pcapng = ::pread(fileno(file), magic, 4, 0) == 4 && magic[0] == 0x0A && magic[1] == 0x0D &&
-                        magic[2] == 0x0D && magic[3] == 0x0A;
-    handle_ = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
-    if (handle_ != nullptr) {
-        countPosition_ = !pcapng;
-        position_ = static_cast<std::int64_t>(ftello(file));
+    std::uint8_t header[kFileHeaderSize];
+    const ssize_t got = ::pread(fd, header, sizeof header, 0);
+    if (got == static_cast<ssize_t>(sizeof header)) {
+        const std::uint32_t magic = read32(header, false);
+        if (magic == 0xA1B2C3D4u || magic == 0xD4C3B2A1u || magic == 0xA1B23C4Du || magic == 0x4D3CB2A1u)
+            return openClassic(fd, header, streamBuffer);
     }
-    if (handle_ == nullptr) {
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        m_Error = std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    if (streamBuffer < kPageSize) streamBuffer = kPageSize;
+    m_StreamBuffer.reset(new char[streamBuffer + kPageSize]);
+    std::setvbuf(file, pageAligned(m_StreamBuffer.get()), _IOFBF, streamBuffer);
+#ifdef __GLIBC__
+    // Only the library reads this stream, on one thread: no lock around every record.
+    __fsetlocking(file, FSETLOCKING_BYCALLER);
+#endif
+    // pcapng blocks carry options and padding: the stream is asked for the position.
+    m_Handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    if (m_Handle != nullptr) m_Position = static_cast<std::int64_t>(ftello(file));
+    if (m_Handle == nullptr) {
         std::fclose(file);  // on failure the library leaves the stream to us
-        streamBuffer_.reset();
+        m_StreamBuffer.reset();
     }
 #endif
-    if (handle_ == nullptr) {
-        error_ = errbuf[0] != '\0' ? errbuf : "cannot open capture file";
+    if (m_Handle == nullptr) {
+        m_Error = errbuf[0] != '\0' ? errbuf : "cannot open capture file";
         return false;
     }
     return true;
 }
 
 void PcapFileReader::close() {
-    if (handle_ != nullptr) {
-        pcap_close(handle_);  // closes the stream too
-        handle_ = nullptr;
+    if (m_Handle != nullptr) {
+        pcap_close(m_Handle);  // closes the stream too
+        m_Handle = nullptr;
     }
-    streamBuffer_.reset();
-    countPosition_ = false;
-    position_ = -1;
+    m_StreamBuffer.reset();
+    m_Position = -1;
+#ifndef _WIN32
+    if (m_Fd >= 0) ::close(m_Fd);
+#endif
+    m_Fd = -1;
+    m_Buffer.reset();
+    m_Chunk = nullptr;
+    m_Data = nullptr;
+    m_Available = 0;
+    m_LinkType = -1;
 }
 
+#ifndef _WIN32
+bool PcapFileReader::openClassic(int fd, const std::uint8_t* header, std::size_t streamBuffer) {
+    const std::uint32_t magic = read32(header, false);
+    m_Swapped = magic == 0xD4C3B2A1u || magic == 0x4D3CB2A1u;
+    m_Nanoseconds = magic == 0xA1B23C4Du || magic == 0x4D3CB2A1u;
+    if (read16(header + 4, m_Swapped) != 2) {
+        ::close(fd);
+        m_Error = "unsupported capture file version " + std::to_string(read16(header + 4, m_Swapped)) + "." +
+                  std::to_string(read16(header + 6, m_Swapped));
+        return false;
+    }
+    m_Snaplen = read32(header + 16, m_Swapped);
+    if (m_Snaplen == 0 || m_Snaplen > kMaxCapturedLength) m_Snaplen = kMaxCapturedLength;
+    m_LinkType = static_cast<int>(read32(header + 20, m_Swapped) & 0x03FFFFFFu);
+    // Reads land page-aligned in the chunk; the part of a record left over from the chunk
+    // before moves in front of it, into room for the longest record.
+    m_ChunkSize = std::max<std::size_t>(streamBuffer, kPageSize);
+    const std::size_t front = (kRecordHeaderSize + kMaxCapturedLength + kPageSize - 1) / kPageSize * kPageSize;
+    m_Buffer.reset(new std::uint8_t[front + m_ChunkSize + kPageSize]);
+    m_Chunk = pageAligned(m_Buffer.get()) + front;
+    m_Fd = fd;
+    m_Data = m_Chunk;
+    m_Available = 0;
+    m_ReadOffset = static_cast<std::int64_t>(kFileHeaderSize);
+    m_Position = m_ReadOffset;
+    return true;
+}
+
+bool PcapFileReader::fill(std::size_t bytes) {
+    while (m_Available < bytes) {
+        // What is left moves in front of the chunk, so that the record stays in one piece.
+        std::uint8_t* start = m_Chunk - m_Available;
+        if (m_Available > 0 && m_Data != start) std::memmove(start, m_Data, m_Available);
+        m_Data = start;
+        const ssize_t n = ::pread(m_Fd, m_Chunk, m_ChunkSize, m_ReadOffset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            m_Error = std::string("error reading capture file: ") + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) return false;
+        m_ReadOffset += n;
+        m_Available += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+PcapFileReader::Result PcapFileReader::nextClassic(CaptureRecord& record) {
+    m_Error.clear();
+    if (!fill(kRecordHeaderSize)) {
+        if (!m_Error.empty()) return Result::Error;
+        if (m_Available == 0) return Result::End;
+        m_Error = "truncated capture file: a record header needs " + std::to_string(kRecordHeaderSize) +
+                  " bytes, " + std::to_string(m_Available) + " remain";
+        return Result::Error;
+    }
+    const std::uint8_t* h = m_Data;
+    const std::uint32_t caplen = read32(h + 8, m_Swapped);
+    if (caplen > kMaxCapturedLength) {
+        m_Error = "invalid record length " + std::to_string(caplen) + ", bigger than the maximum of " +
+                  std::to_string(kMaxCapturedLength);
+        return Result::Error;
+    }
+    if (!fill(kRecordHeaderSize + caplen)) {
+        if (!m_Error.empty()) return Result::Error;
+        m_Error = "truncated capture file: a record of " + std::to_string(caplen) + " bytes, " +
+                  std::to_string(m_Available - kRecordHeaderSize) + " remain";
+        return Result::Error;
+    }
+    h = m_Data;
+    record.data = h + kRecordHeaderSize;
+    record.capturedLength = std::min(caplen, m_Snaplen);  // cut to the file's snapshot length
+    record.originalLength = read32(h + 12, m_Swapped);
+    record.seconds = static_cast<std::int64_t>(read32(h, m_Swapped));
+    const std::uint32_t fraction = read32(h + 4, m_Swapped);
+    record.nanoseconds = m_Nanoseconds ? fraction : fraction * 1000u;
+    m_Data += kRecordHeaderSize + caplen;
+    m_Available -= kRecordHeaderSize + caplen;
+    m_Position += static_cast<std::int64_t>(kRecordHeaderSize + caplen);
+    ++m_Records;
+    return Result::Record;
+}
+#endif
+
 PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
-    if (handle_ == nullptr) {
-        if (error_.empty()) error_ = "capture file not open";
+#ifndef _WIN32
+    if (m_Fd >= 0) return nextClassic(record);
+#endif
+    if (m_Handle == nullptr) {
+        if (m_Error.empty()) m_Error = "capture file not open";
         return Result::Error;
     }
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
-    const int rc = pcap_next_ex(handle_, &header, &data);
+    const int rc = pcap_next_ex(m_Handle, &header, &data);
     if (rc == 1) {
 #ifndef _WIN32
-        if (countPosition_) {
-            position_ += static_cast<std::int64_t>(kRecordHeaderSize + header->caplen);
-            // A record longer than the file's snapshot length is cut to it by the library,
-            // which skips the rest in the file: count no further, ask the stream.
-            if (static_cast<int>(header->caplen) >= pcap_snapshot(handle_)) position_ = ftello(pcap_file(handle_));
-        }
 #endif
         record.data = data;
         record.capturedLength = header->caplen;
@@ -92,12 +221,12 @@ PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
         record.seconds = static_cast<std::int64_t>(header->ts.tv_sec);
         // With nanosecond precision the library puts nanoseconds into tv_usec.
         record.nanoseconds = static_cast<std::uint32_t>(header->ts.tv_usec);
-        ++records_;
+        ++m_Records;
         return Result::Record;
     }
     if (rc == PCAP_ERROR_BREAK) return Result::End;  // -2: no more records
-    error_ = pcap_geterr(handle_);
-    if (error_.empty()) error_ = "error reading capture file";
+    m_Error = pcap_geterr(m_Handle);
+    if (m_Error.empty()) m_Error = "error reading capture file";
     return Result::Error;
 }
 
@@ -105,9 +234,9 @@ std::int64_t PcapFileReader::position() const {
 #ifdef _WIN32
     return -1;
 #else
-    if (handle_ == nullptr) return -1;
-    if (countPosition_) return position_;
-    std::FILE* file = pcap_file(handle_);
+    if (m_Fd >= 0) return m_Position;  // classic pcap: counted record by record
+    if (m_Handle == nullptr) return -1;
+    std::FILE* file = pcap_file(m_Handle);
     return file != nullptr ? static_cast<std::int64_t>(ftello(file)) : -1;
 #endif
 }
@@ -116,16 +245,30 @@ bool PcapFileReader::seek(std::int64_t position) {
 #ifndef _WIN32
     // The library reads records straight from the stream with no read-ahead of its own, so
     // moving the stream moves the reader.
-    std::FILE* file = handle_ != nullptr ? pcap_file(handle_) : nullptr;
+    if (m_Fd >= 0) {
+        if (position < static_cast<std::int64_t>(kFileHeaderSize)) {
+            m_Error = "cannot move to the requested record of the capture file";
+            return false;
+        }
+        m_Data = m_Chunk;
+        m_Available = 0;
+        m_ReadOffset = position;
+        m_Position = position;
+        return true;
+    }
+    std::FILE* file = m_Handle != nullptr ? pcap_file(m_Handle) : nullptr;
     if (file != nullptr && position >= 0 && fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0) {
-        position_ = position;
+        m_Position = position;
         return true;
     }
 #endif
-    error_ = "cannot move to the requested record of the capture file";
+    m_Error = "cannot move to the requested record of the capture file";
     return false;
 }
 
-int PcapFileReader::linkType() const { return handle_ != nullptr ? pcap_datalink(handle_) : -1; }
+int PcapFileReader::linkType() const {
+    if (m_Fd >= 0) return m_LinkType;
+    return m_Handle != nullptr ? pcap_datalink(m_Handle) : -1;
+}
 
 }  // namespace k740

@@ -1,5 +1,6 @@
-// Reading capture files record by record through the capture library's offline reader:
-// classic pcap in either byte order, micro- or nanosecond time stamps, and pcapng.
+// Reading capture files record by record: classic pcap in either byte order, micro- or
+// nanosecond time stamps, read straight from the file into one buffer and handed out in
+// place; pcapng (and anything else) through the capture library's offline reader.
 #pragma once
 
 #include <cstddef>
@@ -32,10 +33,11 @@ public:
 
     // Opens a capture file; false with error() set when it is missing, unreadable or not a
     // capture file the library knows. streamBuffer is the size of the read buffer: large for
-    // reading a whole file, small for reading a few records after a seek.
-    static constexpr std::size_t kWholeFileBuffer = 1 << 20;
+    // reading a whole file, small for reading a few records after a seek. The whole-file size
+    // stays within the processor's second-level cache, where the kernel's copies land fastest.
+    static constexpr std::size_t kWholeFileBuffer = 128 * 1024;
     bool open(const std::string& path, std::size_t streamBuffer = kWholeFileBuffer);
-    bool isOpen() const { return handle_ != nullptr; }
+    bool isOpen() const { return m_Handle != nullptr || m_Fd >= 0; }
     void close();
 
     // Reads the next record. End at a clean end of file; Error for a damaged or truncated
@@ -52,16 +54,36 @@ public:
     // Link-layer type of the file (1 = Ethernet), -1 when not open.
     int linkType() const;
     // Records returned so far.
-    std::uint64_t recordsRead() const { return records_; }
-    const std::string& error() const { return error_; }
+    std::uint64_t recordsRead() const { return m_Records; }
+    const std::string& error() const { return m_Error; }
 
 private:
-    pcap* handle_ = nullptr;
-    std::unique_ptr<char[]> streamBuffer_;  // the file stream's buffer, outlives the stream
-    std::uint64_t records_ = 0;
-    bool countPosition_ = false;  // classic pcap: position counted record by record
-    std::int64_t position_ = -1;
-    std::string error_;
+    bool openClassic(int fd, const std::uint8_t* header, std::size_t streamBuffer);
+    Result nextClassic(CaptureRecord& record);
+    // Makes `bytes` bytes from the read position on readable at m_Data; false at the end of
+    // the file (m_Available tells how many there were) or a read error (m_Error set).
+    bool fill(std::size_t bytes);
+
+    // The capture library, for pcapng and whatever else is not classic pcap.
+    pcap* m_Handle = nullptr;
+    std::unique_ptr<char[]> m_StreamBuffer;  // holds the file stream's buffer, outlives the stream
+
+    // Classic pcap read directly: the file, its header's rules, and the buffer of file bytes.
+    int m_Fd = -1;
+    bool m_Swapped = false;       // header fields in the other byte order
+    bool m_Nanoseconds = false;   // time stamps' fraction in nanoseconds
+    std::uint32_t m_Snaplen = 0;  // longer records are cut to this, as the library does
+    int m_LinkType = -1;
+    std::unique_ptr<std::uint8_t[]> m_Buffer;
+    std::uint8_t* m_Chunk = nullptr;   // page-aligned start of the part reads go to
+    std::size_t m_ChunkSize = 0;
+    const std::uint8_t* m_Data = nullptr;  // unread bytes already in the buffer
+    std::size_t m_Available = 0;
+    std::int64_t m_ReadOffset = 0;         // file offset of the byte after them
+
+    std::uint64_t m_Records = 0;
+    std::int64_t m_Position = -1;
+    std::string m_Error;
 };
 
 }  // namespace k740

@@ -49,35 +49,35 @@ bool isSensorRecord(const std::uint8_t* frame, std::size_t capturedLength, bool 
 // ---- the shared reader ----
 
 bool SensorRecordReader::open(const std::string& path, SensorKind kind, std::size_t streamBuffer) {
-    kind_ = kind;
-    index_ = 0;
-    return reader_.open(path, streamBuffer);
+    m_Kind = kind;
+    m_Index = 0;
+    return m_Reader.open(path, streamBuffer);
 }
 
 SensorRecordReader::Result SensorRecordReader::next(SensorRecord& out) {
     CaptureRecord record;
     for (;;) {
-        const std::int64_t position = reader_.position();
-        const PcapFileReader::Result r = reader_.next(record);
+        const std::int64_t position = m_Reader.position();
+        const PcapFileReader::Result r = m_Reader.next(record);
         if (r == PcapFileReader::Result::End) return Result::End;
         if (r == PcapFileReader::Result::Error) return Result::Error;
         if (record.capturedLength < kCaptureHeaderSize) continue;
         const std::uint8_t* payload = record.data + kCaptureHeaderSize;
         const std::size_t length = record.capturedLength - kCaptureHeaderSize;
-        if (!wanted(kind_, payload, length)) continue;
+        if (!wanted(m_Kind, payload, length)) continue;
         out.payload = payload;
         out.length = length;
         out.seconds = record.seconds;
         out.nanoseconds = record.nanoseconds;
         out.filePosition = position;
-        out.index = index_++;
+        out.index = m_Index++;
         return Result::Packet;
     }
 }
 
 bool SensorRecordReader::seek(std::int64_t filePosition, std::uint64_t index) {
-    if (!reader_.seek(filePosition)) return false;
-    index_ = index;
+    if (!m_Reader.seek(filePosition)) return false;
+    m_Index = index;
     return true;
 }
 
@@ -112,76 +112,59 @@ CaptureReadStatus forEachSensorRecord(const std::string& path, SensorKind kind,
 
 // ---- the catalog ----
 
-FrameCatalogBuilder::FrameCatalogBuilder(bool singleLine, bool keepSpans) : keepSpans_(keepSpans) {
-    catalog_.singleLine = singleLine;
+FrameCatalogBuilder::FrameCatalogBuilder(bool singleLine, bool keepSpans)
+    : m_KeepSpans(keepSpans), m_Boundaries(singleLine) {
+    m_Catalog.singleLine = singleLine;
 }
 
-void FrameCatalogBuilder::closeFrame(std::uint8_t block) {
-    ++frames_;
-    if (!keepSpans_) return;
-    open_.lastPacket = catalog_.packets;
-    open_.lastBlock = block;
-    catalog_.frames.push_back(open_);
+void FrameCatalogBuilder::record(AnalysisFrameBoundaries::Step step, std::uint8_t block,
+                                 std::int64_t filePosition, bool opens) {
+    if (opens && m_KeepSpans) {
+        m_Open.filePosition = filePosition;
+        m_Open.firstPacket = m_Catalog.packets;
+        m_Open.firstBlock = block;
+    }
+    if (step == AnalysisFrameBoundaries::Step::Capped) {
+        ++m_FramesCapped;
+    } else if (step == AnalysisFrameBoundaries::Step::Ends) {
+        ++m_Frames;
+        if (!m_KeepSpans) return;
+        m_Open.lastPacket = m_Catalog.packets;
+        m_Open.lastBlock = block;
+        m_Catalog.frames.push_back(m_Open);
+    }
 }
 
 int FrameCatalogBuilder::addPacket(const std::uint8_t* payload, std::size_t length,
                                    std::int64_t filePosition) {
-    if (!isSensorPayload(payload, length, catalog_.singleLine)) return 0;
-    const std::uint64_t before = frames_;
-    if (catalog_.singleLine) {
-        if (!havePrevious_) {
-            open_.filePosition = filePosition;
-            open_.firstPacket = catalog_.packets;
-            open_.firstBlock = 0;
-            havePrevious_ = true;
-            openSize_ = 0;
-        }
-        openSize_ += kSingleLinePoints;
-        if (singleLineStartAzimuth(payload) == 270.0f) {
-            ++catalog_.sliderFrames;
-            closeFrame(0);
-            havePrevious_ = false;
-        } else if (openSize_ >= kMaxSingleLineFramePoints) {
-            ++framesCapped_;  // the analysis drops a frame that reaches the cap
-            havePrevious_ = false;
-        }
+    if (!isSensorPayload(payload, length, m_Catalog.singleLine)) return 0;
+    const std::uint64_t before = m_Frames;
+    if (m_Catalog.singleLine) {
+        const float start = singleLineStartAzimuth(payload);
+        if (singleLineFrameEnds(start)) ++m_Catalog.sliderFrames;
+        const bool opens = !m_Boundaries.frameOpen();
+        record(m_Boundaries.addSingleLinePacket(start), 0, filePosition, opens);
     } else {
         for (std::size_t b = 0; b < kBlockCount; ++b) {
             const double a = blockAzimuth(rawBlockAzimuth(payload, b));
-            if (azimuthWraps(sliderPrevious_, a)) ++catalog_.sliderFrames;
-            sliderPrevious_ = a;
-            if (havePrevious_ && azimuthWraps(previous_, a)) {
-                closeFrame(static_cast<std::uint8_t>(b));
-                havePrevious_ = false;  // the next block opens a new frame
-                continue;
-            }
-            if (!havePrevious_) {
-                open_.filePosition = filePosition;
-                open_.firstPacket = catalog_.packets;
-                open_.firstBlock = static_cast<std::uint8_t>(b);
-                openSize_ = 0;
-            }
-            previous_ = a;
-            havePrevious_ = true;
-            if (++openSize_ >= kMaxFrameBlocks) {
-                ++framesCapped_;  // the analysis drops a frame that reaches the cap
-                havePrevious_ = false;
-            }
+            if (azimuthWraps(m_SliderPrevious, a)) ++m_Catalog.sliderFrames;
+            m_SliderPrevious = a;
+            const bool opens = !m_Boundaries.frameOpen();
+            record(m_Boundaries.addBlock(a), static_cast<std::uint8_t>(b), filePosition, opens);
         }
     }
-    ++catalog_.packets;
-    return static_cast<int>(frames_ - before);
+    ++m_Catalog.packets;
+    return static_cast<int>(m_Frames - before);
 }
 
 FrameCatalog FrameCatalogBuilder::take() {
-    FrameCatalog out = std::move(catalog_);
-    catalog_ = FrameCatalog();
-    catalog_.singleLine = out.singleLine;
-    frames_ = 0;
-    framesCapped_ = 0;
-    openSize_ = 0;
-    havePrevious_ = false;
-    previous_ = sliderPrevious_ = 0.0;
+    FrameCatalog out = std::move(m_Catalog);
+    m_Catalog = FrameCatalog();
+    m_Catalog.singleLine = out.singleLine;
+    m_Frames = 0;
+    m_FramesCapped = 0;
+    m_Boundaries.reset();
+    m_SliderPrevious = 0.0;
     return out;
 }
 
@@ -268,24 +251,24 @@ CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine,
 
 bool CaptureFrameSource::open(const std::string& path, const FrameCatalog* catalog,
                               std::string* error) {
-    catalog_ = nullptr;
+    m_Catalog = nullptr;
     if (catalog == nullptr) {
         if (error) *error = "no frame catalog";
         return false;
     }
-    if (!reader_.open(path, sensorKind(catalog->singleLine), kFrameReadBuffer)) {
-        if (error) *error = reader_.error();
+    if (!m_Reader.open(path, sensorKind(catalog->singleLine), kFrameReadBuffer)) {
+        if (error) *error = m_Reader.error();
         return false;
     }
-    catalog_ = catalog;
+    m_Catalog = catalog;
     return true;
 }
 
 void CaptureFrameSource::close() {
-    reader_.close();
-    catalog_ = nullptr;
-    bytes_.clear();
-    bytes_.shrink_to_fit();
+    m_Reader.close();
+    m_Catalog = nullptr;
+    m_Bytes.clear();
+    m_Bytes.shrink_to_fit();
 }
 
 bool CaptureFrameSource::decode(std::size_t frame, LidarDataSingleLine& out, std::string* error) {
@@ -293,28 +276,28 @@ bool CaptureFrameSource::decode(std::size_t frame, LidarDataSingleLine& out, std
         if (error) *error = why;
         return false;
     };
-    if (catalog_ == nullptr || !reader_.isOpen()) return fail("no capture file open");
-    if (frame >= catalog_->frames.size()) return fail("no such frame");
-    const FrameSpan& span = catalog_->frames[frame];
+    if (m_Catalog == nullptr || !m_Reader.isOpen()) return fail("no capture file open");
+    if (frame >= m_Catalog->frames.size()) return fail("no such frame");
+    const FrameSpan& span = m_Catalog->frames[frame];
     if (span.lastPacket < span.firstPacket) return fail("damaged frame catalog");
-    const std::size_t payload = sensorPayloadSize(catalog_->singleLine);
+    const std::size_t payload = sensorPayloadSize(m_Catalog->singleLine);
     const std::uint64_t count = span.lastPacket - span.firstPacket + 1;
-    if (!reader_.seek(span.filePosition, span.firstPacket)) return fail(reader_.error());
-    bytes_.resize(static_cast<std::size_t>(count) * payload);
+    if (!m_Reader.seek(span.filePosition, span.firstPacket)) return fail(m_Reader.error());
+    m_Bytes.resize(static_cast<std::size_t>(count) * payload);
     SensorRecord r;
     for (std::uint64_t p = 0; p < count; ++p) {
-        const SensorRecordReader::Result res = reader_.next(r);
+        const SensorRecordReader::Result res = m_Reader.next(r);
         if (res != SensorRecordReader::Result::Packet || r.index != span.firstPacket + p ||
             r.length != payload)
             return fail(res == SensorRecordReader::Result::Error
-                            ? reader_.error()
+                            ? m_Reader.error()
                             : "the capture file changed since it was opened");
         std::copy(r.payload, r.payload + payload,
-                  bytes_.begin() + static_cast<std::ptrdiff_t>(p * payload));
+                  m_Bytes.begin() + static_cast<std::ptrdiff_t>(p * payload));
     }
     std::vector<const std::uint8_t*> packets(static_cast<std::size_t>(count));
-    for (std::size_t p = 0; p < packets.size(); ++p) packets[p] = bytes_.data() + p * payload;
-    decodeFrame(span, packets.data(), catalog_->singleLine, out);
+    for (std::size_t p = 0; p < packets.size(); ++p) packets[p] = m_Bytes.data() + p * payload;
+    decodeFrame(span, packets.data(), m_Catalog->singleLine, out);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/frame_assembler.h"
 #include "acquisition/lidar_frame.h"
 #include "acquisition/packet_format.h"
 #include "platform/pcap_file.h"
@@ -65,8 +66,8 @@ public:
 
     bool open(const std::string& path, SensorKind kind,
               std::size_t streamBuffer = PcapFileReader::kWholeFileBuffer);
-    void close() { reader_.close(); }
-    bool isOpen() const { return reader_.isOpen(); }
+    void close() { m_Reader.close(); }
+    bool isOpen() const { return m_Reader.isOpen(); }
 
     // The next sensor packet; End at a clean end of file, Error at a damaged or truncated
     // record (error() says why).
@@ -75,13 +76,13 @@ public:
     // carries from then on.
     bool seek(std::int64_t filePosition, std::uint64_t index);
 
-    const std::string& error() const { return reader_.error(); }
-    std::uint64_t recordsRead() const { return reader_.recordsRead(); }
+    const std::string& error() const { return m_Reader.error(); }
+    std::uint64_t recordsRead() const { return m_Reader.recordsRead(); }
 
 private:
-    PcapFileReader reader_;
-    SensorKind kind_ = SensorKind::Data;
-    std::uint64_t index_ = 0;
+    PcapFileReader m_Reader;
+    SensorKind m_Kind = SensorKind::Data;
+    std::uint64_t m_Index = 0;
 };
 
 // Reads every sensor packet of a capture file and hands it to `take`; `take` returns false
@@ -116,11 +117,10 @@ struct FrameCatalog {
 
 // Builds a catalog packet by packet from the block azimuths alone (no points are decoded).
 //
-// Analysis frames: a frame ends where a block differs by more than 180 degrees from the
-// previous block of the same frame, and the next frame starts afresh with the block after
-// it; a frame still open after the last packet is not a frame. Single-line mode: a frame
-// ends with the packet whose start azimuth is exactly 270. A frame that reaches the frame
-// cap (frame_assembler.h) without ending is dropped, as the analysis drops it.
+// Analysis frames: where they end is the analysis's own rule (AnalysisFrameBoundaries in
+// frame_assembler.h); the catalog records where each frame starts and ends in the file. A
+// frame still open after the last packet is not a frame; one dropped at the frame cap is
+// counted in framesCapped().
 //
 // Slider count: single-line mode counts the packets whose start azimuth is exactly 270;
 // otherwise every block whose azimuth differs by more than 180 degrees from the block
@@ -134,23 +134,23 @@ public:
     // analysis frames this packet completes.
     int addPacket(const std::uint8_t* payload, std::size_t length, std::int64_t filePosition = -1);
 
-    std::uint64_t frames() const { return frames_; }
-    std::uint64_t framesCapped() const { return framesCapped_; }
-    const FrameCatalog& catalog() const { return catalog_; }
+    std::uint64_t frames() const { return m_Frames; }
+    std::uint64_t framesCapped() const { return m_FramesCapped; }
+    const FrameCatalog& catalog() const { return m_Catalog; }
     FrameCatalog take();
 
 private:
-    void closeFrame(std::uint8_t block);
+    // Applies the boundary rule's verdict on block `block` of the current packet.
+    void record(AnalysisFrameBoundaries::Step step, std::uint8_t block, std::int64_t filePosition,
+                bool opens);
 
-    bool keepSpans_;
-    FrameCatalog catalog_;
-    std::uint64_t frames_ = 0;
-    std::uint64_t framesCapped_ = 0;
-    std::size_t openSize_ = 0;   // blocks (single-line: points) of the open frame
-    bool havePrevious_ = false;  // a frame is open
-    double previous_ = 0.0;      // last block azimuth of the open frame
-    double sliderPrevious_ = 0.0;
-    FrameSpan open_;
+    bool m_KeepSpans;
+    FrameCatalog m_Catalog;
+    AnalysisFrameBoundaries m_Boundaries;
+    std::uint64_t m_Frames = 0;
+    std::uint64_t m_FramesCapped = 0;
+    double m_SliderPrevious = 0.0;
+    FrameSpan m_Open;
 };
 
 // The slider's frame count over packets held in memory (same rule as the catalog's).
@@ -197,14 +197,14 @@ public:
     // Opens the file the catalog was built from; the catalog must outlive the source.
     bool open(const std::string& path, const FrameCatalog* catalog, std::string* error = nullptr);
     void close();
-    std::size_t frameCount() const { return catalog_ ? catalog_->frames.size() : 0; }
+    std::size_t frameCount() const { return m_Catalog ? m_Catalog->frames.size() : 0; }
 
     bool decode(std::size_t frame, LidarDataSingleLine& out, std::string* error = nullptr);
 
 private:
-    SensorRecordReader reader_;
-    const FrameCatalog* catalog_ = nullptr;
-    std::vector<std::uint8_t> bytes_;  // the packets of the frame being decoded
+    SensorRecordReader m_Reader;
+    const FrameCatalog* m_Catalog = nullptr;
+    std::vector<std::uint8_t> m_Bytes;  // the packets of the frame being decoded
 };
 
 }  // namespace k740

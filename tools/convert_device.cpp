@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "acquisition/packet_format.h"
@@ -15,6 +15,7 @@
 #include "device/device_texts.h"
 #include "device/network_config.h"
 #include "platform/udp_socket.h"
+#include "tools/convert_options.h"
 #include "tools/exit_codes.h"
 
 namespace k740::convert {
@@ -26,38 +27,6 @@ using tools::kExitOk;
 using tools::kExitUsage;
 constexpr double kDefaultTimeoutSeconds = 5.0;
 
-const char* const kDeviceUsage =
-    "usage:\n"
-    "  k740-convert status [--port 2369] [--timeout S]\n"
-    "  k740-convert configure --sensor ADDR [--port 2368] [--listen-port 2369] [--timeout S]\n"
-    "                   [--rpm 300|600|1200] [--motor run|stop] [--sensor-ip A] [--dest-ip A]\n"
-    "                   [--data-port N] [--device-port N]\n"
-    "\n"
-    "status     waits for the first device information packet on the device port and prints\n"
-    "           its fields, one 'name: value' line each.\n"
-    "configure  waits for a device information packet on --listen-port, keeps every setting it\n"
-    "           reports except those given, builds the configuration packet of the settings\n"
-    "           window and sends it once to ADDR, UDP port --port. A refused setting is reported\n"
-    "           on stderr and nothing is sent (exit 1). Without --rpm the measured speed is kept\n"
-    "           (600 rpm when it is none of 300, 600 and 1200).\n";
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "k740-convert: %s (run 'k740-convert %s' for usage)\n", message.c_str(),
-                 "status --help");
-    return kExitUsage;
-}
-
-bool parseInt(const std::string& text, long lo, long hi, long* out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (end == nullptr || *end != '\0' || v < lo || v > hi) return false;
-    *out = v;
-    return true;
-}
-
-bool isIpv4(const std::string& text) { return parseIpv4(QString::fromStdString(text)).has_value(); }
-
 struct DeviceOptions {
     std::string command;
     long port = -1;
@@ -66,49 +35,66 @@ struct DeviceOptions {
     std::string sensor, rpm, motor, sensorIp, destIp, dataPort, devicePort;
 };
 
-std::string parse(int argc, char** argv, DeviceOptions& o) {
-    const bool configure = o.command == "configure";
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) return "option '" + arg + "' wants a value";
-        const std::string value = argv[++i];
-        long n = 0;
-        if (arg == "--port") {
-            if (!parseInt(value, 1, 65535, &n)) return "--port wants a port 1..65535, not " + value;
-            o.port = n;
-        } else if (arg == "--timeout") {
-            char* end = nullptr;
-            o.timeout = std::strtod(value.c_str(), &end);
-            if (end == nullptr || *end != '\0' || !(o.timeout > 0.0) || o.timeout > 3600.0)
-                return "--timeout wants seconds above 0, not " + value;
-        } else if (configure && arg == "--listen-port") {
-            if (!parseInt(value, 1, 65535, &n))
-                return "--listen-port wants a port 1..65535, not " + value;
-            o.listenPort = n;
-        } else if (configure && arg == "--sensor") {
-            if (!isIpv4(value)) return "--sensor wants an IPv4 address, not " + value;
-            o.sensor = value;
-        } else if (configure && arg == "--rpm") {
-            if (value != "300" && value != "600" && value != "1200")
-                return "--rpm wants 300, 600 or 1200, not " + value;
-            o.rpm = value;
-        } else if (configure && arg == "--motor") {
-            if (value != "run" && value != "stop") return "--motor wants run or stop, not " + value;
-            o.motor = value;
-        } else if (configure && (arg == "--sensor-ip" || arg == "--dest-ip")) {
-            (arg == "--sensor-ip" ? o.sensorIp : o.destIp) = value;  // checked by the builder
-        } else if (configure && (arg == "--data-port" || arg == "--device-port")) {
-            // The packet takes ports above 1024 only; anything else would silently keep the old
-            // one.
-            if (!parseInt(value, 1025, 65535, &n))
-                return arg + " wants a port 1025..65535, not " + value;
-            (arg == "--data-port" ? o.dataPort : o.devicePort) = value;
-        } else {
-            return "unknown option '" + arg + "' for '" + o.command + "'";
-        }
+CommandLine commandLineOf(const std::string& command) {
+    if (command == "status") {
+        CommandLine c("status", "  k740-convert status [--port 2369] [--timeout S]\n",
+                      "Waits for the first device information packet on the device port and prints its\n"
+                      "fields, one 'name: value' line each.\n");
+        c.addOption("port", "PORT", "Device port to listen on (default 2369).");
+        c.addOption("timeout", "S", "Seconds to wait for the packet (default 5).");
+        return c;
     }
-    if (configure && o.sensor.empty()) return "configure wants --sensor ADDR";
-    return std::string();
+    CommandLine c("configure",
+                  "  k740-convert configure --sensor ADDR [--port 2368] [--listen-port 2369] [--timeout S]\n"
+                  "                   [--rpm 300|600|1200] [--motor run|stop] [--sensor-ip A] [--dest-ip A]\n"
+                  "                   [--data-port N] [--device-port N]\n",
+                  "Waits for a device information packet on --listen-port, keeps every setting it\n"
+                  "reports except those given, builds the configuration packet of the settings window\n"
+                  "and sends it once to ADDR, UDP port --port. A refused setting is reported on stderr\n"
+                  "and nothing is sent (exit 1). Without --rpm the measured speed is kept (600 rpm when\n"
+                  "it is none of 300, 600 and 1200).\n");
+    c.addOption("sensor", "ADDR", "The sensor's address (IPv4).");
+    c.addOption("port", "PORT", "The sensor's configuration port (default 2368).");
+    c.addOption("listen-port", "PORT", "Device port to take the current settings from (default 2369).");
+    c.addOption("timeout", "S", "Seconds to wait for the device packet (default 5).");
+    c.addOption("rpm", "RPM", "Rotation speed: 300, 600 or 1200.");
+    c.addOption("motor", "run|stop", "Motor state.");
+    c.addOption("sensor-ip", "A", "New sensor address.");
+    c.addOption("dest-ip", "A", "New destination address of the data.");
+    c.addOption("data-port", "N", "New data port (1025..65535).");
+    c.addOption("device-port", "N", "New device port (1025..65535).");
+    return c;
+}
+
+bool isIpv4(const std::string& text) { return parseIpv4(QString::fromStdString(text)).has_value(); }
+
+// Reads the options; -1 to run the command, otherwise the exit status.
+int readOptions(int argc, char** argv, DeviceOptions& o) {
+    CommandLine c = commandLineOf(o.command);
+    if (const int rc = c.parse(argc, argv); rc >= 0) return rc;
+    if (!c.arguments().empty()) return c.refuse("'" + o.command + "' takes options only, not '" + c.arguments()[0] + "'");
+    if (!c.whole("port", 1, 65535, "a port 1..65535", &o.port)) return kExitUsage;
+    if (!c.real("timeout", std::numeric_limits<double>::min(), 3600.0, "seconds above 0 (at most 3600)", &o.timeout)) return kExitUsage;
+    if (o.command != "configure") return -1;
+    if (!c.whole("listen-port", 1, 65535, "a port 1..65535", &o.listenPort)) return kExitUsage;
+    o.sensor = c.value("sensor");
+    if (c.isSet("sensor") && !isIpv4(o.sensor)) return c.refuse("--sensor takes an IPv4 address, not '" + o.sensor + "'");
+    o.rpm = c.value("rpm");
+    if (c.isSet("rpm") && o.rpm != "300" && o.rpm != "600" && o.rpm != "1200")
+        return c.refuse("--rpm takes 300, 600 or 1200, not '" + o.rpm + "'");
+    o.motor = c.value("motor");
+    if (c.isSet("motor") && o.motor != "run" && o.motor != "stop")
+        return c.refuse("--motor takes run or stop, not '" + o.motor + "'");
+    o.sensorIp = c.value("sensor-ip");  // checked by the packet builder
+    o.destIp = c.value("dest-ip");
+    // The packet takes ports above 1024 only; anything else would silently keep the old one.
+    long port = 0;
+    if (!c.whole("data-port", 1025, 65535, "a port 1025..65535", &port)) return kExitUsage;
+    o.dataPort = c.value("data-port");
+    if (!c.whole("device-port", 1025, 65535, "a port 1025..65535", &port)) return kExitUsage;
+    o.devicePort = c.value("device-port");
+    if (!c.isSet("sensor")) return c.refuse("configure wants --sensor ADDR");
+    return -1;
 }
 
 // Waits for a device information packet on the port; false (and the reason) on a timeout.
@@ -235,14 +221,7 @@ int deviceCommand(int argc, char** argv) {
     DeviceOptions o;
     o.command = argv[1];
     if (o.command != "status" && o.command != "configure") return -1;
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kDeviceUsage, stdout);
-            return kExitOk;
-        }
-    }
-    const std::string complaint = parse(argc, argv, o);
-    if (!complaint.empty()) return usageError(complaint);
+    if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
     return o.command == "status" ? runStatus(o) : runConfigure(o);
 }
 

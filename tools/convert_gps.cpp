@@ -9,12 +9,13 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/gps_time_test.h"
 #include "acquisition/metatypes.h"
+#include "tools/convert_options.h"
 #include "tools/exit_codes.h"
 
 namespace k740::convert {
@@ -25,36 +26,8 @@ using tools::kExitFailure;
 using tools::kExitOk;
 using tools::kExitUsage;
 
-const char* const kGpsUsage =
-    "usage:\n"
-    "  k740-convert gps-test --number ID [--port 2368] [--protocol 0|1] [--folder DIR]\n"
-    "                   [--packets N | --seconds S]\n"
-    "\n"
-    "Receives the data port and logs the GPS time of every data block, as the advanced\n"
-    "settings window's GPS test does: DIR/<yyyy-MM-dd>/K740-P_<ID>_<date-time>.txt (every\n"
-    "block) and K740-P_<ID>_Error_<date-time>.txt (every jump of the seconds). DIR defaults to\n"
-    "RV_K740-P_GPSTimeTest in the documents folder. The test starts at the first whole packet\n"
-    "the receiver decodes in the given protocol (protocol 1 after the first revolution) and\n"
-    "ends after N whole packets,\n"
-    "after S seconds, or on Ctrl+C; then the two file names and 'jumps: <count>' are printed.\n";
-
 volatile std::sig_atomic_t g_gpsInterrupted = 0;
 extern "C" void onGpsInterrupt(int) { g_gpsInterrupted = 1; }
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "k740-convert: %s (run 'k740-convert gps-test --help' for usage)\n",
-                 message.c_str());
-    return kExitUsage;
-}
-
-bool parseLong(const std::string& text, long lo, long hi, long* out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (end == nullptr || *end != '\0' || v < lo || v > hi) return false;
-    *out = v;
-    return true;
-}
 
 struct GpsOptions {
     QString number;
@@ -65,53 +38,46 @@ struct GpsOptions {
     double seconds = 0;
 };
 
-std::string parse(int argc, char** argv, GpsOptions& o) {
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) return "option '" + arg + "' wants a value";
-        const std::string value = argv[++i];
-        if (arg == "--number") {
-            o.number = QString::fromLocal8Bit(value.c_str());
-        } else if (arg == "--port") {
-            if (!parseLong(value, 1, 65535, &o.port)) return "--port wants 1..65535, not " + value;
-        } else if (arg == "--protocol") {
-            if (!parseLong(value, 0, 1, &o.protocol))
-                return "--protocol wants 0 or 1, not " + value;
-        } else if (arg == "--folder") {
-            o.folder = QString::fromLocal8Bit(value.c_str());
-        } else if (arg == "--packets") {
-            if (!parseLong(value, 1, 1000000000L, &o.packets))
-                return "--packets wants a positive whole number, not " + value;
-        } else if (arg == "--seconds") {
-            char* end = nullptr;
-            o.seconds = std::strtod(value.c_str(), &end);
-            if (end == nullptr || *end != '\0' || !(o.seconds > 0.0) || o.seconds > 31.0 * 86400)
-                return "--seconds wants a positive number, not " + value;
-        } else {
-            return "unknown option '" + arg + "'";
-        }
-    }
-    if (o.number.isEmpty()) return "--number is required (the sensor's serial number)";
+// Reads the options; -1 to run the test, otherwise the exit status.
+int readOptions(int argc, char** argv, GpsOptions& o) {
+    CommandLine c("gps-test",
+                  "  k740-convert gps-test --number ID [--port 2368] [--protocol 0|1] [--folder DIR]\n"
+                  "                   [--packets N | --seconds S]\n",
+                  "Receives the data port and logs the GPS time of every data block, as the advanced\n"
+                  "settings window's GPS test does: DIR/<yyyy-MM-dd>/K740-P_<ID>_<date-time>.txt (every\n"
+                  "block) and K740-P_<ID>_Error_<date-time>.txt (every jump of the seconds). DIR defaults to\n"
+                  "RV_K740-P_GPSTimeTest in the documents folder. The test starts at the first whole packet\n"
+                  "decoded in the given protocol (protocol 1 after the first revolution) and ends after N\n"
+                  "whole packets, after S seconds, or on Ctrl+C; then the two file names and\n"
+                  "'jumps: <count>' are printed.\n");
+    c.addOption("number", "ID", "The sensor's serial number (names the logs).");
+    c.addOption("port", "PORT", "Data port to receive (default 2368).");
+    c.addOption("protocol", "0|1", "Protocol the test runs in (default 0).");
+    c.addOption("folder", "DIR", "Folder of the logs.");
+    c.addOption("packets", "N", "Stop after N whole packets.");
+    c.addOption("seconds", "S", "Stop after S seconds.");
+    if (const int rc = c.parse(argc, argv); rc >= 0) return rc;
+    if (!c.arguments().empty()) return c.refuse("'gps-test' takes options only, not '" + c.arguments()[0] + "'");
+    o.number = QString::fromLocal8Bit(c.value("number").c_str());
+    o.folder = QString::fromLocal8Bit(c.value("folder").c_str());
+    if (!c.whole("port", 1, 65535, "a port 1..65535", &o.port)) return kExitUsage;
+    if (!c.whole("protocol", 0, 1, "0 or 1", &o.protocol)) return kExitUsage;
+    if (!c.whole("packets", 1, 1000000000L, "a positive whole number", &o.packets)) return kExitUsage;
+    if (!c.real("seconds", std::numeric_limits<double>::min(), 31.0 * 86400, "a positive number of seconds", &o.seconds))
+        return kExitUsage;
+    if (o.number.isEmpty()) return c.refuse("--number is required (the sensor's serial number)");
     if (o.number.contains(QLatin1Char('/')) || o.number.contains(QLatin1Char('\\')))
-        return "--number must not contain a path separator";
-    if (o.packets > 0 && o.seconds > 0) return "--packets and --seconds exclude each other";
-    return std::string();
+        return c.refuse("--number must not contain a path separator");
+    if (o.packets > 0 && o.seconds > 0) return c.refuse("--packets and --seconds exclude each other");
+    return -1;
 }
 
 }  // namespace
 
 int gpsTestCommand(int argc, char** argv) {
     if (argc < 2 || std::string(argv[1]) != "gps-test") return -1;
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kGpsUsage, stdout);
-            return kExitOk;
-        }
-    }
     GpsOptions o;
-    if (const std::string complaint = parse(argc, argv, o); !complaint.empty())
-        return usageError(complaint);
+    if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
 
     QCoreApplication app(argc, argv);
     k740::registerMetaTypes();

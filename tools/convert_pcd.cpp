@@ -1,28 +1,23 @@
-// k740-convert pcd: writes each frame of a capture file as a binary PCD file (or PLY) through
-// PCL's own writers, with the coordinates, azimuth range and view-mode rule of the CSV rows
-// and the intensity as a field.
+// k740-convert pcd: writes each frame of a capture file as a binary PCD file (or PLY), with
+// the coordinates, azimuth range and view-mode rule of the CSV rows and the intensity as a
+// field.
 #include "tools/convert_pcd.h"
 
-#include <pcl/io/pcd_io.h>
-#include <pcl/io/ply_io.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 #include <sys/stat.h>
 
 #include <QString>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "acquisition/frame_assembler.h"
 #include "export/csv_format.h"
-#include "export/save_options.h"
-#include "platform/pcap_file.h"
 #include "playback/capture_index.h"
+#include "tools/convert_options.h"
 #include "tools/exit_codes.h"
+#include "tools/point_cloud_files.h"
 #include "tools/progress_line.h"
 
 namespace k740 {
@@ -33,18 +28,6 @@ using tools::kExitFailure;
 using tools::kExitOk;
 using tools::kExitUsage;
 
-const char* const kPcdUsage =
-    "usage: k740-convert pcd FILE DIR [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"
-    "                        [--angle-min A] [--angle-max B] [--ply]\n"
-    "\n"
-    "Writes every frame of the capture-file analysis to DIR (which must exist) as\n"
-    "frame-000001.pcd, frame-000002.pcd, ... (binary PCD; binary PLY with --ply). The points\n"
-    "are those of the CSV rows: x/y/z in cm with the protocol's distance divisor (0: /0.5,\n"
-    "1: /0.25), whole cm in view mode 1, azimuth within [A, B] (defaults 0 and 360; equal\n"
-    "bounds widen by 0.5); the field 'intensity' carries the intensity. The number in the name\n"
-    "is the frame's (from 1); a frame without a point in the range writes no file. Prints the\n"
-    "numbers of frames and of files written.\n";
-
 struct PcdOptions {
     std::string capture, dir;
     bool singleLine = false;
@@ -54,57 +37,40 @@ struct PcdOptions {
     float angleMin = 0.0f, angleMax = 360.0f;
 };
 
-int usage(const std::string& complaint) {
-    std::fprintf(stderr, "k740-convert: %s (run 'k740-convert pcd --help' for usage)\n",
-                 complaint.c_str());
-    return kExitUsage;
-}
-
-bool parseNumber(const char* text, double* out) {
-    if (!text || !*text) return false;
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text, &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-// Parses the arguments after "pcd"; returns the complaint or an empty string.
-std::string parse(int argc, char** argv, PcdOptions& o) {
-    std::vector<std::string> files;
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        double v = 0;
-        if (arg == "--single-line") {
-            o.singleLine = true;
-        } else if (arg == "--ply") {
-            o.ply = true;
-        } else if (arg == "--protocol") {
-            if (!parseNumber(value, &v) || (v != 0 && v != 1)) return "--protocol takes 0 or 1";
-            o.protocol = static_cast<int>(v);
-            ++i;
-        } else if (arg == "--view-mode") {
-            if (!parseNumber(value, &v) || (v != 1 && v != 2)) return "--view-mode takes 1 or 2";
-            o.viewMode = static_cast<int>(v);
-            ++i;
-        } else if (arg == "--angle-min" || arg == "--angle-max") {
-            if (!parseNumber(value, &v)) return arg + " takes a number of degrees";
-            (arg == "--angle-min" ? o.angleMin : o.angleMax) = static_cast<float>(v);
-            ++i;
-        } else if (arg.compare(0, 2, "--") == 0) {
-            return "unknown option '" + arg + "' for 'pcd'";
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() != 2) return "'pcd' takes a capture file and an output folder";
+// Reads the arguments after "pcd"; -1 to run, otherwise the exit status.
+int readOptions(int argc, char** argv, PcdOptions& o) {
+    convert::CommandLine c(
+        "pcd",
+        "  k740-convert pcd FILE DIR [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"
+        "                   [--angle-min A] [--angle-max B] [--ply]\n",
+        "Writes every frame of the capture-file analysis to DIR (which must exist) as\n"
+        "frame-000001.pcd, frame-000002.pcd, ... (binary PCD; binary PLY with --ply). The points\n"
+        "are those of the CSV rows: x/y/z in cm with the protocol's distance divisor (0: /0.5,\n"
+        "1: /0.25), whole cm in view mode 1, azimuth within [A, B] (defaults 0 and 360; equal\n"
+        "bounds widen by 0.5); the field 'intensity' carries the intensity. The number in the name\n"
+        "is the frame's (from 1); a frame without a point in the range writes no file. Prints the\n"
+        "numbers of frames and of files written.\n");
+    c.addFlag("single-line", "Read the 820-byte single-line records (A2 5C) instead.");
+    c.addOption("protocol", "0|1", "Protocol 0 (1.6) or 1 (1.7).");
+    c.addOption("view-mode", "1|2", "1: whole centimetres, 2: as computed.");
+    c.addOption("angle-min", "A", "Lowest azimuth written, degrees (0..360).");
+    c.addOption("angle-max", "B", "Highest azimuth written, degrees (0..360).");
+    c.addFlag("ply", "Write binary PLY files instead of PCD.");
+    if (const int rc = c.parse(argc, argv); rc >= 0) return rc;
+    const std::vector<std::string> files = c.arguments();
+    if (files.size() != 2) return c.refuse("'pcd' takes a capture file and an output folder");
     o.capture = files[0];
     o.dir = files[1];
-    const QString complaint = checkAngleRange(&o.angleMin, &o.angleMax);
-    if (!complaint.isEmpty()) return "angle range: " + complaint.toStdString();
-    return std::string();
+    o.singleLine = c.isSet("single-line");
+    o.ply = c.isSet("ply");
+    long n = o.protocol;
+    if (!c.whole("protocol", 0, 1, "0 or 1", &n)) return kExitUsage;
+    o.protocol = static_cast<int>(n);
+    n = o.viewMode;
+    if (!c.whole("view-mode", 1, 2, "1 or 2", &n)) return kExitUsage;
+    o.viewMode = static_cast<int>(n);
+    if (!c.angleRange(&o.angleMin, &o.angleMax)) return kExitUsage;
+    return -1;
 }
 
 std::string frameFileName(const PcdOptions& o, unsigned long index) {
@@ -116,23 +82,16 @@ std::string frameFileName(const PcdOptions& o, unsigned long index) {
 }  // namespace
 
 int runConvertPcd(int argc, char** argv) {
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kPcdUsage, stdout);
-            return kExitOk;
-        }
-    }
     PcdOptions o;
-    const std::string complaint = parse(argc, argv, o);
-    if (!complaint.empty()) return usage(complaint);
+    if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
 
     struct stat st {};
     if (::stat(o.dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "k740-convert: %s: not a folder\n", o.dir.c_str());
         return kExitFailure;
     }
-    PcapFileReader reader;
-    if (!reader.open(o.capture)) {
+    SensorRecordReader reader;
+    if (!reader.open(o.capture, sensorKind(o.singleLine))) {
         std::fprintf(stderr, "k740-convert: %s: %s\n", o.capture.c_str(), reader.error().c_str());
         return kExitFailure;
     }
@@ -157,18 +116,15 @@ int runConvertPcd(int argc, char** argv) {
             p.intensity = static_cast<float>(e.intensity);
             cloud.push_back(p);
         });
-        // An unorganised cloud of one row; PCL's writers refuse nothing else about it.
+        // An unorganised cloud of one row.
         cloud.width = static_cast<std::uint32_t>(cloud.size());
         cloud.height = 1;
         cloud.is_dense = true;
         ++frames;
-        // PCL's writers refuse a cloud without points: a frame with no point in the range
-        // leaves a gap in the numbering instead of a file.
+        // A frame with no point in the range leaves a gap in the numbering instead of a file.
         if (cloud.empty()) return;
         const std::string path = frameFileName(o, frames);
-        // PLY without PCL's own "camera" element, which other tools do not know.
-        const int rc = o.ply ? pcl::PLYWriter().write(path, cloud, true, false)
-                             : pcl::io::savePCDFileBinary(path, cloud);
+        const int rc = o.ply ? writeBinaryPly(path, cloud) : writeBinaryPcd(path, cloud);
         if (rc != 0) {
             std::fprintf(stderr, "k740-convert: %s: cannot write\n", path.c_str());
             writeFailed = true;
@@ -178,20 +134,18 @@ int runConvertPcd(int argc, char** argv) {
     };
 
     CaptureFrameAnalyzer analyzer(o.singleLine);
-    const std::size_t payload = sensorPayloadSize(o.singleLine);
-    CaptureRecord record;
+    SensorRecord record;
     bool readFault = false;
     ProgressLine progress(o.capture);
-    for (std::uint64_t n = 0;; ++n) {
-        if (n % 256 == 0) progress.update(reader.position());
-        const PcapFileReader::Result r = reader.next(record);
-        if (r == PcapFileReader::Result::End) break;
-        if (r == PcapFileReader::Result::Error) {
+    for (;;) {
+        const SensorRecordReader::Result r = reader.next(record);
+        if (r == SensorRecordReader::Result::End) break;
+        if (r == SensorRecordReader::Result::Error) {
             readFault = true;
             break;
         }
-        if (isSensorRecord(record.data, record.capturedLength, o.singleLine))
-            analyzer.addPacket(record.data + kCaptureHeaderSize, payload, sink);
+        if (record.index % 256 == 0) progress.update(record.filePosition);
+        analyzer.addPacket(record.payload, record.length, sink);
         if (writeFailed) break;
     }
     progress.finish();

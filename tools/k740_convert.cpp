@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <csignal>
@@ -22,9 +23,11 @@
 #include "acquisition/metatypes.h"
 #include "acquisition/packet_format.h"
 #include "export/csv_format.h"
+#include "export/number_text.h"
 #include "playback/capture_index.h"
 #include "tools/convert_device.h"
 #include "tools/convert_gps.h"
+#include "tools/convert_options.h"
 #include "tools/convert_pcd.h"
 #include "tools/exit_codes.h"
 #include "tools/progress_line.h"
@@ -43,11 +46,13 @@ const char* const kUsage =
     "  k740-convert csv FILE OUT.csv [--single-line] [--live [--return-mode 0..3]] [--protocol 0|1]\n"
     "                   [--view-mode 1|2] [--angle-min A] [--angle-max B]\n"
     "  k740-convert pcd FILE DIR [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"
-    "                   [--angle-min A] [--angle-max B] [--ply]   (details: pcd --help)\n"
+    "                   [--angle-min A] [--angle-max B] [--ply]\n"
     "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
     "                   [--return-mode 0..3] [--frames N] [--dump]\n"
-    "  k740-convert status|configure ...   (the sensor's settings; see 'status --help')\n"
-    "  k740-convert gps-test --number ID ...   (GPS time-stamp test; see 'gps-test --help')\n"
+    "  k740-convert status|configure ...   (the sensor's settings)\n"
+    "  k740-convert gps-test --number ID ...   (GPS time-stamp test)\n"
+    "\n"
+    "Each command lists its own options: k740-convert COMMAND --help.\n"
     "\n"
     "Sensor packets in a capture file are the records of captured length 1248 whose payload\n"
     "(after the 42-byte Ethernet/IPv4/UDP header) begins FF EE; with --single-line, records of\n"
@@ -80,8 +85,6 @@ struct Options {
     bool singleLine = false;
     bool live = false;
     bool dump = false;
-    bool protocolGiven = false;
-    bool returnModeGiven = false;
     int protocol = k740::kProtocol16;
     int returnMode = k740::kStrongEcho;
     int viewMode = 1;  // as the operator names them: 1 or 2
@@ -93,133 +96,104 @@ struct Options {
     long frames = 0;  // 0 = until interrupted
 };
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "k740-convert: %s (run 'k740-convert --help' for usage)\n", message.c_str());
-    return kExitUsage;
-}
+using k740::convert::CommandLine;
 
-bool parseLong(const std::string& text, long lo, long hi, long* out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || v < lo || v > hi) return false;
-    *out = v;
-    return true;
-}
-
-bool parseFloat(const std::string& text, float* out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const float v = std::strtof(text.c_str(), &end);
-    if (errno != 0 || end == nullptr || *end != '\0' || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-// Parses the arguments after the command name. Returns an empty string or the complaint.
-std::string parseOptions(int argc, char** argv, Options& o) {
-    for (int i = 2; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            o.files.push_back(arg);
-            continue;
-        }
-        std::string value;
-        bool hasInlineValue = false;
-        const std::size_t eq = arg.find('=');
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasInlineValue = true;
-        }
-        auto needValue = [&](std::string* v) -> bool {
-            if (hasInlineValue) {
-                *v = value;
-                return true;
-            }
-            if (i + 1 >= argc) return false;
-            *v = argv[++i];
-            return true;
-        };
-        auto isFlag = [&](const char* name) { return arg == name && !hasInlineValue; };
-        std::string v;
-        long n = 0;
-        if (isFlag("--single-line")) {
-            o.singleLine = true;
-        } else if (isFlag("--live")) {
-            o.live = true;
-        } else if (isFlag("--dump")) {
-            o.dump = true;
-        } else if (arg == "--protocol") {
-            if (!needValue(&v) || !parseLong(v, 0, 1, &n)) return "--protocol takes 0 or 1";
-            o.protocol = static_cast<int>(n);
-            o.protocolGiven = true;
-        } else if (arg == "--return-mode") {
-            if (!needValue(&v) || !parseLong(v, 0, 3, &n)) return "--return-mode takes 0, 1, 2 or 3";
-            o.returnMode = static_cast<int>(n);
-            o.returnModeGiven = true;
-        } else if (arg == "--view-mode") {
-            if (!needValue(&v) || !parseLong(v, 1, 2, &n)) return "--view-mode takes 1 or 2";
-            o.viewMode = static_cast<int>(n);
-        } else if (arg == "--angle-min") {
-            if (!needValue(&v) || !parseFloat(v, &o.angleMin)) return "--angle-min takes a number of degrees";
-        } else if (arg == "--angle-max") {
-            if (!needValue(&v) || !parseFloat(v, &o.angleMax)) return "--angle-max takes a number of degrees";
-        } else if (arg == "--port") {
-            if (!needValue(&v) || !parseLong(v, 0, 65535, &o.port)) return "--port takes a port number 0..65535";
-        } else if (arg == "--group") {
-            if (!needValue(&v) || v.empty()) return "--group takes a multicast group address";
-            o.group = v;
-        } else if (arg == "--interface") {
-            if (!needValue(&v) || v.empty()) return "--interface takes an interface address";
-            o.interfaceAddress = v;
-        } else if (arg == "--frames") {
-            if (!needValue(&v) || !parseLong(v, 1, 1000000000L, &o.frames)) return "--frames takes a positive count";
-        } else {
-            return "unknown option '" + std::string(argv[i]) + "' for '" + o.command + "'";
-        }
+// The options and arguments of info, dump, csv and listen, each with its own help.
+CommandLine commandLineOf(const std::string& command) {
+    static const char* const kProtocolHelp = "Protocol 0 (1.6) or 1 (1.7).";
+    static const char* const kReturnModeHelp =
+        "Echo mode of the live assembly: 0 strong, 1 dual, 2 first, 3 last.";
+    if (command == "info") {
+        CommandLine c("info", "  k740-convert info FILE [--single-line]\n",
+                      "Prints 'packets: N' and 'frames: M': the sensor packets of the capture file and\n"
+                      "the frames of the capture-file analysis.\n");
+        c.addFlag("single-line", "Read the 820-byte single-line records (A2 5C) instead.");
+        return c;
     }
-    return std::string();
+    if (command == "dump") {
+        CommandLine c("dump", "  k740-convert dump FILE [--single-line] [--live [--protocol 0|1] [--return-mode 0..3]]\n",
+                      "Prints every frame as 'F <index> <blocks> <points>' (index from 0), then one line\n"
+                      "'P <azimuth> <distance> <intensity> <timestamp>' per point. Frames come from the\n"
+                      "capture-file analysis, or with --live from the live receiver's assembly fed with\n"
+                      "the sensor records of both kinds (--single-line has no effect there). --protocol\n"
+                      "is the protocol requested from the start; protocol 0 applies until the first frame\n"
+                      "boundary, as on the live receiver.\n");
+        c.addFlag("single-line", "Read the 820-byte single-line records (A2 5C) instead.");
+        c.addFlag("live", "Assemble the frames as the live receiver does.");
+        c.addOption("protocol", "0|1", kProtocolHelp);
+        c.addOption("return-mode", "0..3", kReturnModeHelp);
+        return c;
+    }
+    if (command == "csv") {
+        CommandLine c("csv",
+                      "  k740-convert csv FILE OUT.csv [--single-line] [--live [--return-mode 0..3]] [--protocol 0|1]\n"
+                      "                   [--view-mode 1|2] [--angle-min A] [--angle-max B]\n",
+                      "Writes all frames as the CSV export does: FreamID from 1, x/y/z in cm with the\n"
+                      "protocol's distance divisor (0: /0.5, 1: /0.25), whole cm in view mode 1, points\n"
+                      "whose azimuth lies in [A, B] (defaults 0 and 360; equal bounds widen by 0.5).\n");
+        c.addFlag("single-line", "Read the 820-byte single-line records (A2 5C) instead.");
+        c.addFlag("live", "Assemble the frames as the live receiver does.");
+        c.addOption("return-mode", "0..3", kReturnModeHelp);
+        c.addOption("protocol", "0|1", kProtocolHelp);
+        c.addOption("view-mode", "1|2", "1: whole centimetres, 2: as computed.");
+        c.addOption("angle-min", "A", "Lowest azimuth exported, degrees (0..360).");
+        c.addOption("angle-max", "B", "Highest azimuth exported, degrees (0..360).");
+        return c;
+    }
+    CommandLine c("listen",
+                  "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
+                  "                   [--return-mode 0..3] [--frames N] [--dump]\n",
+                  "Receives the data port (and the group, when given) and prints a line per frame, or\n"
+                  "the dump format with --dump; stops after N frames (--frames) or on Ctrl-C. Port 0\n"
+                  "takes any free port; the port is reported on stderr, and the datagrams received when\n"
+                  "it ends.\n");
+    c.addOption("port", "PORT", "Data port to receive (0..65535, default 2368).");
+    c.addOption("group", "ADDR", "Multicast group to join.");
+    c.addOption("interface", "ADDR", "Interface address the group is joined on.");
+    c.addOption("protocol", "0|1", kProtocolHelp);
+    c.addOption("return-mode", "0..3", kReturnModeHelp);
+    c.addOption("frames", "N", "Stop after N frames.");
+    c.addFlag("dump", "Print the frames in the dump format.");
+    return c;
 }
 
-// Checks which options belong to which command; returns the complaint or an empty string.
-std::string checkOptions(Options& o) {
-    const std::string& c = o.command;
-    std::size_t wantFiles = 0;
-    if (c == "info" || c == "dump") wantFiles = 1;
-    if (c == "csv") wantFiles = 2;
+// Reads the options of info, dump, csv or listen. Returns -1 to run the command, otherwise
+// the exit status (help shown, or the refusal reported).
+int readOptions(int argc, char** argv, Options& o) {
+    CommandLine c = commandLineOf(o.command);
+    if (const int rc = c.parse(argc, argv); rc >= 0) return rc;
+    o.files = c.arguments();
+    const std::string& cmd = o.command;
+    const std::size_t wantFiles = cmd == "csv" ? 2 : cmd == "listen" ? 0 : 1;
     if (o.files.size() != wantFiles) {
-        if (c == "info" || c == "dump") return "'" + c + "' takes one capture file";
-        if (c == "csv") return "'csv' takes a capture file and an output file";
-        return "'listen' takes no file";
+        if (cmd == "csv") return c.refuse("'csv' takes a capture file and an output file");
+        if (cmd == "listen") return c.refuse("'listen' takes no file");
+        return c.refuse("'" + cmd + "' takes one capture file");
     }
-    const bool fileCommand = c != "listen";
-    if (!fileCommand && (o.singleLine || o.live)) return "--single-line and --live are for capture files";
-    if (fileCommand && (o.port != 2368 || !o.group.empty() || !o.interfaceAddress.empty() || o.frames != 0))
-        return "--port, --group, --interface and --frames are for 'listen'";
-    if (c != "listen" && o.dump) return "--dump is for 'listen'";
-    if (!o.interfaceAddress.empty() && o.group.empty()) return "--interface needs --group";
-    if (c == "info" && (o.live || o.protocolGiven || o.returnModeGiven))
-        return "'info' counts by the capture-file analysis and takes no --live, --protocol or --return-mode";
-    if (c == "dump" && !o.live && (o.protocolGiven || o.returnModeGiven))
-        return "--protocol and --return-mode need --live for 'dump'";
-    if (c == "csv" && !o.live && o.returnModeGiven) return "--return-mode needs --live";
-    if (c != "csv") {
-        if (o.viewMode != 1 || o.angleMin != 0.0f || o.angleMax != 360.0f)
-            return "--view-mode, --angle-min and --angle-max are for 'csv'";
-    } else {
-        // The export dialog's rules for the range.
-        if (o.angleMin < 0.0f || o.angleMin > 360.0f || o.angleMax < 0.0f || o.angleMax > 360.0f)
-            return "angles must lie within 0..360";
-        if (o.angleMin > o.angleMax) return "--angle-min is above --angle-max";
-        if (o.angleMin == o.angleMax) {
-            o.angleMin -= 0.5f;
-            o.angleMax += 0.5f;
-        }
-    }
-    return std::string();
+    o.singleLine = c.isSet("single-line");
+    o.live = c.isSet("live");
+    o.dump = c.isSet("dump");
+    long n = o.protocol;
+    if (!c.whole("protocol", 0, 1, "0 or 1", &n)) return kExitUsage;
+    o.protocol = static_cast<int>(n);
+    n = o.returnMode;
+    if (!c.whole("return-mode", 0, 3, "0, 1, 2 or 3", &n)) return kExitUsage;
+    o.returnMode = static_cast<int>(n);
+    n = o.viewMode;
+    if (!c.whole("view-mode", 1, 2, "1 or 2", &n)) return kExitUsage;
+    o.viewMode = static_cast<int>(n);
+    if (!c.whole("port", 0, 65535, "a port number 0..65535", &o.port)) return kExitUsage;
+    if (!c.whole("frames", 1, 1000000000L, "a positive count", &o.frames)) return kExitUsage;
+    o.group = c.value("group");
+    o.interfaceAddress = c.value("interface");
+    if (c.isSet("group") && o.group.empty()) return c.refuse("--group takes a multicast group address");
+    if (c.isSet("interface") && o.group.empty()) return c.refuse("--interface needs --group");
+
+    if (cmd == "dump" && !o.live && (c.isSet("protocol") || c.isSet("return-mode")))
+        return c.refuse("--protocol and --return-mode need --live for 'dump'");
+    if (cmd == "csv" && !o.live && c.isSet("return-mode")) return c.refuse("--return-mode needs --live");
+    if (cmd == "csv" && !c.angleRange(&o.angleMin, &o.angleMax)) return kExitUsage;
+    return -1;
 }
 
 // ---- frames of a capture file ----
@@ -246,13 +220,30 @@ bool feedCapture(k740::SensorRecordReader& reader, const Options& o, const Frame
     }
 }
 
+// The dump of one frame: "%.17g" numbers (putNumberG17) gathered in blocks of lines.
 void printFrameDump(std::FILE* out, std::size_t index, const LidarDataSingleLine& f) {
     const std::size_t n = f.pointAngle.size();
     std::fprintf(out, "F %zu %zu %zu\n", index, f.blockAngle.size(), n);
+    char block[64 * 1024];
+    constexpr std::size_t kLineRoom = 2 + 2 * (k740::kNumberTextRoom + 1) + 12 + 21 + 1;
+    char* q = block;
     for (std::size_t k = 0; k < n; ++k) {
-        std::fprintf(out, "P %.17g %.17g %d %" PRIu64 "\n", f.pointAngle[k], f.distance[k], f.intensity[k],
-                     f.timeStamp[k]);
+        if (static_cast<std::size_t>(block + sizeof block - q) < kLineRoom) {
+            std::fwrite(block, 1, static_cast<std::size_t>(q - block), out);
+            q = block;
+        }
+        *q++ = 'P';
+        *q++ = ' ';
+        q = k740::putNumberG17(q, f.pointAngle[k]);
+        *q++ = ' ';
+        q = k740::putNumberG17(q, f.distance[k]);
+        *q++ = ' ';
+        q = std::to_chars(q, q + 12, f.intensity[k]).ptr;
+        *q++ = ' ';
+        q = std::to_chars(q, q + 21, f.timeStamp[k]).ptr;
+        *q++ = '\n';
     }
+    std::fwrite(block, 1, static_cast<std::size_t>(q - block), out);
 }
 
 // The live assembly takes both packet kinds; the analysis only the kind of the file's mode.
@@ -343,15 +334,15 @@ class FramePrinter : public QObject {
     Q_OBJECT
 public:
     FramePrinter(GetlidarData_1* receiver, bool dump, long limit)
-        : receiver_(receiver), dump_(dump), limit_(limit) {}
-    long printed() const { return printed_; }
+        : m_Receiver(receiver), m_Dump(dump), m_Limit(limit) {}
+    long printed() const { return m_Printed; }
 
 public slots:
     void onFrame(LidarDataSingleLine frame) {
-        receiver_->frameConsumed();
-        if (limit_ > 0 && printed_ >= limit_) return;
-        const std::size_t index = static_cast<std::size_t>(printed_++);
-        if (dump_) {
+        m_Receiver->frameConsumed();
+        if (m_Limit > 0 && m_Printed >= m_Limit) return;
+        const std::size_t index = static_cast<std::size_t>(m_Printed++);
+        if (m_Dump) {
             printFrameDump(stdout, index, frame);
         } else {
             const std::size_t n = frame.pointAngle.size();
@@ -362,14 +353,14 @@ public slots:
                             frame.pointAngle.back());
         }
         std::fflush(stdout);
-        if (limit_ > 0 && printed_ >= limit_) QCoreApplication::quit();
+        if (m_Limit > 0 && m_Printed >= m_Limit) QCoreApplication::quit();
     }
 
 private:
-    GetlidarData_1* receiver_;
-    bool dump_;
-    long limit_;
-    long printed_ = 0;
+    GetlidarData_1* m_Receiver;
+    bool m_Dump;
+    long m_Limit;
+    long m_Printed = 0;
 };
 
 int runListen(int argc, char** argv, const Options& o) {
@@ -440,16 +431,8 @@ int main(int argc, char** argv) {
     if (const int rc = k740::convert::gpsTestCommand(argc, argv); rc >= 0) return rc;
     if (o.command == "pcd") return k740::runConvertPcd(argc, argv);
     if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
-        return usageError("unknown command '" + o.command + "'");
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        }
-    }
-    std::string complaint = parseOptions(argc, argv, o);
-    if (complaint.empty()) complaint = checkOptions(o);
-    if (!complaint.empty()) return usageError(complaint);
+        return k740::convert::usageError("", "unknown command '" + o.command + "'");
+    if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
 
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);

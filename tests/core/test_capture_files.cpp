@@ -165,6 +165,46 @@ TEST_F(CaptureFiles, EveryEncodingReadsTheSameRecords) {
     }
 }
 
+TEST_F(CaptureFiles, RecordsAcrossBufferBordersLongRecordsAndSeeksReadWhole) {
+    // Records of many lengths, so that they straddle the borders of a small read buffer at
+    // every offset; one longer than the file's snapshot length, which is cut to it.
+    std::vector<TestRecord> records;
+    for (int i = 0; i < 300; ++i) {
+        TestRecord r;
+        r.bytes.resize(1 + (i * 97) % 3000);
+        for (std::size_t k = 0; k < r.bytes.size(); ++k) r.bytes[k] = static_cast<std::uint8_t>(i + k);
+        r.nanoseconds = 1000u * static_cast<std::uint32_t>(i);
+        records.push_back(r);
+    }
+    std::vector<std::uint8_t> bytes = captureBytes(records, CaptureFormat::PcapLittleMicro);
+    bytes[16] = 0xC4;  // snapshot length 2500 (little-endian at offset 16)
+    bytes[17] = 0x09;
+    bytes[18] = bytes[19] = 0;
+    const std::string file = path("lengths.pcap");
+    ASSERT_TRUE(writeFile(file, bytes));
+    k740::PcapFileReader reader;
+    ASSERT_TRUE(reader.open(file, 4096)) << reader.error();
+    k740::CaptureRecord rec;
+    std::vector<std::int64_t> positions;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        positions.push_back(reader.position());
+        ASSERT_EQ(reader.next(rec), k740::PcapFileReader::Result::Record) << i << ": " << reader.error();
+        const std::size_t want = std::min<std::size_t>(records[i].bytes.size(), 2500);
+        ASSERT_EQ(rec.capturedLength, want) << i;
+        ASSERT_TRUE(std::equal(records[i].bytes.begin(), records[i].bytes.begin() + want, rec.data)) << i;
+    }
+    EXPECT_EQ(reader.next(rec), k740::PcapFileReader::Result::End);
+    // Back to any record's position: that record again, and the ones after it.
+    for (const std::size_t i : {std::size_t{250}, std::size_t{3}, std::size_t{299}, std::size_t{0}}) {
+        ASSERT_TRUE(reader.seek(positions[i]));
+        for (std::size_t k = i; k < std::min(i + 3, records.size()); ++k) {
+            ASSERT_EQ(reader.next(rec), k740::PcapFileReader::Result::Record) << k;
+            EXPECT_EQ(rec.nanoseconds, records[k].nanoseconds) << k;
+            EXPECT_EQ(rec.data[0], records[k].bytes[0]) << k;
+        }
+    }
+}
+
 TEST_F(CaptureFiles, OnlyRecordsOfTheSensorLengthAndLeadingBytesAreLoaded) {
     const std::vector<TestRecord> records = mixedRecords();
     const std::string file = path("mixed.pcap");
@@ -268,6 +308,40 @@ TEST(FrameCounting, StreamingCounterAgreesWithTheAnalysisPacketByPacket) {
             << start;
     }
     EXPECT_EQ(counter.frames(), 2u);
+}
+
+TEST(FrameCounting, TheBoundaryRuleEndsFramesAtAWrapAndDropsThemAtTheCap) {
+    using Step = k740::AnalysisFrameBoundaries::Step;
+    k740::AnalysisFrameBoundaries rule(false);
+    EXPECT_FALSE(rule.frameOpen());
+    // 350 opens a frame; 10 wraps against 355 and is the frame's last block; 20 opens the
+    // next frame (it is not compared with 10); 200 is more than 180 from 20 and ends it at once.
+    EXPECT_EQ(rule.addBlock(350.0), Step::Added);
+    EXPECT_TRUE(rule.frameOpen());
+    EXPECT_EQ(rule.addBlock(355.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(10.0), Step::Ends);
+    EXPECT_FALSE(rule.frameOpen());
+    EXPECT_EQ(rule.addBlock(20.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(200.5), Step::Ends);
+    // Exactly 180 apart is no wrap.
+    EXPECT_EQ(rule.addBlock(0.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(180.0), Step::Added);
+    rule.reset();
+    // A standing motor: the block that reaches the cap drops the frame, the next opens anew.
+    for (std::size_t b = 1; b < k740::kMaxFrameBlocks; ++b) ASSERT_EQ(rule.addBlock(42.0), Step::Added) << b;
+    EXPECT_EQ(rule.addBlock(42.0), Step::Capped);
+    EXPECT_FALSE(rule.frameOpen());
+    EXPECT_EQ(rule.addBlock(300.0), Step::Added);
+    EXPECT_EQ(rule.addBlock(42.0), Step::Ends);
+
+    k740::AnalysisFrameBoundaries single(true);
+    EXPECT_EQ(single.addSingleLinePacket(90.0f), Step::Added);
+    EXPECT_EQ(single.addSingleLinePacket(270.0001f), Step::Added);
+    EXPECT_EQ(single.addSingleLinePacket(270.0f), Step::Ends);
+    const std::size_t packetsToCap = k740::kMaxSingleLineFramePoints / k740::kSingleLinePoints;
+    for (std::size_t p = 1; p < packetsToCap; ++p) ASSERT_EQ(single.addSingleLinePacket(90.0f), Step::Added);
+    EXPECT_EQ(single.addSingleLinePacket(90.0f), Step::Capped);
+    EXPECT_EQ(single.addSingleLinePacket(270.0f), Step::Ends);
 }
 
 TEST(FrameCounting, SliderCountComparesTheFirstBlockWithZeroAndEveryNeighbourPair) {

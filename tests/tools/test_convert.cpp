@@ -341,6 +341,66 @@ TEST_F(ConvertTool, UsageErrorsExitWithTwo) {
     EXPECT_NE(help.out.find("k740-convert info FILE"), std::string::npos);
 }
 
+TEST_F(ConvertTool, EveryCommandHelpsWithItsOwnOptionsAndUsageErrorsPointThere) {
+    // Each command's --help lists its own options and none of another command's.
+    struct Help {
+        const char* command;
+        std::vector<const char*> has, hasNot;
+    };
+    const std::vector<Help> helps = {
+        {"info", {"--single-line"}, {"--live", "--port", "--view-mode"}},
+        {"dump", {"--live", "--protocol", "--return-mode"}, {"--view-mode", "--frames"}},
+        {"csv", {"--view-mode", "--angle-min", "--angle-max"}, {"--frames", "--ply"}},
+        {"pcd", {"--ply", "--view-mode"}, {"--live", "--frames"}},
+        {"listen", {"--port", "--group", "--interface", "--frames", "--dump"}, {"--single-line", "--ply"}},
+        {"status", {"--port", "--timeout"}, {"--sensor", "--rpm"}},
+        {"configure", {"--sensor", "--rpm", "--data-port", "--listen-port"}, {"--frames"}},
+        {"gps-test", {"--number", "--packets", "--seconds"}, {"--rpm", "--ply"}},
+    };
+    for (const Help& h : helps) {
+        for (const char* flag : {"--help", "-h"}) {
+            const ToolRun r = runConvert({h.command, flag});
+            EXPECT_EQ(r.exitCode, 0) << h.command;
+            EXPECT_NE(r.out.find(std::string("k740-convert ") + h.command), std::string::npos) << r.out;
+            for (const char* o : h.has) EXPECT_NE(r.out.find(o), std::string::npos) << h.command << " " << o;
+            for (const char* o : h.hasNot) EXPECT_EQ(r.out.find(o), std::string::npos) << h.command << " " << o;
+        }
+    }
+    // A refusal names the value and points at the help of the command it came from.
+    const std::string x = path("x.csv");
+    const std::vector<std::pair<QStringList, std::string>> refusals = {
+        {{"configure", "--sensor", "127.0.0.33", "--data-port", "70000"}, "configure"},
+        {{"configure", "--data-port", "70000"}, "configure"},
+        {{"status", "--timeout", "0"}, "status"},
+        {{"info", q(tiny_), "--live"}, "info"},
+        {{"dump", q(tiny_), "--protocol", "1"}, "dump"},
+        {{"csv", q(tiny_), q(x), "--angle-max", "361"}, "csv"},
+        {{"csv", q(tiny_), q(x), "--angle-min", "nan"}, "csv"},
+        {{"pcd", q(tiny_), q(path("")), "--angle-min", "20", "--angle-max", "10"}, "pcd"},
+        {{"listen", "--port", "99999999999999999999999"}, "listen"},
+        {{"listen", "--frames", "12abc"}, "listen"},
+        {{"listen", "--port", " 2368"}, "listen"},
+        {{"gps-test", "--number", "7", "--packets", "-5"}, "gps-test"},
+        {{"gps-test", "--number", "7", "--port"}, "gps-test"},
+    };
+    for (const auto& [args, command] : refusals) {
+        const ToolRun r = runConvert(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(countLines(r.err), 1u) << r.err;
+        EXPECT_NE(r.err.find("'k740-convert " + command + " --help'"), std::string::npos) << r.err;
+    }
+    const ToolRun port = runConvert({"configure", "--sensor", "127.0.0.33", "--data-port", "70000"});
+    EXPECT_NE(port.err.find("--data-port"), std::string::npos) << port.err;
+    EXPECT_NE(port.err.find("70000"), std::string::npos) << port.err;
+    // Options take their value after '=' as well; an unknown command points at the general help.
+    EXPECT_EQ(runConvert({"info", q(tiny_), "--single-line=1"}).exitCode, 2);
+    EXPECT_EQ(runConvert({"csv", q(tiny_), q(x), "--view-mode=2", "--angle-min=7.5", "--angle-max=30"}).exitCode, 0);
+    const ToolRun unknown = runConvert({"frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("'k740-convert --help'"), std::string::npos) << unknown.err;
+}
+
 namespace {
 
 // Starts `k740-convert listen ...` and returns the port it announces on stderr (0 on failure).

@@ -1,0 +1,72 @@
+// k740-convert's subcommands read their options one way: a QCommandLineParser per
+// subcommand, with its own help (k740-convert SUB --help), one usage-error line that points
+// there, and numbers read in one place.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace k740::convert {
+
+// Prints "k740-convert: MESSAGE (run 'k740-convert COMMAND --help' for usage)" on stderr and
+// returns the usage exit status; an empty command points at 'k740-convert --help'.
+int usageError(const std::string& command, const std::string& message);
+
+// A whole decimal number within [lo, hi] and nothing else (no sign of trouble from strtol,
+// no trailing characters). False, with *out untouched, otherwise.
+bool parseWhole(const std::string& text, long lo, long hi, long* out);
+// A finite decimal number within [lo, hi], and nothing else.
+bool parseReal(const std::string& text, double lo, double hi, double* out);
+
+// The options and arguments of one subcommand (argv[1]).
+class CommandLine {
+public:
+    // synopsis: the usage lines after "usage:"; about: the explanation after the options.
+    CommandLine(std::string command, std::string synopsis, std::string about);
+
+    void addFlag(const QString& name, const QString& description);
+    void addOption(const QString& name, const QString& valueName, const QString& description);
+
+    // Parses argv[2..]. Returns -1 when the subcommand is to run; otherwise its exit status:
+    // 0 after printing the help for --help, the usage status after reporting a refusal.
+    int parse(int argc, char** argv);
+
+    // Whether the option was given; false for an option this subcommand does not have.
+    bool isSet(const QString& name) const;
+    // The option's value as given (the last one when repeated), or the fallback.
+    std::string value(const QString& name, const std::string& fallback = std::string()) const;
+    // The plain arguments in order, as given.
+    std::vector<std::string> arguments() const;
+
+    // The option's value as a whole number in [lo, hi] (or a finite number in [lo, hi]); an
+    // option not given leaves *out as it is. A refused value is reported as "--NAME takes
+    // WHAT, not VALUE" and gives false.
+    bool whole(const QString& name, long lo, long hi, const std::string& what, long* out) const;
+    bool real(const QString& name, double lo, double hi, const std::string& what, double* out) const;
+
+    // --angle-min and --angle-max (when given) as *lo and *hi, by the export's angle-range rule
+    // (checkAngleRange); false after reporting a refusal.
+    bool angleRange(float* lo, float* hi) const;
+
+    // Reports a refusal of this subcommand's arguments; returns the usage exit status.
+    int refuse(const std::string& message) const { return usageError(m_Command, message); }
+    std::string helpText() const;
+    const std::string& command() const { return m_Command; }
+
+private:
+    std::string raw(const QString& text) const;
+
+    std::string m_Command;
+    std::string m_Synopsis;
+    std::string m_About;
+    std::unique_ptr<QCommandLineParser> m_Parser;  // held apart, so a command line can move
+    std::vector<QCommandLineOption> m_Options;
+    std::map<QString, std::string> m_RawArguments;  // each argument as decoded -> as given
+};
+
+}  // namespace k740::convert
