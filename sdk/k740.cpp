@@ -15,6 +15,7 @@
 #include <fstream>
 #include <mutex>
 #include <sys/stat.h>
+#include <thread>
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/lidar_frame.h"
@@ -66,18 +67,39 @@ const std::vector<int>& Frame::intensity() const { return data_->intensity; }
 const std::vector<std::uint64_t>& Frame::time() const { return data_->timeStamp; }
 const std::vector<double>& Frame::blockAzimuth() const { return data_->blockAngle; }
 
+namespace {
+
+// Coordinates of points [begin, end) of a frame by the CSV export's rule.
+void exportXyz(const LidarDataSingleLine& f, std::size_t begin, std::size_t end, const CsvExportOptions& options,
+               float* out) {
+    for (std::size_t i = begin; i < end; ++i) {
+        const PointCm p = exportCoordinates(scaleDistance(f.distance[i], options.protocol), f.pointAngle[i], options);
+        out[3 * i] = p.x;
+        out[3 * i + 1] = p.y;
+        out[3 * i + 2] = p.z;
+    }
+}
+
+// A frame of more points than this is shared out among the processor's cores.
+constexpr std::size_t kPointsPerThread = 16384;
+constexpr unsigned kMaxThreads = 4;
+
+}  // namespace
+
 void Frame::xyz(float* out) const {
     CsvExportOptions options;
     options.protocol = protocol_;
     options.viewMode = viewMode_ - 1;  // the view-mode combo index
     const LidarDataSingleLine& f = *data_;
     const std::size_t n = std::min(f.pointAngle.size(), f.distance.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const PointCm p = exportCoordinates(scaleDistance(f.distance[i], protocol_), f.pointAngle[i], options);
-        out[3 * i] = p.x;
-        out[3 * i + 1] = p.y;
-        out[3 * i + 2] = p.z;
-    }
+    const unsigned cores = std::max(1u, std::min(kMaxThreads, std::thread::hardware_concurrency()));
+    const std::size_t parts = std::max<std::size_t>(1, std::min<std::size_t>(cores, n / kPointsPerThread));
+    std::vector<std::thread> helpers;
+    const std::size_t step = (n + parts - 1) / parts;
+    for (std::size_t k = 1; k < parts; ++k)
+        helpers.emplace_back(exportXyz, std::cref(f), k * step, std::min(n, (k + 1) * step), std::cref(options), out);
+    exportXyz(f, 0, std::min(n, step), options, out);
+    for (std::thread& t : helpers) t.join();
     // A frame always has equal vectors; should one fall short, its points stay at the origin.
     std::fill(out + 3 * n, out + 3 * size(), 0.0f);
 }
