@@ -121,14 +121,18 @@ std::shared_ptr<PyFrame> captureItem(PyCapture& c, py::ssize_t i) {
 // ---- live stream ----
 
 struct PyListener {
-    std::unique_ptr<k740::Listener> listener;
+    // Shared with a next() waiting on another thread, so that close() never pulls the
+    // receiver from under it: the last holder ends it.
+    std::shared_ptr<k740::Listener> listener;
     std::optional<long long> framesLeft;
     std::optional<double> timeout;
 
     void close() {
-        if (!listener) return;
+        std::shared_ptr<k740::Listener> l = std::move(listener);
+        if (!l) return;
+        l->stop();  // wakes a next() waiting on another thread
         py::gil_scoped_release release;  // the receiver thread ends within its wait
-        listener.reset();
+        l.reset();
     }
 
     std::shared_ptr<PyFrame> next() {
@@ -146,9 +150,12 @@ struct PyListener {
                 slice = std::min(slice, left);
             }
             std::optional<k740::Frame> f;
+            std::shared_ptr<k740::Listener> l = listener;
+            if (!l) break;  // closed on another thread
             {
                 py::gil_scoped_release release;
-                f = listener->next(slice);
+                f = l->next(slice);
+                l.reset();  // may be the last holder: ends the receiver without the GIL
             }
             if (f) {
                 if (framesLeft) --*framesLeft;
@@ -181,7 +188,7 @@ std::shared_ptr<PyListener> listen(long port, const std::optional<std::string>& 
     auto l = std::make_shared<PyListener>();
     l->framesLeft = frames;
     l->timeout = timeout;
-    l->listener = std::make_unique<k740::Listener>(o);
+    l->listener = std::make_shared<k740::Listener>(o);
     return l;
 }
 

@@ -112,6 +112,15 @@ def test_ctrl_c_interrupts_the_wait():
         next(live)
 
 
+def test_close_from_another_thread_ends_the_wait():
+    live = k740.listen(port=0)
+    timer = threading.Timer(0.3, live.close)
+    start = time.monotonic()
+    timer.start()
+    assert list(live) == []
+    assert time.monotonic() - start < 3.0 and live.port == 0
+
+
 def test_listen_errors():
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as held:
         held.bind(("", 0))
