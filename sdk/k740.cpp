@@ -13,6 +13,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
@@ -118,7 +119,19 @@ struct Capture::Impl {
     CaptureOptions options;
     FrameCatalog catalog;
     std::string readError;
-    mutable CaptureFrameSource source;
+    CaptureFrameSource source;
+    // Reading in order, the next frame is decoded on a thread of its own while the caller works
+    // on this one. Declared after the source: it ends before the source closes.
+    std::future<std::shared_ptr<const LidarDataSingleLine>> ahead;
+    std::size_t aheadIndex = 0;
+    std::size_t lastIndex = static_cast<std::size_t>(-1);
+
+    std::shared_ptr<const LidarDataSingleLine> decode(std::size_t i) {
+        auto data = std::make_shared<LidarDataSingleLine>();
+        std::string why;
+        if (!source.decode(i, *data, &why)) throw Error(ErrorKind::ReadFailed, path + ": " + why);
+        return data;
+    }
 };
 
 Capture::Capture(const std::string& path, const CaptureOptions& options) : impl_(new Impl) {
@@ -153,10 +166,24 @@ Frame Capture::frame(std::size_t i) const {
     if (i >= size())
         throw Error(ErrorKind::InvalidArgument, "frame " + std::to_string(i) + " is outside the capture's " +
                                                     std::to_string(size()) + " frames");
-    auto data = std::make_shared<LidarDataSingleLine>();
-    std::string why;
-    if (!impl_->source.decode(i, *data, &why)) throw Error(ErrorKind::ReadFailed, impl_->path + ": " + why);
-    return FrameMaker::make(std::move(data), i, impl_->options.protocol, impl_->options.viewMode);
+    Impl& d = *impl_;
+    std::shared_ptr<const LidarDataSingleLine> data;
+    if (d.ahead.valid()) {
+        const bool wanted = d.aheadIndex == i;
+        try {
+            data = d.ahead.get();  // the source is free again after this
+        } catch (const Error&) {
+            if (wanted) throw;
+        }
+        if (!wanted) data.reset();
+    }
+    if (!data) data = d.decode(i);
+    if (i == d.lastIndex + 1 && i + 1 < size()) {
+        d.aheadIndex = i + 1;
+        d.ahead = std::async(std::launch::async, [&d, next = i + 1] { return d.decode(next); });
+    }
+    d.lastIndex = i;
+    return FrameMaker::make(std::move(data), i, d.options.protocol, d.options.viewMode);
 }
 
 const Frame& Capture::iterator::operator*() {
