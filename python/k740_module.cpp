@@ -196,8 +196,8 @@ std::shared_ptr<PyListener> listen(long port, const std::optional<std::string>& 
 
 py::dict decodeDevice(const py::buffer& data) {
     const py::buffer_info info = data.request();
-    if (info.ndim != 1 || info.itemsize != 1)
-        throw py::value_error("a device information packet is given as bytes");
+    if (info.ndim != 1 || info.itemsize != 1 || (info.size > 1 && info.strides[0] != 1))
+        throw py::value_error("a device information packet is given as bytes (one contiguous run of them)");
     py::dict out;
     for (const auto& [name, text] :
          k740::decodeDevicePacket(static_cast<const std::uint8_t*>(info.ptr), static_cast<std::size_t>(info.size)))

@@ -187,3 +187,5 @@ def test_device_packet_errors():
         k740.decode_device_packet("text")
     with pytest.raises(ValueError, match="as bytes"):
         k740.decode_device_packet(np.zeros(1206, dtype=np.int32))
+    with pytest.raises(ValueError, match="as bytes"):
+        k740.decode_device_packet(memoryview(bytes(2412))[::2])
