@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
