@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Python reading benchmark: every frame of a large generated capture read into arrays from
 # Python (bench/read_all_frames.py: k740.open, every frame, its xyz; interpreter start
-# included), next to `k740-convert info` on the same file and to the bare interpreter with
+# included; and once more without the coordinates), next to `k740-convert info` on the same file and to the bare interpreter with
 # k740 and NumPy imported, in the same run. Prints wall time, CPU time and peak memory of each,
 # the Python reading time as a multiple of info's, and its peak memory above the bare
 # interpreter's. Figures only: nothing here passes or fails.
@@ -61,13 +61,14 @@ measure() {
     END { printf "%.4f %.2f %.2f %d\n", wall / 1e6, u, s, m }' "$tmp/time.txt" >> "$tmp/$name"
 }
 
-names=(k740-convert-info python-read-all python-bare)
+names=(k740-convert-info python-read-all python-no-xyz python-bare)
 for ((r = 1; r <= rounds; r++)); do
-  if (( r % 2 )); then order=(0 1 2); else order=(2 1 0); fi
+  if (( r % 2 )); then order=(0 1 2 3); else order=(3 2 1 0); fi
   for i in "${order[@]}"; do
     case ${names[$i]} in
       k740-convert-info) measure k740-convert-info "$convert" info "$file" ;;
       python-read-all) measure python-read-all "$python" "$here/bench/read_all_frames.py" "$file" ;;
+      python-no-xyz) measure python-no-xyz "$python" "$here/bench/read_all_frames.py" "$file" --no-xyz ;;
       python-bare) measure python-bare "$python" -c "import k740, numpy" ;;
     esac
   done
@@ -81,8 +82,9 @@ for name in "${names[@]}"; do
 done
 best() { sort -n -k1,1 "$tmp/$1" | head -1 | cut -d' ' -f1; }
 peak() { sort -n -k4,4 "$tmp/$1" | tail -1 | cut -d' ' -f4; }
-awk -v p="$(best python-read-all)" -v i="$(best k740-convert-info)" -v pm="$(peak python-read-all)" \
+awk -v p="$(best python-read-all)" -v n="$(best python-no-xyz)" -v i="$(best k740-convert-info)" -v pm="$(peak python-read-all)" \
     -v bm="$(peak python-bare)" 'BEGIN {
   printf "\nPython reading every frame (xyz touched): %.1fx k740-convert info (best of each; goal 6x)\n", p / i
+  printf "(decoded arrays only, no xyz: %.1fx)\n", n / i
   printf "Peak memory above the bare interpreter with k740 and NumPy: %.1f MB (goal under 64 MB)\n", (pm - bm) / 1024
 }'
