@@ -88,10 +88,9 @@ struct PyCaptureIterator {
     std::size_t next = 0;
 };
 
+// str, bytes or any path-like object, as os.fspath() takes them.
 std::string pathText(const py::object& path) {
-    const py::object fs = py::module_::import("os").attr("fspath")(path);
-    if (py::isinstance<py::bytes>(fs)) return fs.cast<std::string>();
-    return fs.cast<std::string>();
+    return py::module_::import("os").attr("fspath")(path).cast<std::string>();
 }
 
 std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, int protocol, int viewMode) {
