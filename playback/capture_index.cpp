@@ -186,6 +186,13 @@ void decodeFrame(const FrameSpan& span, const std::uint8_t* const* packets, bool
     }
     // The analysis's steps for every block of the frame, then the last block's azimuths.
     constexpr int n = 30;
+    const std::size_t blocks = static_cast<std::size_t>(count) * kBlockCount - span.firstBlock -
+                               (kBlockCount - 1 - span.lastBlock);
+    out.blockAngle.reserve(blocks);
+    out.distance.reserve(blocks * n);
+    out.intensity.reserve(blocks * n);
+    out.timeStamp.reserve(blocks * n);
+    out.pointAngle.reserve(blocks * n);
     for (std::uint64_t p = 0; p < count; ++p) {
         const int first = p == 0 ? span.firstBlock : 0;
         const int last = p + 1 == count ? span.lastBlock : static_cast<int>(kBlockCount) - 1;

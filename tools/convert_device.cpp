@@ -14,6 +14,7 @@
 #include "device/device_packet.h"
 #include "device/device_texts.h"
 #include "device/network_config.h"
+#include "device/status_lines.h"
 #include "platform/udp_socket.h"
 #include "tools/convert_options.h"
 #include "tools/exit_codes.h"
@@ -137,35 +138,7 @@ int runStatus(const DeviceOptions& o) {
         std::fprintf(stderr, "k740-convert: %s\n", why.c_str());
         return kExitFailure;
     }
-    const SettingData d = decodeSettingData(p.data());
-    const std::vector<int> values = decodeStatusValues(p.data());
-    const RefreshValues v = refreshValues(p.data(), values[7], values[8]);
-    line("generation", v.newGeneration ? QStringLiteral("newer") : QStringLiteral("earlier"));
-    line("lidar-ip", v.sensorIp);
-    line("dest-ip", v.destIp);
-    line("data-port", v.dataPort);
-    line("device-port", v.devicePort);
-    if (v.newGeneration) {
-        line("subnet-mask", v.subnetMask.value_or(QString()));
-        line("gateway", v.gateway.value_or(QString()));
-        line("ntp-ip", v.ntpIp.value_or(QString()));
-    }
-    line("mac", macText(values));
-    line("rpm", motorSpeedText(v.motorSpeed));
-    if (v.newGeneration) {
-        line("motor", v.motorState.value_or(QString::number(readBE16(p.data() + kDevMotorState))));
-        line("lidar-status",
-             v.lidarStatus == 1 ? QStringLiteral("Sleep") : QStringLiteral("Running"));
-        line("packet-interval", QString::number(v.packetInterval));
-        line("pps-set-angle", ppsSetAngleText(d.ppsSetAngle));
-        line("time", gpsTimeText(d.gpsTime));
-    }
-    const QStringList versions = versionList(d);
-    line("board2-version", versions[0]);
-    line("board3-version", versions[1]);
-    line("lidar-id", versions[2].section(QChar(0), 0, 0));
-    for (int i = 3; i < versions.size(); ++i)
-        std::printf("version-pair-%d: %s\n", i - 2, versions[i].toUtf8().constData());
+    for (const auto& [name, value] : deviceStatusLines(p.data())) line(name, value);
     std::fflush(stdout);
     return kExitOk;
 }

@@ -1,0 +1,375 @@
+// The Python module k740: capture files and the live stream as frames of NumPy arrays, and
+// the device information packet as a dict. Built on the consumer header alone; the arrays
+// are filled (or shared) in C++, never a Python object per point.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "k740/k740.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// ---- frames ----
+
+// A frame and the arrays made of it so far (each made once, on first use).
+struct PyFrame {
+    k740::Frame frame;
+    py::object xyz;
+    py::object intensity;
+};
+
+// A read-only array over one of the frame's vectors, keeping the frame's data alive.
+template <class T>
+py::array shared(const std::shared_ptr<PyFrame>& owner, const std::vector<T>& v) {
+    py::capsule keep(new std::shared_ptr<PyFrame>(owner),
+                     [](void* p) { delete static_cast<std::shared_ptr<PyFrame>*>(p); });
+    py::array_t<T> a({static_cast<py::ssize_t>(v.size())}, {static_cast<py::ssize_t>(sizeof(T))}, v.data(), keep);
+    py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return std::move(a);
+}
+
+py::array readOnly(py::array a) {
+    py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return a;
+}
+
+py::object frameXyz(const std::shared_ptr<PyFrame>& f) {
+    if (!f->xyz) {
+        const std::size_t n = f->frame.size();
+        py::array_t<float> a({static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(3)});
+        float* out = a.mutable_data();
+        {
+            py::gil_scoped_release release;
+            f->frame.xyz(out);
+        }
+        f->xyz = readOnly(std::move(a));
+    }
+    return f->xyz;
+}
+
+py::object frameIntensity(const std::shared_ptr<PyFrame>& f) {
+    if (!f->intensity) {
+        const std::vector<int>& v = f->frame.intensity();
+        py::array_t<std::uint8_t> a(static_cast<py::ssize_t>(v.size()));
+        std::uint8_t* out = a.mutable_data();
+        for (std::size_t i = 0; i < v.size(); ++i) out[i] = static_cast<std::uint8_t>(v[i]);
+        f->intensity = readOnly(std::move(a));
+    }
+    return f->intensity;
+}
+
+std::shared_ptr<PyFrame> wrap(k740::Frame f) {
+    auto p = std::make_shared<PyFrame>();
+    p->frame = std::move(f);
+    return p;
+}
+
+// ---- captures ----
+
+struct PyCapture {
+    std::unique_ptr<k740::Capture> capture;
+
+    k740::Capture& open() {
+        if (!capture) throw py::value_error("the capture is closed");
+        return *capture;
+    }
+};
+
+struct PyCaptureIterator {
+    std::shared_ptr<PyCapture> capture;
+    std::size_t next = 0;
+};
+
+// str, bytes or any path-like object, as os.fspath() takes them.
+std::string pathText(const py::object& path) {
+    return py::module_::import("os").attr("fspath")(path).cast<std::string>();
+}
+
+std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, int protocol, int viewMode) {
+    k740::CaptureOptions options;
+    options.singleLine = singleLine;
+    options.protocol = protocol;
+    options.viewMode = viewMode;
+    const std::string p = pathText(path);
+    auto c = std::make_shared<PyCapture>();
+    {
+        py::gil_scoped_release release;  // a large file takes a while to catalogue
+        c->capture = std::make_unique<k740::Capture>(p, options);
+    }
+    return c;
+}
+
+std::shared_ptr<PyFrame> captureItem(PyCapture& c, py::ssize_t i) {
+    k740::Capture& cap = c.open();
+    const auto n = static_cast<py::ssize_t>(cap.size());
+    const py::ssize_t at = i < 0 ? i + n : i;
+    if (at < 0 || at >= n)
+        throw py::index_error("frame index " + std::to_string(i) + " is outside the capture's " +
+                              std::to_string(n) + " frames");
+    return wrap(cap.frame(static_cast<std::size_t>(at)));
+}
+
+// ---- live stream ----
+
+struct PyListener {
+    // Shared with a next() waiting on another thread, so that close() never pulls the
+    // receiver from under it: the last holder ends it.
+    std::shared_ptr<k740::Listener> listener;
+    std::optional<long long> framesLeft;
+    std::optional<double> timeout;
+
+    void close() {
+        std::shared_ptr<k740::Listener> l = std::move(listener);
+        if (!l) return;
+        l->stop();  // wakes a next() waiting on another thread
+        py::gil_scoped_release release;  // the receiver thread ends within its wait
+        l.reset();
+    }
+
+    std::shared_ptr<PyFrame> next() {
+        if (!listener || (framesLeft && *framesLeft <= 0)) {
+            close();
+            throw py::stop_iteration();
+        }
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        for (;;) {
+            double slice = 0.1;  // Ctrl+C is looked at between slices
+            if (timeout) {
+                const double left = *timeout - std::chrono::duration<double>(Clock::now() - start).count();
+                if (left <= 0) break;
+                slice = std::min(slice, left);
+            }
+            std::optional<k740::Frame> f;
+            std::shared_ptr<k740::Listener> l = listener;
+            if (!l) break;  // closed on another thread
+            {
+                py::gil_scoped_release release;
+                f = l->next(slice);
+                l.reset();  // may be the last holder: ends the receiver without the GIL
+            }
+            if (f) {
+                if (framesLeft) --*framesLeft;
+                return wrap(std::move(*f));
+            }
+            if (PyErr_CheckSignals() != 0) {
+                close();
+                throw py::error_already_set();
+            }
+        }
+        close();
+        throw py::stop_iteration();
+    }
+};
+
+std::shared_ptr<PyListener> listen(long port, const std::optional<std::string>& group,
+                                   const std::optional<std::string>& interfaceAddress, int protocol,
+                                   int returnMode, std::optional<long long> frames, std::optional<double> timeout,
+                                   int viewMode) {
+    if (port < 0 || port > 65535) throw py::value_error("port takes 0..65535, not " + std::to_string(port));
+    if (frames && *frames < 0) throw py::value_error("frames takes a count of 0 or more, not " + std::to_string(*frames));
+    if (timeout && !(*timeout >= 0)) throw py::value_error("timeout takes seconds of 0 or more");
+    k740::ListenOptions o;
+    o.port = static_cast<std::uint16_t>(port);
+    o.group = group.value_or(std::string());
+    o.interfaceAddress = interfaceAddress.value_or(std::string());
+    o.protocol = protocol;
+    o.returnMode = returnMode;
+    o.viewMode = viewMode;
+    auto l = std::make_shared<PyListener>();
+    l->framesLeft = frames;
+    l->timeout = timeout;
+    l->listener = std::make_shared<k740::Listener>(o);
+    return l;
+}
+
+// ---- device information packet ----
+
+py::dict decodeDevice(const py::buffer& data) {
+    const py::buffer_info info = data.request();
+    if (info.ndim != 1 || info.itemsize != 1 || (info.size > 1 && info.strides[0] != 1))
+        throw py::value_error("a device information packet is given as bytes (one contiguous run of them)");
+    py::dict out;
+    for (const auto& [name, text] :
+         k740::decodeDevicePacket(static_cast<const std::uint8_t*>(info.ptr), static_cast<std::size_t>(info.size)))
+        out[py::str(name)] = py::str(text);
+    return out;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(k740, m) {
+    m.doc() = R"(The K740-P sensor's data from Python.
+
+    cap = k740.open("run.pcap")            # a capture file (classic pcap or pcapng)
+    print(len(cap), "frames")
+    f = cap[0]                             # decoded on demand
+    f.xyz                                  # (N, 3) float32, centimetres
+    for f in k740.listen(port=2368, frames=10, timeout=5):
+        print(f.index, len(f))             # live frames
+    k740.decode_device_packet(data)        # dict of the status texts
+
+Point arrays are NumPy arrays filled in C++ and read-only. Errors are Python exceptions
+whose text is the tool's own: FileNotFoundError for a missing file, ValueError for a file
+that is no capture or a bad argument, OSError for a port or group that cannot be used.)";
+
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const k740::Error& e) {
+            switch (e.kind()) {
+                case k740::ErrorKind::FileNotFound: PyErr_SetString(PyExc_FileNotFoundError, e.what()); return;
+                case k740::ErrorKind::NotACapture:
+                case k740::ErrorKind::InvalidArgument: PyErr_SetString(PyExc_ValueError, e.what()); return;
+                case k740::ErrorKind::ReadFailed:
+                case k740::ErrorKind::Network: PyErr_SetString(PyExc_OSError, e.what()); return;
+            }
+            PyErr_SetString(PyExc_RuntimeError, e.what());
+        }
+    });
+
+    py::class_<PyFrame, std::shared_ptr<PyFrame>>(m, "Frame", R"(One frame (one revolution) of points.
+
+The per-point arrays hold what `k740-convert dump` prints for the frame, in the same order;
+len(frame) is the number of points. Arrays are read-only; copy one to change it.)")
+        .def_property_readonly("index", [](const PyFrame& f) { return f.frame.index(); },
+                               "Position in the capture (from 0); for live frames, the count of frames "
+                               "received before this one.")
+        .def("__len__", [](const PyFrame& f) { return f.frame.size(); }, "Number of points.")
+        .def_property_readonly("azimuth", [](const std::shared_ptr<PyFrame>& f) { return shared(f, f->frame.azimuth()); },
+                               "Azimuth of every point, degrees (float64).")
+        .def_property_readonly("distance", [](const std::shared_ptr<PyFrame>& f) { return shared(f, f->frame.distance()); },
+                               "Distance of every point as the raw count of the packet (float64); millimetres "
+                               "are count / 0.5 for protocol 0 and count / 0.25 for protocol 1.")
+        .def_property_readonly("intensity", &frameIntensity, "Intensity of every point, 0..255 (uint8).")
+        .def_property_readonly("time", [](const std::shared_ptr<PyFrame>& f) { return shared(f, f->frame.time()); },
+                               "Time stamp of every point in the unit of the packet time stamp (uint64).")
+        .def_property_readonly("block_azimuth",
+                               [](const std::shared_ptr<PyFrame>& f) { return shared(f, f->frame.blockAzimuth()); },
+                               "Azimuth of every decoded block, degrees (float64).")
+        .def_property_readonly("xyz", &frameXyz,
+                               "Coordinates of every point in centimetres, an (N, 3) float32 array, computed "
+                               "exactly as the CSV export computes them for the protocol and view mode the "
+                               "frame was read with (view mode 1: whole centimetres, truncated toward zero).")
+        .def_property_readonly("protocol", [](const PyFrame& f) { return f.frame.protocol(); },
+                               "Protocol the coordinates use: 0 (\"1.6\") or 1 (\"1.7\").")
+        .def_property_readonly("view_mode", [](const PyFrame& f) { return f.frame.viewMode(); },
+                               "View mode the coordinates use: 1 or 2.")
+        .def("__repr__", [](const PyFrame& f) {
+            return "<k740.Frame " + std::to_string(f.frame.index()) + ": " + std::to_string(f.frame.size()) +
+                   " points, " + std::to_string(f.frame.blockAzimuth().size()) + " blocks>";
+        });
+
+    py::class_<PyCaptureIterator>(m, "CaptureIterator", "Iterates over the frames of a capture in order.")
+        .def("__iter__", [](PyCaptureIterator& it) -> PyCaptureIterator& { return it; })
+        .def("__next__", [](PyCaptureIterator& it) {
+            if (!it.capture->capture || it.next >= it.capture->capture->size()) throw py::stop_iteration();
+            return captureItem(*it.capture, static_cast<py::ssize_t>(it.next++));
+        });
+
+    py::class_<PyCapture, std::shared_ptr<PyCapture>>(m, "Capture", R"(A capture file opened with k740.open().
+
+len(capture) is the number of frames (as `k740-convert info` counts them); capture[i] decodes
+frame i from the file (negative i counts from the end); iterating gives the frames in order.
+Use it in a with-statement, or call close(), to release the file early.)")
+        .def("__len__", [](PyCapture& c) { return c.open().size(); }, "Number of frames.")
+        .def("__getitem__", &captureItem, py::arg("i"),
+             "Frame i, decoded now; negative i counts from the end. IndexError outside.")
+        .def("__iter__", [](const std::shared_ptr<PyCapture>& c) { return PyCaptureIterator{c, 0}; },
+             "The frames in file order, each decoded when reached.")
+        .def_property_readonly("path", [](PyCapture& c) { return c.open().path(); }, "The file's name.")
+        .def_property_readonly("packets", [](PyCapture& c) { return c.open().packets(); },
+                               "Sensor packets of the capture's kind (as `k740-convert info` counts them).")
+        .def_property_readonly("single_line", [](PyCapture& c) { return c.open().options().singleLine; },
+                               "True when the file is read for 778-byte single-line packets.")
+        .def_property_readonly("protocol", [](PyCapture& c) { return c.open().options().protocol; },
+                               "Protocol for the frames' coordinates: 0 or 1.")
+        .def_property_readonly("view_mode", [](PyCapture& c) { return c.open().options().viewMode; },
+                               "View mode for the frames' coordinates: 1 or 2.")
+        .def_property_readonly("error",
+                               [](PyCapture& c) -> std::optional<std::string> {
+                                   const std::string& e = c.open().readError();
+                                   if (e.empty()) return std::nullopt;
+                                   return e;
+                               },
+                               "None when the whole file was read; otherwise why reading stopped (a damaged "
+                               "or truncated file keeps the frames found before the fault).")
+        .def("close", [](PyCapture& c) { c.capture.reset(); }, "Closes the file; the capture is unusable after.")
+        .def("__enter__", [](const std::shared_ptr<PyCapture>& c) { return c; })
+        .def("__exit__", [](PyCapture& c, py::args) { c.capture.reset(); })
+        .def("__repr__", [](PyCapture& c) {
+            if (!c.capture) return std::string("<k740.Capture (closed)>");
+            return "<k740.Capture " + c.capture->path() + ": " + std::to_string(c.capture->size()) + " frames>";
+        });
+
+    m.def("open", &openCapture, py::arg("path"), py::arg("single_line") = false, py::arg("protocol") = 0,
+          py::arg("view_mode") = 2, R"(Opens a capture file (classic pcap or pcapng) and finds its frames.
+
+path         the file (str or path-like)
+single_line  False: 1206-byte data packets (records of 1248 bytes whose payload begins FF EE);
+             True: 778-byte single-line packets (820-byte records beginning A2 5C)
+protocol     distance divisor for Frame.xyz: 0 (protocol "1.6", count / 0.5) or 1 ("1.7", / 0.25)
+view_mode    1: coordinates truncated to whole centimetres; 2: exact
+
+The file is read once here to find the frames, the same frames `k740-convert info` counts;
+each frame is decoded from the file when it is asked for, as the player does.
+Raises FileNotFoundError for a missing file, ValueError for a file that is no capture or an
+argument out of range.)");
+
+    py::class_<PyListener, std::shared_ptr<PyListener>>(m, "Listener", R"(Live frames from k740.listen().
+
+An iterator: each next() waits for the next frame (with the GIL released). It ends after the
+number of frames asked for, after `timeout` seconds without a frame, or when close() is
+called; Ctrl+C raises KeyboardInterrupt and closes it.)")
+        .def("__iter__", [](const std::shared_ptr<PyListener>& l) { return l; })
+        .def("__next__", &PyListener::next)
+        .def_property_readonly("port", [](PyListener& l) -> int { return l.listener ? l.listener->port() : 0; },
+                               "The data port bound (useful with port=0), 0 once closed.")
+        .def_property_readonly("protocol", [](PyListener& l) { return l.listener ? l.listener->protocol() : -1; },
+                               "Protocol in force for the frame under assembly (-1 once closed).")
+        .def_property_readonly("datagrams", [](PyListener& l) { return l.listener ? l.listener->datagrams() : 0; },
+                               "Datagrams received so far.")
+        .def_property_readonly("frames_dropped",
+                               [](PyListener& l) { return l.listener ? l.listener->framesDropped() : 0; },
+                               "Frames dropped because 64 were already waiting to be taken.")
+        .def("close", &PyListener::close, "Stops receiving and releases the port.")
+        .def("__enter__", [](const std::shared_ptr<PyListener>& l) { return l; })
+        .def("__exit__", [](PyListener& l, py::args) { l.close(); });
+
+    m.def("listen", &listen, py::arg("port") = 2368, py::arg("group") = py::none(), py::arg("interface") = py::none(),
+          py::arg("protocol") = 0, py::arg("return_mode") = 0, py::arg("frames") = py::none(),
+          py::arg("timeout") = py::none(), py::arg("view_mode") = 2,
+          R"(Receives the sensor's data stream and yields its frames (a Listener).
+
+port         data port (0: any free port, see Listener.port)
+group        multicast group to join, e.g. "224.1.1.1"; None for none
+interface    address of the interface to join the group on; None for any
+protocol     protocol requested: 0 ("1.6") or 1 ("1.7"); protocol 0 applies until the first
+             frame boundary, as on the live display
+return_mode  0 strong echo, 1 dual echo, 2 first of dual, 3 second of dual
+frames       stop after this many frames (None: no limit)
+timeout      stop after this many seconds without a frame (None: no limit)
+view_mode    1 or 2, for Frame.xyz
+
+Frames are assembled by the live display's rules (carry-over of early points, the pending
+protocol, echo selection, single-line packets). Up to 64 frames wait to be taken; newer
+ones are dropped and counted (Listener.frames_dropped).
+Raises OSError when the port is in use or the group cannot be joined (the viewer's words),
+ValueError for an argument out of range.)");
+
+    m.def("decode_device_packet", &decodeDevice, py::arg("data"),
+          R"(Decodes a device information packet (1206 bytes beginning A5 FF 00 5A 11 11 55 55).
+
+Returns a dict of the status values, named and written as `k740-convert status` prints
+them ("lidar-ip": "192.168.1.222", "rpm": "600", ...). Raises ValueError for anything else.)");
+
+    m.attr("__version__") = k740::version();
+}

@@ -1,0 +1,316 @@
+// The consumer library: capture files through the frame catalog and its on-demand decoding,
+// the live stream through the live receiver thread, device information packets through the
+// status lines of k740-convert. Every rule comes from the layers below; this file only turns
+// their results into the consumer types and their failures into k740::Error.
+#include "k740/k740.h"
+
+#include <QObject>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+
+#include "acquisition/GetlidarData_1.h"
+#include "acquisition/lidar_frame.h"
+#include "device/device_packet.h"
+#include "device/status_lines.h"
+#include "export/csv_format.h"
+#include "platform/udp_socket.h"
+#include "playback/capture_index.h"
+
+namespace k740 {
+
+namespace {
+
+const LidarDataSingleLine& emptyRecord() {
+    static const LidarDataSingleLine empty;
+    return empty;
+}
+
+void checkProtocolAndViewMode(int protocol, int viewMode) {
+    if (protocol != kProtocol16 && protocol != kProtocol17)
+        throw Error(ErrorKind::InvalidArgument,
+                    "protocol takes 0 (\"1.6\") or 1 (\"1.7\"), not " + std::to_string(protocol));
+    if (viewMode != 1 && viewMode != 2)
+        throw Error(ErrorKind::InvalidArgument, "view mode takes 1 or 2, not " + std::to_string(viewMode));
+}
+
+}  // namespace
+
+// ---- Frame ----
+
+struct FrameMaker {
+    static Frame make(std::shared_ptr<const LidarDataSingleLine> data, std::size_t index, int protocol,
+                      int viewMode) {
+        Frame f;
+        f.data_ = std::move(data);
+        f.index_ = index;
+        f.protocol_ = protocol;
+        f.viewMode_ = viewMode;
+        return f;
+    }
+};
+
+Frame::Frame() : data_(std::shared_ptr<const LidarDataSingleLine>(), &emptyRecord()) {}
+
+std::size_t Frame::size() const { return data_->pointAngle.size(); }
+const std::vector<double>& Frame::azimuth() const { return data_->pointAngle; }
+const std::vector<double>& Frame::distance() const { return data_->distance; }
+const std::vector<int>& Frame::intensity() const { return data_->intensity; }
+const std::vector<std::uint64_t>& Frame::time() const { return data_->timeStamp; }
+const std::vector<double>& Frame::blockAzimuth() const { return data_->blockAngle; }
+
+namespace {
+
+// Coordinates of points [begin, end) of a frame by the CSV export's rule.
+void exportXyz(const LidarDataSingleLine& f, std::size_t begin, std::size_t end, const CsvExportOptions& options,
+               float* out) {
+    for (std::size_t i = begin; i < end; ++i) {
+        const PointCm p = exportCoordinates(scaleDistance(f.distance[i], options.protocol), f.pointAngle[i], options);
+        out[3 * i] = p.x;
+        out[3 * i + 1] = p.y;
+        out[3 * i + 2] = p.z;
+    }
+}
+
+// A frame of more points than this is shared out among the processor's cores.
+constexpr std::size_t kPointsPerThread = 16384;
+constexpr unsigned kMaxThreads = 4;
+
+}  // namespace
+
+void Frame::xyz(float* out) const {
+    CsvExportOptions options;
+    options.protocol = protocol_;
+    options.viewMode = viewMode_ - 1;  // the view-mode combo index
+    const LidarDataSingleLine& f = *data_;
+    const std::size_t n = std::min(f.pointAngle.size(), f.distance.size());
+    const unsigned cores = std::max(1u, std::min(kMaxThreads, std::thread::hardware_concurrency()));
+    const std::size_t parts = std::max<std::size_t>(1, std::min<std::size_t>(cores, n / kPointsPerThread));
+    std::vector<std::thread> helpers;
+    const std::size_t step = (n + parts - 1) / parts;
+    for (std::size_t k = 1; k < parts; ++k)
+        helpers.emplace_back(exportXyz, std::cref(f), k * step, std::min(n, (k + 1) * step), std::cref(options), out);
+    exportXyz(f, 0, std::min(n, step), options, out);
+    for (std::thread& t : helpers) t.join();
+    // A frame always has equal vectors; should one fall short, its points stay at the origin.
+    std::fill(out + 3 * n, out + 3 * size(), 0.0f);
+}
+
+std::vector<PointXyz> Frame::xyz() const {
+    std::vector<PointXyz> points(size());
+    static_assert(sizeof(PointXyz) == 3 * sizeof(float), "PointXyz is three packed floats");
+    if (!points.empty()) xyz(&points[0].x);
+    return points;
+}
+
+// ---- Capture ----
+
+struct Capture::Impl {
+    std::string path;
+    CaptureOptions options;
+    FrameCatalog catalog;
+    std::string readError;
+    CaptureFrameSource source;
+    // Reading in order, the next frame is decoded on a thread of its own while the caller works
+    // on this one. Declared after the source: it ends before the source closes.
+    std::future<std::shared_ptr<const LidarDataSingleLine>> ahead;
+    std::size_t aheadIndex = 0;
+    std::size_t lastIndex = static_cast<std::size_t>(-1);
+
+    std::shared_ptr<const LidarDataSingleLine> decode(std::size_t i) {
+        auto data = std::make_shared<LidarDataSingleLine>();
+        std::string why;
+        if (!source.decode(i, *data, &why)) throw Error(ErrorKind::ReadFailed, path + ": " + why);
+        return data;
+    }
+};
+
+Capture::Capture(const std::string& path, const CaptureOptions& options) : impl_(new Impl) {
+    checkProtocolAndViewMode(options.protocol, options.viewMode);
+    impl_->path = path;
+    impl_->options = options;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT)
+        throw Error(ErrorKind::FileNotFound, path + ": " + std::strerror(ENOENT));
+    if (S_ISDIR(st.st_mode)) throw Error(ErrorKind::NotACapture, path + ": is a directory, not a capture file");
+    if (!std::ifstream(path, std::ios::binary))
+        throw Error(ErrorKind::ReadFailed, path + ": " + std::strerror(errno));
+    CatalogResult result = buildFrameCatalog(path, options.singleLine);
+    if (!result.status.opened) throw Error(ErrorKind::NotACapture, path + ": " + result.status.error);
+    impl_->catalog = std::move(result.catalog);
+    if (!result.status.complete) impl_->readError = result.status.error;
+    std::string why;
+    if (!impl_->source.open(path, &impl_->catalog, &why)) throw Error(ErrorKind::ReadFailed, path + ": " + why);
+}
+
+Capture::~Capture() = default;
+Capture::Capture(Capture&&) noexcept = default;
+Capture& Capture::operator=(Capture&&) noexcept = default;
+
+const std::string& Capture::path() const { return impl_->path; }
+const CaptureOptions& Capture::options() const { return impl_->options; }
+std::size_t Capture::size() const { return impl_->catalog.frames.size(); }
+std::uint64_t Capture::packets() const { return impl_->catalog.packets; }
+const std::string& Capture::readError() const { return impl_->readError; }
+
+Frame Capture::frame(std::size_t i) const {
+    if (i >= size())
+        throw Error(ErrorKind::InvalidArgument, "frame " + std::to_string(i) + " is outside the capture's " +
+                                                    std::to_string(size()) + " frames");
+    Impl& d = *impl_;
+    std::shared_ptr<const LidarDataSingleLine> data;
+    if (d.ahead.valid()) {
+        const bool wanted = d.aheadIndex == i;
+        try {
+            data = d.ahead.get();  // the source is free again after this
+        } catch (const Error&) {
+            if (wanted) throw;
+        }
+        if (!wanted) data.reset();
+    }
+    if (!data) data = d.decode(i);
+    if (i == d.lastIndex + 1 && i + 1 < size()) {
+        d.aheadIndex = i + 1;
+        d.ahead = std::async(std::launch::async, [&d, next = i + 1] { return d.decode(next); });
+    }
+    d.lastIndex = i;
+    return FrameMaker::make(std::move(data), i, d.options.protocol, d.options.viewMode);
+}
+
+const Frame& Capture::iterator::operator*() {
+    if (!loaded_) {
+        f_ = c_->frame(i_);
+        loaded_ = true;
+    }
+    return f_;
+}
+
+// ---- Listener ----
+
+struct Listener::Impl {
+    ListenOptions options;
+    GetlidarData_1 receiver;
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::deque<Frame> queue;
+    bool stopped = false;
+    std::size_t received = 0;
+};
+
+Listener::Listener(const ListenOptions& options) : impl_(new Impl) {
+    checkProtocolAndViewMode(options.protocol, options.viewMode);
+    if (options.returnMode < kStrongEcho || options.returnMode > kDualEchoSecond)
+        throw Error(ErrorKind::InvalidArgument,
+                    "return mode takes 0, 1, 2 or 3, not " + std::to_string(options.returnMode));
+    if (!options.group.empty()) {
+        std::uint32_t group = 0;
+        if (!UdpSocket::parseIPv4(options.group, &group) || (group >> 28) != 0xE)
+            throw Error(ErrorKind::InvalidArgument,
+                        "group takes a multicast address (224.0.0.0 to 239.255.255.255), not '" + options.group + "'");
+    }
+    if (!options.interfaceAddress.empty()) {
+        std::uint32_t ignored = 0;
+        if (options.group.empty())
+            throw Error(ErrorKind::InvalidArgument, "an interface is for joining a group: give the group too");
+        if (!UdpSocket::parseIPv4(options.interfaceAddress, &ignored))
+            throw Error(ErrorKind::InvalidArgument,
+                        "interface takes an IPv4 address, not '" + options.interfaceAddress + "'");
+    }
+    Impl& d = *impl_;
+    d.options = options;
+    if (d.options.maxQueued == 0) d.options.maxQueued = 1;
+    GetlidarData_1& r = d.receiver;
+    r.m_Port = options.port;
+    r.m_MulticastIp = QString::fromStdString(options.group);
+    r.m_InterfaceIp = QString::fromStdString(options.interfaceAddress);
+    r.m_PendingProtocol = options.protocol;
+    r.m_ReturnMode = options.returnMode;
+    r.m_Running = true;
+    r.setMaxFramesInFlight(static_cast<int>(std::min<std::size_t>(d.options.maxQueued, 1 << 20)));
+    // Called on the receiver's thread for every frame it lets through.
+    QObject::connect(&r, &GetlidarData_1::SendData, [&d](const LidarDataSingleLine& frame) {
+        auto data = std::make_shared<const LidarDataSingleLine>(frame);
+        std::lock_guard<std::mutex> guard(d.lock);
+        d.queue.push_back(FrameMaker::make(std::move(data), d.received++, d.options.protocol, d.options.viewMode));
+        d.arrived.notify_all();
+    });
+    if (!r.setupSocket()) {
+        QString why = r.lastError();
+        if (why.isEmpty()) why = QStringLiteral("port %1 cannot be opened").arg(options.port);
+        throw Error(ErrorKind::Network, why.toStdString());
+    }
+    r.start();
+}
+
+Listener::~Listener() {
+    stop();
+    impl_->receiver.m_Running = false;
+    impl_->receiver.closeSocket();
+    impl_->receiver.wait();
+}
+
+std::uint16_t Listener::port() const { return impl_->receiver.boundPort(); }
+int Listener::protocol() const { return impl_->receiver.protocol(); }
+long long Listener::datagrams() const { return impl_->receiver.datagramsReceived(); }
+long long Listener::framesDropped() const { return impl_->receiver.framesDropped(); }
+
+void Listener::stop() {
+    std::lock_guard<std::mutex> guard(impl_->lock);
+    impl_->stopped = true;
+    impl_->arrived.notify_all();
+}
+
+std::optional<Frame> Listener::next(double timeoutSeconds) {
+    Impl& d = *impl_;
+    std::unique_lock<std::mutex> guard(d.lock);
+    const auto ready = [&d] { return d.stopped || !d.queue.empty(); };
+    if (timeoutSeconds < 0) {
+        d.arrived.wait(guard, ready);
+    } else {
+        const auto wait = std::chrono::duration<double>(std::min(timeoutSeconds, 1e7));
+        d.arrived.wait_for(guard, wait, ready);
+    }
+    if (d.stopped || d.queue.empty()) return std::nullopt;
+    Frame f = std::move(d.queue.front());
+    d.queue.pop_front();
+    guard.unlock();
+    d.receiver.frameConsumed();
+    return f;
+}
+
+std::size_t Listener::run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds) {
+    std::size_t handed = 0;
+    while (std::optional<Frame> f = next(idleTimeoutSeconds)) {
+        ++handed;
+        if (!onFrame(*f)) break;
+    }
+    return handed;
+}
+
+// ---- device information packet ----
+
+std::vector<std::pair<std::string, std::string>> decodeDevicePacket(const std::uint8_t* data, std::size_t length) {
+    if (length != kDevicePacketSize)
+        throw Error(ErrorKind::InvalidArgument, "a device information packet is " + std::to_string(kDevicePacketSize) +
+                                                    " bytes, not " + std::to_string(length));
+    if (data == nullptr || !isDevicePacket(data, length))
+        throw Error(ErrorKind::InvalidArgument,
+                    "not a device information packet: it does not begin A5 FF 00 5A 11 11 55 55");
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& [name, text] : deviceStatusLines(data)) out.emplace_back(name, text.toStdString());
+    return out;
+}
+
+const char* version() { return K740_VERSION; }
+
+}  // namespace k740

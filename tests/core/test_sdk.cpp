@@ -1,0 +1,176 @@
+// The consumer interface k740/k740.h: frames of a capture in any order of reading (in-order
+// reading decodes ahead), and the listener's frames, callback, time-out and stop over loopback.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "acquisition/frame_assembler.h"
+#include "capture_writer.h"
+#include "k740/k740.h"
+#include "packet_writer.h"
+#include "platform/udp_socket.h"
+#include "playback/capture_index.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+std::string writeSweepCapture(int packets) {
+    const std::string path = ::testing::TempDir() + "k740-sdk-sweep.pcap";
+    EXPECT_TRUE(k740test::writeFile(path, k740test::captureBytes(k740test::sweepRecords(packets),
+                                                                 k740test::CaptureFormat::PcapLittleMicro)));
+    return path;
+}
+
+// The frames the capture-file analysis gives, straight from the catalog.
+std::vector<LidarDataSingleLine> catalogFrames(const std::string& path) {
+    const k740::CatalogResult c = k740::buildFrameCatalog(path, false);
+    k740::CaptureFrameSource source;
+    EXPECT_TRUE(source.open(path, &c.catalog));
+    std::vector<LidarDataSingleLine> frames(source.frameCount());
+    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_TRUE(source.decode(i, frames[i]));
+    return frames;
+}
+
+TEST(SdkCapture, AnyOrderOfReadingGivesTheCatalogFrames) {
+    const std::string path = writeSweepCapture(100);
+    const std::vector<LidarDataSingleLine> want = catalogFrames(path);
+    ASSERT_GE(want.size(), 5u);
+
+    k740::Capture cap(path);
+    ASSERT_EQ(cap.size(), want.size());
+    std::size_t n = 0;
+    for (const k740::Frame& f : cap) {  // in order: each next frame decoded ahead
+        EXPECT_EQ(f.index(), n);
+        EXPECT_TRUE(f.record() == want[n]) << "frame " << n;
+        ++n;
+    }
+    EXPECT_EQ(n, want.size());
+    // Jumps, repeats and going back: a frame decoded ahead for another index is never handed out.
+    for (std::size_t i : {0u, 1u, 4u, 2u, 3u, 3u, 0u, 1u, 2u}) {
+        const k740::Frame f = cap.frame(i);
+        EXPECT_EQ(f.index(), i);
+        EXPECT_TRUE(f.record() == want[i]) << "frame " << i;
+    }
+    EXPECT_THROW(cap.frame(want.size()), k740::Error);
+
+    // A frame outlives its capture; the two coordinate calls agree.
+    k740::Frame kept = cap.frame(1);
+    cap = k740::Capture(path, {false, 1, 1});
+    std::vector<float> flat(3 * kept.size());
+    kept.xyz(flat.data());
+    const std::vector<k740::PointXyz> points = kept.xyz();
+    ASSERT_EQ(points.size(), kept.size());
+    for (std::size_t i = 0; i < points.size(); ++i)
+        ASSERT_TRUE(points[i].x == flat[3 * i] && points[i].y == flat[3 * i + 1] && points[i].z == flat[3 * i + 2]);
+    std::remove(path.c_str());
+}
+
+TEST(SdkCapture, ErrorsNameTheFileAndTheKind) {
+    try {
+        k740::Capture cap(::testing::TempDir() + "k740-sdk-missing.pcap");
+        FAIL() << "opened a missing file";
+    } catch (const k740::Error& e) {
+        EXPECT_EQ(e.kind(), k740::ErrorKind::FileNotFound);
+        EXPECT_NE(std::string(e.what()).find("k740-sdk-missing.pcap: No such file or directory"), std::string::npos);
+    }
+    const std::string text = ::testing::TempDir() + "k740-sdk-text.pcap";
+    ASSERT_TRUE(k740test::writeFile(text, std::vector<std::uint8_t>(100, 'x')));
+    try {
+        k740::Capture cap(text);
+        FAIL() << "opened a text file";
+    } catch (const k740::Error& e) {
+        EXPECT_EQ(e.kind(), k740::ErrorKind::NotACapture);
+    }
+    std::remove(text.c_str());
+    try {
+        k740::Capture cap(text, {false, 0, 3});
+        FAIL() << "took view mode 3";
+    } catch (const k740::Error& e) {
+        EXPECT_EQ(e.kind(), k740::ErrorKind::InvalidArgument);
+    }
+}
+
+// Sends data packets turning 25 degrees each to the listener's port, on loopback.
+void sendSweep(std::uint16_t port, int packets) {
+    k740::UdpSocket out;
+    ASSERT_TRUE(out.open());
+    for (int p = 0; p < packets; ++p) {
+        const auto packet = k740test::makeSweepPacket((30000 + 2500 * p) % 36000, 200, 1000 * p);
+        ASSERT_EQ(out.sendTo(packet.data(), packet.size(), "127.0.0.1", port), static_cast<long>(packet.size()));
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+TEST(SdkListener, FramesAsTheLiveAssemblyMakesThem) {
+    std::vector<LidarDataSingleLine> want;
+    k740::LiveFrameAssembler assembler([&want](LidarDataSingleLine&& f) { want.push_back(std::move(f)); });
+    for (int p = 0; p < 60; ++p) {
+        const auto packet = k740test::makeSweepPacket((30000 + 2500 * p) % 36000, 200, 1000 * p);
+        assembler.addDatagram(packet.data(), packet.size(), 0, 1);
+    }
+    ASSERT_GE(want.size(), 3u);
+
+    k740::ListenOptions o;
+    o.port = 0;
+    o.protocol = 1;
+    k740::Listener live(o);
+    ASSERT_NE(live.port(), 0);
+    std::thread sender(sendSweep, live.port(), 60);
+    std::vector<k740::Frame> got;
+    const std::size_t handed = live.run(
+        [&](const k740::Frame& f) {
+            got.push_back(f);
+            return got.size() < 3;
+        },
+        5.0);
+    sender.join();
+    EXPECT_EQ(handed, 3u);
+    ASSERT_EQ(got.size(), 3u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].index(), i);
+        EXPECT_TRUE(got[i].record() == want[i]) << "frame " << i;
+    }
+    EXPECT_EQ(live.protocol(), 1);
+    // The receiver goes on reading what the sender sent after the third frame.
+    const auto start = Clock::now();
+    while (live.datagrams() < 60 && secondsSince(start) < 5.0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(live.datagrams(), 60);
+}
+
+TEST(SdkListener, TimeOutStopAndBusyPort) {
+    k740::ListenOptions o;
+    o.port = 0;
+    k740::Listener live(o);
+    auto start = Clock::now();
+    EXPECT_FALSE(live.next(0.2).has_value());
+    EXPECT_GE(secondsSince(start), 0.19);
+    EXPECT_LT(secondsSince(start), 2.0);
+
+    std::thread stopper([&live] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        live.stop();
+    });
+    start = Clock::now();
+    EXPECT_FALSE(live.next(-1.0).has_value());  // no time limit: only stop() ends it
+    stopper.join();
+    EXPECT_LT(secondsSince(start), 2.0);
+
+    o.port = live.port();
+    try {
+        k740::Listener second(o);
+        FAIL() << "a second listener took port " << o.port;
+    } catch (const k740::Error& e) {
+        EXPECT_EQ(e.kind(), k740::ErrorKind::Network);
+        EXPECT_EQ(std::string(e.what()), "Port " + std::to_string(o.port) + " is in use");
+    }
+}
+
+}  // namespace
