@@ -64,8 +64,6 @@ public:
 
     // A live export is counting frames (they go to its writer, not to the view).
     bool saving() const { return m_Counter.running() && m_Writer != nullptr; }
-    // Exports whose writer thread has not yet closed its file.
-    int exportsClosing() const { return int(m_Closing.size()); }
     bool saveRequested() const { return m_SaveRequested; }
     const CsvExportCounter& counter() const { return m_Counter; }
     float angleMin() const { return m_AngleMin; }
