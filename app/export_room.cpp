@@ -18,154 +18,221 @@ const QString kError = QStringLiteral("error");
 }  // namespace
 
 ExportRoom::ExportRoom(QWidget* window, QProgressBar* bar, QLabel* label)
-    : QObject(window), window_(window), bar_(bar), label_(label), options_(new SaveDataOptions()) {
-    options_->setWindowModality(Qt::ApplicationModal);
+    : QObject(window), m_Window(window), m_Bar(bar), m_Label(label), m_Options(new SaveDataOptions()) {
+    m_Options->setWindowModality(Qt::ApplicationModal);
 }
 
 ExportRoom::~ExportRoom() {
-    // A window closed during an export keeps the rows written so far.
-    if (file_) file_->close();
+    // A window closed during an export keeps the rows handed over so far: each writer writes
+    // its queue, closes its file and ends (without a report) as it is destroyed.
+    m_Writer.reset();
+    m_Closing.clear();
 }
 
 void ExportRoom::showOptions(bool liveRunning) {
     if (!liveRunning) {
-        Dialogs::information(window_, kWarn, QStringLiteral("Please connect the lidar first"));
+        Dialogs::information(m_Window, kWarn, QStringLiteral("Please connect the lidar first"));
         return;
     }
-    options_->show();
+    m_Options->show();
 }
 
 void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float angleMax,
                                 const QList<int>& lines, const FrameSettings& settings,
                                 bool displayPaused, const LidarDataSingleLine& lastFrame) {
-    saveRequested_ = isSave;
+    m_SaveRequested = isSave;
     if (!isSave) return;  // a running export goes on as it was
 
     const QString path =
-        Dialogs::getSaveFileName(window_, QStringLiteral("Save CSV"),
+        Dialogs::getSaveFileName(m_Window, QStringLiteral("Save CSV"),
                                  defaultCsvFileName(QDateTime::currentDateTime()), QString());
     if (path.isEmpty()) return;
 
     // A file that cannot be opened leaves a running export as it was; one that opens replaces
     // it (the rows that one wrote stay in its file). The same file again is closed first, so
-    // that its buffered rows cannot land in the new export.
+    // that its queued rows cannot land in the new export.
     const std::string name = QFile::encodeName(path).toStdString();
-    if (file_ && file_->path() == name) closeAndCheck(false);
-    std::unique_ptr<CsvExportFile> file = openFile(path);
-    if (!file) return;
-    if (file_) closeAndCheck(false);
-    file_ = std::move(file);
-
-    angleMin_ = angleMin;
-    angleMax_ = angleMax;
-    lines_ = lines;
-    counter_.start(freams);
-    bar_->setValue(0);
-    showProgress(true);
-    framesLost_ = 0;
-    droppedAtStart_ = liveLink_.framesDropped ? liveLink_.framesDropped() : 0;
+    closeSamePathNow(name);
 
     if (displayPaused) {
-        // The display stands still: the stored frame is the export, at once.
+        // The display stands still: the stored frame is the export, written at once.
+        CsvExportFile file;
+        // The file name in the encoding of the file system (on Windows builds, the ANSI code page).
+        if (!file.open(name)) {
+            Dialogs::critical(m_Window, kError,
+                              QStringLiteral("The CSV file cannot be opened for writing:\n%1\n%2")
+                                  .arg(path, QString::fromLocal8Bit(file.error().c_str())));
+            return;
+        }
+        if (m_Writer) retireWriter(false);
+        m_AngleMin = angleMin;
+        m_AngleMax = angleMax;
+        m_Lines = lines;
         CsvExportOptions o;
         o.protocol = settings.protocol;
         o.viewMode = settings.viewMode;
-        o.angleMin = angleMin_;
-        o.angleMax = angleMax_;
+        o.angleMin = m_AngleMin;
+        o.angleMax = m_AngleMax;
         o.wholeCm = CsvWholeCm::AddHalfThenTruncate;
-        file_->writeFrame(lastFrame, 1, o);
-        counter_.stop();
-        closeAndCheck(false);
-        showProgress(false);
+        file.writeFrame(lastFrame, 1, o);
+        if (!file.close()) showNotSaved(name, file.error());
+        hideProgressWhenIdle();
         return;
     }
+
+    const int id = m_NextWriterId++;
+    std::unique_ptr<CsvExportWriter> writer = openWriter(path, id);
+    if (!writer) return;
+    if (m_Writer) retireWriter(false);
+    m_Writer = std::move(writer);
+    m_WriterId = id;
+
+    m_AngleMin = angleMin;
+    m_AngleMax = angleMax;
+    m_Lines = lines;
+    m_Counter.start(freams);
+    m_Bar->setValue(0);
+    showProgress(true);
+    m_FramesRefused = 0;
+    m_DroppedAtStart = m_LiveLink.framesDropped ? m_LiveLink.framesDropped() : 0;
     setExporting(true);
 }
 
 void ExportRoom::setExporting(bool exporting) {
-    if (liveLink_.setExporting) liveLink_.setExporting(exporting);
+    if (m_LiveLink.setExporting) m_LiveLink.setExporting(exporting);
 }
 
-std::unique_ptr<CsvExportFile> ExportRoom::openFile(const QString& path) {
-    auto file = std::make_unique<CsvExportFile>();
+std::unique_ptr<CsvExportWriter> ExportRoom::openWriter(const QString& path, int id) {
+    auto writer = std::make_unique<CsvExportWriter>();
+    // The verdict comes on the writer's thread and is handled on this one (the room outlives
+    // its writers: its destructor ends them, and a report not yet delivered goes with it).
+    auto ended = [this, id](const CsvExportWriter::Verdict& verdict) {
+        QMetaObject::invokeMethod(
+            this, [this, id, verdict] { onWriterEnded(id, verdict); }, Qt::QueuedConnection);
+    };
     // The file name in the encoding of the file system (on Windows builds, the ANSI code page).
-    if (file->open(QFile::encodeName(path).toStdString())) return file;
-    Dialogs::critical(window_, kError,
+    if (writer->open(QFile::encodeName(path).toStdString(), ended)) return writer;
+    Dialogs::critical(m_Window, kError,
                       QStringLiteral("The CSV file cannot be opened for writing:\n%1\n%2")
-                          .arg(path, QString::fromLocal8Bit(file->error().c_str())));
+                          .arg(path, QString::fromLocal8Bit(writer->error().c_str())));
     return nullptr;
 }
 
 bool ExportRoom::exportFrame(const LidarDataSingleLine& frame, const FrameSettings& settings) {
-    // A frame arriving while this one is being written (there is no event processing here, so
-    // only through a nested event loop elsewhere) is left out rather than written into the
-    // middle of this one.
-    if (!saving() || inPass_) return false;
-    inPass_ = true;
-    const CsvExportCounter::Step step = counter_.next();
-    bar_->setValue(step.percent);
-    bar_->repaint();  // paints now, without dispatching queued frames into this slot
-
+    // A frame arriving while this one is being handed over (only through a nested event loop
+    // elsewhere) is left out rather than counted twice.
+    if (!saving() || m_InPass) return false;
+    if (m_Writer->failed()) {
+        // A full disk: the export stops at once; the writer's report says so.
+        endCounting();
+        return false;
+    }
+    m_InPass = true;
     CsvExportOptions o;
     o.protocol = settings.protocol;
     o.viewMode = settings.viewMode;
-    o.angleMin = angleMin_;
-    o.angleMax = angleMax_;
-    file_->writeFrame(frame, step.frameId, o);
-
-    if (!file_->good()) {
-        // A full disk: stop at once and say so.
-        endExport();
-    } else if (step.last) {
-        endExport();
+    o.angleMin = m_AngleMin;
+    o.angleMax = m_AngleMax;
+    // The frame is handed over as a copy; a full queue (the disk is slower than the sensor)
+    // loses it, and the closing message counts it.
+    if (!m_Writer->push(frame, m_Counter.written() + 1, o)) {
+        ++m_FramesRefused;
+        m_InPass = false;
+        return true;
     }
-    inPass_ = false;
+    const CsvExportCounter::Step step = m_Counter.next();
+    m_Bar->setValue(step.percent);
+    m_Bar->repaint();  // paints now, without dispatching queued frames into this slot
+    if (step.last) endCounting();
+    m_InPass = false;
     return true;
 }
 
-void ExportRoom::endExport() {
-    counter_.stop();
+void ExportRoom::endCounting() {
+    m_Counter.stop();
     setExporting(false);
-    if (liveLink_.framesDropped) framesLost_ = liveLink_.framesDropped() - droppedAtStart_;
-    // Inside the frame slot: the messages wait until it has returned.
-    if (closeAndCheck(true)) {
-        emit exportFinished();
-    } else {
-        showProgress(false);
+    const long long dropped =
+        m_LiveLink.framesDropped ? m_LiveLink.framesDropped() - m_DroppedAtStart : 0;
+    m_FramesLost = dropped + m_FramesRefused;
+    retireWriter(true);
+}
+
+void ExportRoom::retireWriter(bool reportSaved) {
+    if (!m_Writer) return;
+    if (m_Counter.running()) {
+        // Replaced while counting: its rows stay in its file; only a failure is reported.
+        m_Counter.stop();
+        setExporting(false);
+    }
+    Closing closing;
+    closing.writer = std::move(m_Writer);
+    closing.reportSaved = reportSaved;
+    closing.framesLost = m_FramesLost;
+    closing.writer->finish();
+    m_Closing[m_WriterId] = std::move(closing);
+}
+
+void ExportRoom::closeSamePathNow(const std::string& path) {
+    if (m_Writer && m_Writer->path() == path) retireWriter(false);
+    for (auto it = m_Closing.begin(); it != m_Closing.end();) {
+        const int id = it->first;
+        ++it;  // onWriterEnded erases the entry
+        Closing& c = m_Closing[id];
+        if (c.writer->path() != path) continue;
+        c.writer->wait();  // its queue is written and its file closed before the new one opens
+        onWriterEnded(id, c.writer->verdict());
     }
 }
 
-bool ExportRoom::closeAndCheck(bool deferMessage) {
-    if (!file_) return true;
-    std::unique_ptr<CsvExportFile> file = std::move(file_);
-    const std::string path = file->path();
-    if (file->close()) return true;
-    const QString text =
-        QStringLiteral("The CSV file was not saved completely:\n%1\n%2")
-            .arg(QFile::decodeName(path.c_str()), QString::fromLocal8Bit(file->error().c_str()));
-    if (deferMessage)
-        QMetaObject::invokeMethod(
-            this, [this, text] { Dialogs::critical(window_, kError, text); }, Qt::QueuedConnection);
-    else
-        Dialogs::critical(window_, kError, text);
-    return false;
+void ExportRoom::onWriterEnded(int id, const CsvExportWriter::Verdict& verdict) {
+    if (m_Writer && id == m_WriterId) {
+        // The writer stopped on a failed write while the export was still counting.
+        endCounting();
+    }
+    const auto it = m_Closing.find(id);
+    if (it == m_Closing.end()) return;  // handled already (closed at once for its file name)
+    Closing closing = std::move(it->second);
+    m_Closing.erase(it);
+    closing.writer->wait();  // the thread has reported: it is at its end
+    if (!verdict.saved) {
+        showNotSaved(closing.writer->path(), verdict.error);
+    } else if (closing.reportSaved) {
+        m_PendingReports.push_back(closing.framesLost);
+        emit exportFinished();
+    }
+    hideProgressWhenIdle();
+}
+
+void ExportRoom::showNotSaved(const std::string& path, const std::string& error) {
+    Dialogs::critical(m_Window, kError,
+                      QStringLiteral("The CSV file was not saved completely:\n%1\n%2")
+                          .arg(QFile::decodeName(path.c_str()), QString::fromLocal8Bit(error.c_str())));
 }
 
 void ExportRoom::reportSaved() {
-    if (framesLost_ > 0)
-        Dialogs::warning(window_, kWarn,
+    if (!m_PendingReports.empty()) {
+        m_FramesLost = m_PendingReports.front();
+        m_PendingReports.pop_front();
+    }
+    if (m_FramesLost > 0)
+        Dialogs::warning(m_Window, kWarn,
                          QStringLiteral("The CSV file is saved, but %1 revolutions of the sensor "
                                         "could not be written (the window fell behind): the "
                                         "file's frames are not consecutive.")
-                             .arg(framesLost_));
+                             .arg(m_FramesLost));
     else
-        Dialogs::information(window_, kWarn, QStringLiteral("The CSV file is saved successfully"));
-    showProgress(false);
+        Dialogs::information(m_Window, kWarn, QStringLiteral("The CSV file is saved successfully"));
+    hideProgressWhenIdle();
+}
+
+void ExportRoom::hideProgressWhenIdle() {
+    // The bar stays while an export counts, closes or has its message still to show.
+    if (!saving() && m_Closing.empty() && m_PendingReports.empty()) showProgress(false);
 }
 
 void ExportRoom::showProgress(bool shown) {
-    label_->setVisible(shown);
-    bar_->setVisible(shown);
+    m_Label->setVisible(shown);
+    m_Bar->setVisible(shown);
 }
 
 }  // namespace k740

@@ -1,16 +1,21 @@
-// The CSV export as the main window runs it: the options window, the save dialog, the open
-// export file, the export pass of each arriving frame with its progress bar, the export of
-// the stored frame while the display is paused, and the closing verdict.
+// The CSV export as the main window runs it: the options window, the save dialog, the export
+// pass of each arriving frame with its progress bar, the export of the stored frame while the
+// display is paused, and the closing verdict. A live export's file is written by its own
+// thread (export/csv_export_writer.h): each frame is handed over as a value and the window
+// goes back to drawing; the messages wait until that thread has closed and checked the file.
 #pragma once
 
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "acquisition/lidar_frame.h"
 #include "export/csv_export_file.h"
+#include "export/csv_export_writer.h"
 #include "export/save_options.h"
 
 class QLabel;
@@ -33,17 +38,19 @@ public:
     ExportRoom(QWidget* window, QProgressBar* bar, QLabel* label);
     ~ExportRoom() override;
 
-    SaveDataOptions* optionsDialog() const { return options_.get(); }
+    SaveDataOptions* optionsDialog() const { return m_Options.get(); }
 
     // The live receiver as an export sees it: how many frames it has dropped so far, and the
     // switch that makes it keep every frame while an export runs. An export that lost frames
-    // all the same ends with a warning that names how many, never with "saved".
+    // all the same (or that the writer thread's full queue had to refuse) ends with a warning
+    // that names how many, never with "saved".
     struct LiveLink {
         std::function<long long()> framesDropped;
         std::function<void(bool exporting)> setExporting;
     };
-    void setLiveLink(LiveLink link) { liveLink_ = std::move(link); }
-    long long framesLost() const { return framesLost_; }
+    void setLiveLink(LiveLink link) { m_LiveLink = std::move(link); }
+    // Revolutions lost by the export reported last.
+    long long framesLost() const { return m_FramesLost; }
 
     // "SaveData": the options window while the live display runs, otherwise the refusal.
     void showOptions(bool liveRunning);
@@ -55,13 +62,14 @@ public:
                         const QList<int>& lines, const FrameSettings& settings, bool displayPaused,
                         const LidarDataSingleLine& lastFrame);
 
-    bool saving() const { return counter_.running() && file_ && file_->isOpen(); }
-    bool saveRequested() const { return saveRequested_; }
-    const CsvExportCounter& counter() const { return counter_; }
-    float angleMin() const { return angleMin_; }
-    float angleMax() const { return angleMax_; }
+    // A live export is counting frames (they go to its writer, not to the view).
+    bool saving() const { return m_Counter.running() && m_Writer != nullptr; }
+    bool saveRequested() const { return m_SaveRequested; }
+    const CsvExportCounter& counter() const { return m_Counter; }
+    float angleMin() const { return m_AngleMin; }
+    float angleMax() const { return m_AngleMax; }
 
-    // The export pass for one frame. True when the frame went to the file (the window then
+    // The export pass for one frame. True when the frame went to the export (the window then
     // shows no points for it).
     bool exportFrame(const LidarDataSingleLine& frame, const FrameSettings& settings);
 
@@ -69,31 +77,46 @@ public:
     void reportSaved();
 
 signals:
-    // Every frame of the export reached the file. Connect it queued: the message it leads to
-    // must not open inside the frame slot.
+    // Every frame of the export reached the file, which is closed and checked. Connect it
+    // queued: the message it leads to must not open inside the slot that emits it.
     void exportFinished();
 
 private:
-    std::unique_ptr<CsvExportFile> openFile(const QString& path);
-    void endExport();
-    bool closeAndCheck(bool deferMessage);
+    // An export whose writer has been told to finish: its verdict is still to come.
+    struct Closing {
+        std::unique_ptr<CsvExportWriter> writer;
+        bool reportSaved = false;  // the export counted all its frames: report it saved
+        long long framesLost = 0;
+    };
+    std::unique_ptr<CsvExportWriter> openWriter(const QString& path, int id);
+    void endCounting();
+    void retireWriter(bool reportSaved);
+    void closeSamePathNow(const std::string& path);
+    void onWriterEnded(int id, const CsvExportWriter::Verdict& verdict);
+    void showNotSaved(const std::string& path, const std::string& error);
     void showProgress(bool shown);
+    void hideProgressWhenIdle();
     void setExporting(bool exporting);
 
-    QWidget* window_;
-    QProgressBar* bar_;
-    QLabel* label_;
-    std::unique_ptr<SaveDataOptions> options_;
-    std::unique_ptr<CsvExportFile> file_;  // the open export file, if any
-    CsvExportCounter counter_;
-    bool saveRequested_ = false;
-    float angleMin_ = 0.0f;
-    float angleMax_ = 360.0f;
-    QList<int> lines_;  // travels with the options; this single-line sensor filters by none
-    bool inPass_ = false;
-    LiveLink liveLink_;
-    long long droppedAtStart_ = 0;
-    long long framesLost_ = 0;  // by the export that ended last
+    QWidget* m_Window;
+    QProgressBar* m_Bar;
+    QLabel* m_Label;
+    std::unique_ptr<SaveDataOptions> m_Options;
+    std::unique_ptr<CsvExportWriter> m_Writer;  // the counting export's writer, if any
+    int m_WriterId = 0;
+    int m_NextWriterId = 1;
+    std::map<int, Closing> m_Closing;  // by writer id
+    std::deque<long long> m_PendingReports;  // frames lost, one per exportFinished emitted
+    CsvExportCounter m_Counter;
+    bool m_SaveRequested = false;
+    float m_AngleMin = 0.0f;
+    float m_AngleMax = 360.0f;
+    QList<int> m_Lines;  // travels with the options; this single-line sensor filters by none
+    bool m_InPass = false;
+    LiveLink m_LiveLink;
+    long long m_DroppedAtStart = 0;
+    long long m_FramesRefused = 0;  // by the writer's full queue, in the counting export
+    long long m_FramesLost = 0;     // by the export reported last
 };
 
 }  // namespace k740

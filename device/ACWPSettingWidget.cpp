@@ -2,6 +2,7 @@
 #include "device/ACWPSettingWidget.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDateTime>
 #include <QDir>
@@ -24,12 +25,6 @@ const char* const kFilter = "Supported Files (*.ini)";
 
 QString tipsTitle() { return QString::fromLatin1(k740::kTitleTips); }
 QString errorTitle() { return QString::fromLatin1(k740::kTitleError); }
-
-// Shows the wait cursor while a capture search runs.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 }  // namespace
 
@@ -62,7 +57,13 @@ ACWPSettingWidget::ACWPSettingWidget(QWidget* parent)
             &ACWPSettingWidget::onStartCheck_Clicked);
 }
 
-ACWPSettingWidget::~ACWPSettingWidget() = default;
+ACWPSettingWidget::~ACWPSettingWidget() {
+    // A search still running ends within its own bound (the thread's destructor waits for
+    // it); its result, queued to this window, goes with it.
+    m_AfterSearch = nullptr;
+    showSearchWait(false);
+    m_Search.reset();
+}
 
 k740::AdvancedForm ACWPSettingWidget::formValues() const {
     k740::AdvancedForm f;
@@ -98,49 +99,68 @@ void ACWPSettingWidget::noteSensorAddress(const QString& address) {
 }
 
 k740::AdapterChoice ACWPSettingWidget::chooseAdapter(QString* failure) const {
-    std::string error;
-    const auto adapters = k740::listCaptureAdapters(&error);
     // The address a capture found wins; before that, the one device packets announce.
     const std::uint32_t sensor = m_SensorAddress != 0 ? m_SensorAddress : m_NotedSensorAddress;
-    const k740::AdapterChoice choice =
-        k740::chooseCaptureAdapter(adapters, sensor, m_CaptureInterface.toStdString());
-    if (!choice.ok() && failure)
-        *failure = QString::fromStdString((error.empty() ? choice.error : error) + ". " +
-                                          k740::adapterChoiceHelp(adapters));
-    return choice;
+    return k740::chooseDeviceAdapter(m_CaptureInterface, sensor, failure);
 }
 
-ACWPSettingWidget::Search ACWPSettingWidget::captureDevicePacket(bool fullHeader, int frameLimit,
-                                                                 k740::CapturedDevicePacket* out,
-                                                                 QString* detail) {
-    const k740::AdapterChoice choice = chooseAdapter(detail);
-    if (!choice.ok()) return Search::NoAdapter;
-    std::string error;
-    BusyCursor busy;
-    k740::FrameSearch search;
+void ACWPSettingWidget::startSearch(bool fullHeader, int frameLimit, AfterSearch then) {
+    if (m_SearchRunning) return;  // its buttons are disabled; a second search never starts
+    k740::DevicePacketSearch search;
+    search.captureInterface = m_CaptureInterface;
+    // The address a capture found wins; before that, the one device packets announce.
+    search.sensorAddress = m_SensorAddress != 0 ? m_SensorAddress : m_NotedSensorAddress;
+    search.sensorFilter = m_SensorFilter;
+    search.fullHeader = fullHeader;
     search.frameLimit = frameLimit;
-    // Only UDP payloads beginning A5 FF reach the count: the data stream (about 900 packets a
-    // second) would otherwise use up the frame limit before the next device packet came.
-    search.filter = "udp[8:2] = 0xa5ff";
-    std::vector<std::uint8_t> frame;
-    const auto result = k740::searchFrame(
-        choice.name, search,
-        [fullHeader, this](const std::uint8_t* bytes, std::size_t length) {
-            const auto packet = k740::devicePacketFromFrame(bytes, length, fullHeader);
-            return packet &&
-                   (m_SensorFilter.isEmpty() || k740::ipv4Text(packet->sourceIp) == m_SensorFilter);
-        },
-        &frame, &error);
-    if (result == k740::FrameSearchResult::OpenFailed) {
-        *detail = QString::fromStdString(error);
-        return Search::NoAdapter;
+    m_AfterSearch = std::move(then);
+    m_SearchRunning = true;
+    m_OkEnabledBeforeSearch = ui->pushButton_OK->isEnabled();
+    ui->pushButton_Refreshlidar->setEnabled(false);
+    ui->pushButton_OK->setEnabled(false);
+    ui->pushButton_SaveSettingfile->setEnabled(false);
+    showSearchWait(true);
+    // The worker gets the search as a value and hands its result back as one.
+    m_Search = std::make_unique<k740::DevicePacketSearchThread>(search);
+    connect(m_Search.get(), &k740::DevicePacketSearchThread::searchEnded, this,
+            &ACWPSettingWidget::onSearchEnded, Qt::QueuedConnection);
+    m_Search->start();
+}
+
+void ACWPSettingWidget::onSearchEnded(const k740::DevicePacketFound& found) {
+    m_Search.reset();  // it has handed over its result: the thread is at its end
+    m_SearchRunning = false;
+    showSearchWait(false);
+    ui->pushButton_Refreshlidar->setEnabled(true);
+    ui->pushButton_OK->setEnabled(m_OkEnabledBeforeSearch);
+    ui->pushButton_SaveSettingfile->setEnabled(true);
+    if (found.status == Search::Found) {
+        const auto& ip = found.packet.sourceIp;
+        m_SensorAddress = (std::uint32_t(ip[0]) << 24) | (std::uint32_t(ip[1]) << 16) |
+                          (std::uint32_t(ip[2]) << 8) | ip[3];
     }
-    if (result == k740::FrameSearchResult::NotFound) return Search::NotFound;
-    *out = *k740::devicePacketFromFrame(frame.data(), frame.size(), fullHeader);
-    const auto& ip = out->sourceIp;
-    m_SensorAddress = (std::uint32_t(ip[0]) << 24) | (std::uint32_t(ip[1]) << 16) |
-                      (std::uint32_t(ip[2]) << 8) | ip[3];
-    return Search::Found;
+    AfterSearch then = std::move(m_AfterSearch);
+    m_AfterSearch = nullptr;
+    if (then) then(found);
+}
+
+void ACWPSettingWidget::showSearchWait(bool waiting) {
+    if (waiting == m_WaitCursorShown) return;
+    m_WaitCursorShown = waiting;
+    if (waiting)
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void ACWPSettingWidget::closeEvent(QCloseEvent* event) {
+    // Closed while a search runs: the operator has given up on it. Its buttons stay disabled
+    // until it ends, but its result changes nothing and shows no box.
+    if (m_SearchRunning) {
+        m_AfterSearch = nullptr;
+        showSearchWait(false);
+    }
+    QWidget::closeEvent(event);
 }
 
 bool ACWPSettingWidget::sendPacket(const QByteArray& packet, const QString& address,
@@ -163,6 +183,7 @@ void ACWPSettingWidget::showRefusal(const k740::Refusal& refusal) {
 }
 
 void ACWPSettingWidget::onRefreshbutton_clicked() {
+    if (m_SearchRunning) return;  // one search at a time
     QString failure;
     if (!chooseAdapter(&failure).ok()) {
         k740::Dialogs::critical(this, errorTitle(),
@@ -173,20 +194,22 @@ void ACWPSettingWidget::onRefreshbutton_clicked() {
         k740::Dialogs::critical(this, errorTitle(), k740::uiText(k740::kTextNoStatus));
         return;
     }
-    k740::CapturedDevicePacket captured;
-    QString detail;
-    const Search found = captureDevicePacket(false, kRefreshFrameLimit, &captured, &detail);
-    if (found == Search::NoAdapter) {
-        k740::Dialogs::critical(this, errorTitle(),
-                                k740::uiText(k740::kTextNoAdapter) + QLatin1Char('\n') + detail);
+    startSearch(false, kRefreshFrameLimit,
+                [this](const k740::DevicePacketFound& found) { showRefreshed(found); });
+}
+
+void ACWPSettingWidget::showRefreshed(const k740::DevicePacketFound& found) {
+    if (found.status == Search::NoAdapter) {
+        k740::Dialogs::critical(
+            this, errorTitle(), k740::uiText(k740::kTextNoAdapter) + QLatin1Char('\n') + found.detail);
         return;
     }
-    if (found == Search::NotFound) {
+    if (found.status == Search::NotFound) {
         k740::Dialogs::warning(nullptr, QString::fromLatin1(k740::kTitleWarring),
                                tr(k740::kTextNoLidar));
     } else {
         const k740::AdvancedReadback r =
-            k740::advancedReadback(m_LastStatus, m_StatusValues, captured.payload.data());
+            k740::advancedReadback(m_LastStatus, m_StatusValues, found.packet.payload.data());
         ui->lineEdit_22->setEnabled(false);
         ui->lineEdit_21->setText(r.range);
         ui->lineEdit_22->setText(r.range);
@@ -208,6 +231,7 @@ void ACWPSettingWidget::onRefreshbutton_clicked() {
 }
 
 void ACWPSettingWidget::onOK_Clicked() {
+    if (m_SearchRunning) return;  // one search at a time
     if (!m_Refreshed) {
         k740::Dialogs::critical(this, errorTitle(), k740::uiText(k740::kTextNotRefreshed));
         return;
@@ -223,17 +247,23 @@ void ACWPSettingWidget::onOK_Clicked() {
                                 QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
 
-    k740::CapturedDevicePacket captured;
-    QString detail;
-    const Search found = captureDevicePacket(true, kSetFrameLimit, &captured, &detail);
-    if (found == Search::NoAdapter) {
+    startSearch(true, kSetFrameLimit,
+                [this, values = check.values](const k740::DevicePacketFound& found) {
+                    sendOnCaptured(found, values);
+                });
+}
+
+void ACWPSettingWidget::sendOnCaptured(const k740::DevicePacketFound& found,
+                                       const k740::AdvancedValues& values) {
+    if (found.status == Search::NoAdapter) {
         k740::Dialogs::critical(
             this, errorTitle(),
-            k740::uiText(k740::kTextCaptureFailed) + QLatin1Char('\n') + detail);
+            k740::uiText(k740::kTextCaptureFailed) + QLatin1Char('\n') + found.detail);
         return;
     }
-    if (found == Search::Found) {
-        m_Packet = k740::buildAdvancedPacket(captured, m_LastStatus.motorState, check.values,
+    if (found.status == Search::Found) {
+        const k740::CapturedDevicePacket& captured = found.packet;
+        m_Packet = k740::buildAdvancedPacket(captured, m_LastStatus.motorState, values,
                                              k740::currentLocalTime());
         const QString address = k740::ipv4Text(captured.sourceIp);
         const std::uint16_t port = captured.sourcePort;
@@ -248,15 +278,18 @@ void ACWPSettingWidget::onOK_Clicked() {
 }
 
 void ACWPSettingWidget::onSaveSettingFile() {
-    k740::CapturedDevicePacket captured;
-    QString detail;
-    const Search found = captureDevicePacket(true, kSetFrameLimit, &captured, &detail);
-    if (found == Search::NoAdapter) {
-        k740::Dialogs::critical(this, errorTitle(),
-                                k740::uiText(k740::kTextNoAdapter) + QLatin1Char('\n') + detail);
+    if (m_SearchRunning) return;  // one search at a time
+    startSearch(true, kSetFrameLimit,
+                [this](const k740::DevicePacketFound& found) { saveCaptured(found); });
+}
+
+void ACWPSettingWidget::saveCaptured(const k740::DevicePacketFound& found) {
+    if (found.status == Search::NoAdapter) {
+        k740::Dialogs::critical(
+            this, errorTitle(), k740::uiText(k740::kTextNoAdapter) + QLatin1Char('\n') + found.detail);
         return;
     }
-    if (found == Search::NotFound) {
+    if (found.status == Search::NotFound) {
         k740::Dialogs::critical(this, errorTitle(), k740::uiText(k740::kTextSaveNoPacket));
         return;
     }
@@ -269,7 +302,7 @@ void ACWPSettingWidget::onSaveSettingFile() {
         return;
     }
     const QByteArray text =
-        k740::settingsFileText(captured.payload.data(), captured.payload.size());
+        k740::settingsFileText(found.packet.payload.data(), found.packet.payload.size());
     const bool written = file.write(text) == text.size() && file.flush();
     file.close();
     if (!written || file.error() != QFileDevice::NoError)

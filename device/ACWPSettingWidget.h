@@ -2,6 +2,10 @@
 // offset and calibration angles, high-reflect compensation and motor speed, written on a
 // freshly captured device information packet; the settings dump, the default network packet
 // and the GPS time-stamp test's start and stop. Packet rules live in device/advanced_config.
+// Refresh, Set and Save search the adapter for a device packet (up to about 5 s) on a worker
+// thread: the window and the live cloud go on meanwhile, the busy cursor shows and the three
+// buttons stay disabled until the search has ended; then each button goes on as it always did.
+// Closing the window drops a running search's result; destroying it waits for the search.
 #pragma once
 
 #include <QByteArray>
@@ -15,6 +19,7 @@
 #include "device/advanced_config.h"
 #include "device/device_metatypes.h"
 #include "device/device_packet.h"
+#include "device/device_packet_search.h"
 #include "platform/capture_device.h"
 
 namespace Ui {
@@ -33,6 +38,8 @@ public:
     // The main window's button: show the window and start not refreshed.
     void showFromMainWindow();
     bool refreshed() const { return m_Refreshed; }
+    // A device packet search is running on the worker.
+    bool searching() const { return m_SearchRunning; }
 
     // Capture adapter to search instead of the chosen one (empty = choose as for recording).
     void setCaptureInterface(const QString& name) { m_CaptureInterface = name; }
@@ -77,12 +84,21 @@ public slots:
     // The receiver could not open or write a log: the test has ended, the reason is shown.
     void onGpsTestFailed(QString why);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
-    enum class Search { Found, NoAdapter, NotFound };
-    // Chooses the adapter and looks for a device information packet (A5 FF 00 5A when
-    // fullHeader, else A5 FF) within frameLimit frames; the cursor shows the wait.
-    Search captureDevicePacket(bool fullHeader, int frameLimit, k740::CapturedDevicePacket* out,
-                               QString* detail);
+    using Search = k740::DevicePacketFound::Status;
+    using AfterSearch = std::function<void(const k740::DevicePacketFound&)>;
+    // Starts the search for a device information packet (A5 FF 00 5A when fullHeader, else
+    // A5 FF) within frameLimit frames on the worker; `then` runs here with its result.
+    void startSearch(bool fullHeader, int frameLimit, AfterSearch then);
+    void onSearchEnded(const k740::DevicePacketFound& found);
+    void showSearchWait(bool waiting);
+    // What Refresh, Set and Save do with the search's result.
+    void showRefreshed(const k740::DevicePacketFound& found);
+    void sendOnCaptured(const k740::DevicePacketFound& found, const k740::AdvancedValues& values);
+    void saveCaptured(const k740::DevicePacketFound& found);
     bool sendPacket(const QByteArray& packet, const QString& address, std::uint16_t port);
     void showRefusal(const k740::Refusal& refusal);
 
@@ -98,6 +114,11 @@ private:
     std::uint32_t m_NotedSensorAddress = 0;  // host order, from device packets (0 = none)
     // The adapter to search, or the message that names why there is none.
     k740::AdapterChoice chooseAdapter(QString* failure) const;
+    std::unique_ptr<k740::DevicePacketSearchThread> m_Search;  // the running search, if any
+    AfterSearch m_AfterSearch;  // empty once the result is to be dropped
+    bool m_SearchRunning = false;
+    bool m_WaitCursorShown = false;
+    bool m_OkEnabledBeforeSearch = false;
     QString m_CaptureInterface;
     QString m_SensorFilter;
     QString m_GpsLogRoot;

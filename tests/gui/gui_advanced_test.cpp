@@ -1,12 +1,18 @@
 // The advanced settings window through the dialog seam: its refusals and boxes, the GPS test
 // button, Restore to a loopback address, and end to end with the simulated sensor on loopback
-// (Refresh and Save from a captured device packet, Set logged by the simulator).
+// (Refresh and Save from a captured device packet, Set logged by the simulator; the searches
+// run on a worker while the live cloud goes on drawing).
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/advanced_form.h"
@@ -166,9 +172,15 @@ protected:
     SimulatedSensorRig sensor;  // stopped first
 };
 
+// The searches end on the worker; their boxes come once the result is back here.
+bool searchEnds(const ACWPSettingWidget& w) {
+    return waitUntil([&] { return !w.searching(); }, 15000);
+}
+
 TEST_F(AdvancedWithSensor, RefreshFillsFromACapturedPacketAndSetIsLoggedByTheSensor) {
     auto* f = window.form();
     window.onRefreshbutton_clicked();
+    ASSERT_TRUE(searchEnds(window));
     ASSERT_TRUE(dialogs.saw("Resresh completed", true))
         << (dialogs.calls.empty() ? std::string() : dialogs.calls[0].text.toStdString());
     EXPECT_TRUE(window.refreshed());
@@ -182,6 +194,7 @@ TEST_F(AdvancedWithSensor, RefreshFillsFromACapturedPacketAndSetIsLoggedByTheSen
     f->comboBox_SingleOrDouble->setCurrentIndex(1);
     f->comboBox_rotateSpeed->setCurrentIndex(2);
     window.onOK_Clicked();
+    ASSERT_TRUE(searchEnds(window));
     ASSERT_TRUE(dialogs.saw("Setup completed", true));
     EXPECT_FALSE(window.refreshed());
     EXPECT_EQ(window.lastSentAddress(), kSensor);
@@ -208,6 +221,7 @@ TEST_F(AdvancedWithSensor, SaveWritesTheCapturedPacketAsHexText) {
     const QString file = dir.filePath("settings.ini");
     dialogs.answer.fileName = file;
     window.onSaveSettingFile();
+    ASSERT_TRUE(searchEnds(window));
     ASSERT_EQ(dialogs.calls.size(), 1u) << dialogs.calls[0].text.toStdString();
     EXPECT_EQ(dialogs.calls[0].kind, Dialogs::Kind::SaveFile);
     EXPECT_EQ(dialogs.calls[0].filter, "Supported Files (*.ini)");
@@ -267,6 +281,120 @@ TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGp
     EXPECT_FALSE(w.receiver()->m_GpsTestActive.load());
     EXPECT_FALSE(w.receiver()->gpsTestLog().isOpen());
     advanced->close();
+    w.stopReceivers(2000);
+    sensor->stop();
+}
+
+// Device packets from another sensor, ten a second: they pass the search's capture filter but
+// not its sensor filter, so a search lasts its whole bound.
+class ForeignDevicePackets {
+public:
+    ForeignDevicePackets() {
+        m_Sink.open();
+        m_Sink.bind(0, "127.0.0.1");
+        m_Thread = std::thread([this] {
+            UdpSocket out;
+            if (!out.open() || !out.bind(0, "127.0.0.3")) return;
+            const DevicePacket p = loopbackDevicePacket({{127, 0, 0, 3}});
+            while (!m_Stop.load()) {
+                out.sendTo(p.data(), p.size(), "127.0.0.1", m_Sink.localPort());
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
+    ~ForeignDevicePackets() {
+        m_Stop = true;
+        m_Thread.join();
+    }
+
+private:
+    UdpSocket m_Sink;
+    std::atomic<bool> m_Stop{false};
+    std::thread m_Thread;
+};
+
+TEST(AdvancedInMainWindow, ItsSearchesRunOnAWorkerWhileTheLiveCloudIsDrawn) {
+    std::string why;
+    if (!canCaptureOnLoopback(&why))
+        GTEST_SKIP() << "no capture permission on the loopback adapter (run as root): " << why;
+    WindowFixtureBase fixture;
+    ASSERT_TRUE(fixture.exposed);
+    manwindow& w = *fixture.window;
+    ACWPSettingWidget* advanced = w.serviceRoom()->advancedDialog();
+    auto* f = advanced->form();
+    std::uint16_t dataPort = 0, devicePort = 0;
+    const auto sensor = startLoopbackSensor(&dataPort, &devicePort, 0, 600, &why);
+    ASSERT_TRUE(sensor) << why;
+    w.form()->lineEdit_portNumber->setText(QString::number(dataPort));
+    w.form()->lineEdit->setText(QString::number(devicePort));
+    w.form()->toolButton_Lidar->click();
+    ASSERT_TRUE(w.liveRunning());
+    ASSERT_TRUE(waitUntil([&] { return w.framesDrawn() > 0; }, 5000));
+
+    ForeignDevicePackets foreign;
+    advanced->setCaptureInterface("lo");
+    advanced->setSensorFilter("127.0.0.99");  // no such sensor: the search runs to its bound
+    const DevicePacket status = buildDevicePacket(DevicePacketFields());
+    advanced->onLidarStatusReceiving(decodeSettingData(status.data()),
+                                     decodeStatusValues(status.data()));
+    advanced->showFromMainWindow();
+
+    // Refresh: the search runs, the window goes on drawing; the buttons that would start a
+    // second search are disabled and the busy cursor shows.
+    f->pushButton_Refreshlidar->click();
+    ASSERT_TRUE(advanced->searching());
+    EXPECT_FALSE(f->pushButton_Refreshlidar->isEnabled());
+    EXPECT_FALSE(f->pushButton_OK->isEnabled());
+    EXPECT_FALSE(f->pushButton_SaveSettingfile->isEnabled());
+    EXPECT_TRUE(f->pushButton_RecoverSetting->isEnabled());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    advanced->onSaveSettingFile();  // a second search does not start beside the first
+    const long long before = w.framesDrawn();
+    long long drawnWhileSearching = 0;
+    waitUntil(
+        [&] {
+            if (advanced->searching()) drawnWhileSearching = w.framesDrawn() - before;
+            return drawnWhileSearching >= 3 || !advanced->searching();
+        },
+        15000);
+    EXPECT_GE(drawnWhileSearching, 3) << "no live frame was drawn while the search ran";
+    EXPECT_TRUE(fixture.dialogs.calls.empty());
+
+    // When it ends: the same box as ever, the buttons back, the cursor restored.
+    ASSERT_TRUE(searchEnds(*advanced));
+    ASSERT_EQ(fixture.dialogs.calls.size(), 1u);
+    EXPECT_EQ(fixture.dialogs.calls[0].kind, Dialogs::Kind::Warning);
+    EXPECT_EQ(fixture.dialogs.calls[0].text, "You didn't connect Lidar.");
+    EXPECT_TRUE(advanced->refreshed());
+    EXPECT_TRUE(f->pushButton_Refreshlidar->isEnabled());
+    EXPECT_TRUE(f->pushButton_OK->isEnabled());
+    EXPECT_TRUE(f->pushButton_SaveSettingfile->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Closing the window gives the search up: the cursor goes at once, its result shows nothing.
+    f->pushButton_SaveSettingfile->click();
+    ASSERT_TRUE(advanced->searching());
+    advanced->close();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_TRUE(searchEnds(*advanced));
+    QTest::qWait(50);
+    EXPECT_EQ(fixture.dialogs.calls.size(), 1u);
+    EXPECT_TRUE(f->pushButton_SaveSettingfile->isEnabled());
+
+    // A window destroyed during a search waits for it and shows nothing.
+    {
+        ACWPSettingWidget other;
+        other.setCaptureInterface("lo");
+        other.setSensorFilter("127.0.0.99");
+        other.onLidarStatusReceiving(decodeSettingData(status.data()),
+                                     decodeStatusValues(status.data()));
+        other.onRefreshbutton_clicked();
+        ASSERT_TRUE(other.searching());
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(fixture.dialogs.calls.size(), 1u);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     w.stopReceivers(2000);
     sensor->stop();
 }

@@ -1,6 +1,8 @@
 // The window's CSV export and region picking, driven through the form and the dialogs seam:
-// an export of three frames from the options window to the completion message, a file that
-// cannot be opened, the paused export, and picking a region with its statistics until Clear.
+// an export of three frames from the options window to the completion message, a live export
+// whose file (written on the export's own thread) holds exactly the frames that arrived, a
+// file that cannot be opened, the paused export, and picking a region with its statistics
+// until Clear.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -12,8 +14,11 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <sstream>
+
 #include "acquisition/GetlidarData_1.h"
 #include "app/export_room.h"
+#include "export/csv_format.h"
 #include "app/manwindow_form.h"
 #include "app/picking_room.h"
 #include "export/SaveDataOptions.h"
@@ -124,6 +129,49 @@ TEST_F(ExportPickTest, RevolutionsLostDuringAnExportAreNamedInsteadOfSaved) {
     EXPECT_TRUE(texts(k740::Dialogs::Kind::Information).empty()) << "never \"saved\" then";
 }
 
+TEST_F(ExportPickTest, ALiveExportWritesExactlyTheFramesThatArrivedInOrder) {
+    ASSERT_TRUE(exposed);
+    std::uint16_t dataPort = 0, devicePort = 0;
+    std::string error;
+    const auto sensor = startLoopbackSensor(&dataPort, &devicePort, 0, 600, &error);
+    ASSERT_TRUE(sensor) << error;
+    // After the window's own slot (connected first) has taken each frame: the frames the
+    // export counted are the ones it handed to its writer.
+    std::vector<LidarDataSingleLine> exported;
+    int lastWritten = 0;
+    QObject::connect(window->receiver(), &GetlidarData_1::SendData, room(),
+                     [&](const LidarDataSingleLine& f) {
+                         const int written = room()->counter().written();
+                         if (written != lastWritten) exported.push_back(f);
+                         lastWritten = written;
+                     });
+    ui()->lineEdit_portNumber->setText(QString::number(dataPort));
+    ui()->lineEdit->setText(QString::number(devicePort));
+    ui()->toolButton_Lidar->click();
+    ASSERT_TRUE(window->liveRunning());
+    ASSERT_TRUE(waitUntil([&] { return window->framesDrawn() > 0; }, 5000));
+
+    const QString path = dir.filePath("live.csv");
+    dialogs.answer.fileName = path;
+    pressOk("6", "0", "360");
+    ASSERT_TRUE(room()->saving());
+    ASSERT_TRUE(waitUntil([&] { return !texts(k740::Dialogs::Kind::Information).empty(); }, 15000));
+    EXPECT_EQ(texts(k740::Dialogs::Kind::Information).back(), "The CSV file is saved successfully");
+    window->stopReceivers(2000);
+    sensor->stop();
+
+    ASSERT_EQ(exported.size(), 6u);
+    std::ostringstream expected;
+    k740::writeCsvHeader(expected);
+    k740::CsvExportOptions o;
+    o.protocol = ui()->comboBox_agree->currentIndex();
+    o.viewMode = ui()->comboBox_degree->currentIndex();
+    for (int i = 0; i < 6; ++i) k740::writeCsvFrame(expected, exported[i], i + 1, o);
+    const QString text = readFile(path);
+    EXPECT_GT(text.count('\n'), 6 * 1000);
+    EXPECT_TRUE(text.toStdString() == expected.str()) << "the file differs from the frames shown";
+}
+
 TEST_F(ExportPickTest, CancelledOrUnopenableFileLeavesTheRunningExport) {
     ASSERT_TRUE(exposed);
     const QString path = dir.filePath("five.csv");
@@ -150,6 +198,9 @@ TEST_F(ExportPickTest, CancelledOrUnopenableFileLeavesTheRunningExport) {
     EXPECT_EQ(room()->angleMax(), 360.0f);
     for (std::uint64_t k = 2; k <= 5; ++k) window->CalculateCoordinates(frame(k));
     EXPECT_FALSE(room()->saving());
+    // The file is complete once the writer has closed it, which the message says.
+    ASSERT_TRUE(waitUntil([&] { return !texts(k740::Dialogs::Kind::Information).empty(); }, 5000));
+    EXPECT_EQ(texts(k740::Dialogs::Kind::Information).back(), "The CSV file is saved successfully");
     const QString text = readFile(path);
     EXPECT_EQ(text.count('\n'), 1 + 5 * 3);
     EXPECT_TRUE(text.contains(
