@@ -7,7 +7,7 @@
 #include <QProgressBar>
 #include <QWidget>
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "export/SaveDataOptions.h"
 
 namespace k740 {

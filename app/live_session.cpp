@@ -7,7 +7,7 @@
 #include <QLineEdit>
 
 #include "acquisition/GetlidarData_1.h"
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/mode_refusal.h"
 #include "device/GetSet.h"
 

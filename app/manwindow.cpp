@@ -22,7 +22,7 @@
 #include "app/live_session.h"
 #include "app/rules/live_settings.h"
 #include "app/mode_refusal.h"
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/recording_room.h"
 #include "app/service_room.h"
 #include "app/settings_room.h"

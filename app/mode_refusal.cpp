@@ -1,7 +1,7 @@
 // Refusals of the mode table shown through the dialog seam.
 #include "app/mode_refusal.h"
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 
 namespace k740 {
 

@@ -21,10 +21,10 @@
 #include <utility>
 
 #include "acquisition/GetlidarData_1.h"
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/mode_refusal.h"
 #include "app/rules/viewer_comfort.h"
-#include "app/runtime_icons.h"
+#include "resources/runtime_icons.h"
 #include "playback/ReadLiveOffData.h"
 
 namespace k740 {

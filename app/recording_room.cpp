@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/rules/live_settings.h"
 #include "platform/udp_socket.h"
 

@@ -6,7 +6,7 @@
 #include <QShortcut>
 
 #include "acquisition/GetlidarData_1.h"
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/manwindow.h"
 #include "app/rules/service_code.h"
 #include "device/ACWPSettingWidget.h"

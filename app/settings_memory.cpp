@@ -8,7 +8,7 @@
 #include <QToolButton>
 #include <QtDebug>
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/manwindow.h"
 #include "app/playback_room.h"
 #include "app/view_room.h"

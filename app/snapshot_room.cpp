@@ -10,7 +10,7 @@
 #include <QImage>
 #include <QToolButton>
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/rules/viewer_comfort.h"
 
 namespace k740 {

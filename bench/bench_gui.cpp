@@ -1,5 +1,6 @@
 // Cost of drawing in the viewer: per frame, the point work alone and the whole slot with the
-// render, for revolutions of 16,000 and 32,000 points; then frames drawn against frames
+// render, for revolutions of 16,000 and 32,000 points, with the grid and with a trail of ten
+// frames; then frames drawn against frames
 // dropped with the simulated sensor at 1200 rpm over loopback. Run under Xvfb.
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkObject.h>
@@ -13,12 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/frame_assembler.h"
 #include "app/manwindow.h"
 #include "app/manwindow_form.h"
+#include "app/view_room.h"
 #include "display/cloud_builder.h"
 #include "platform/udp_socket.h"
 #include "sim/sim_engine.h"
@@ -68,8 +71,9 @@ Stats summarise(std::vector<double> ms) {
     return s;
 }
 
-void frameCost(manwindow& window, int rpm, bool grid = false) {
+void frameCost(manwindow& window, int rpm, bool grid = false, int trail = 1) {
     if (grid != !window.gridHidden()) window.form()->toolButton_MeaGrid->click();
+    window.viewRoom()->setTrailLength(trail);
     const std::vector<LidarDataSingleLine> frames = simulatedFrames(rpm, 8);
     const int rounds = 40;
     std::vector<double> build, whole;
@@ -97,11 +101,14 @@ void frameCost(manwindow& window, int rpm, bool grid = false) {
     }
     const Stats b = summarise(build), w = summarise(whole);
     if (grid) window.form()->toolButton_MeaGrid->click();
+    window.viewRoom()->setTrailLength(1);
+    const std::string extra = std::string(grid ? " with the grid" : "") +
+                              (trail > 1 ? " with a trail of " + std::to_string(trail) : "");
     std::printf(
         "%5d rpm, %6zu points/frame%s: point work %6.2f ms (median %6.2f), whole slot + render "
         "%7.2f ms "
         "(median %7.2f, p95 %7.2f) -> %5.1f frames/s\n",
-        rpm, frames[0].pointCount(), grid ? " with the grid" : "", b.mean, b.median, w.mean,
+        rpm, frames[0].pointCount(), extra.c_str(), b.mean, b.median, w.mean,
         w.median, w.p95, 1000.0 / w.mean);
 }
 
@@ -196,6 +203,8 @@ int main(int argc, char* argv[]) {
     frameCost(window, 1200);  // about 16,000 points a revolution
     frameCost(window, 600);   // about 32,000
     frameCost(window, 1200, true);
+    // The trail of frames: nine older frames drawn beside the newest, fainter.
+    frameCost(window, 1200, false, 10);
 
     liveRate(window, 1200, 10, false);
     liveRate(window, 600, 10, false);

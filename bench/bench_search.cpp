@@ -21,7 +21,7 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/manwindow.h"
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/manwindow_form.h"
 #include "app/service_room.h"
 #include "device/ACWPSettingWidget.h"

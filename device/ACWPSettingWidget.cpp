@@ -10,8 +10,8 @@
 #include <QTimer>
 
 #include "acquisition/gps_time_test.h"
-#include "app/dialogs_seam.h"
-#include "app/runtime_icons.h"
+#include "display/dialogs_seam.h"
+#include "resources/runtime_icons.h"
 #include "device/config_sender.h"
 #include "platform/capture_device.h"
 #include "platform/udp_socket.h"

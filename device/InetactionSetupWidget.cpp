@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "acquisition/packet_format.h"
-#include "app/dialogs_seam.h"
-#include "app/runtime_icons.h"
+#include "display/dialogs_seam.h"
+#include "resources/runtime_icons.h"
 #include "device/config_sender.h"
 #include "device/device_texts.h"
 #include "ui_InetactionSetupWidget.h"

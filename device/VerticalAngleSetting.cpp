@@ -5,7 +5,7 @@
 #include <QStandardItemModel>
 #include <cstring>
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "device/CodeDialog.h"
 #include "device/config_sender.h"
 #include "device/network_config.h"

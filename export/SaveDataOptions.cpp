@@ -1,7 +1,7 @@
 // The CSV export options window.
 #include "export/SaveDataOptions.h"
 
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "export/save_options.h"
 #include "ui_SaveDataOptions.h"
 

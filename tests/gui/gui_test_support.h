@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "acquisition/lidar_frame.h"
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 #include "app/manwindow.h"
 #include "device/GetSet.h"
 #include "device/device_packet.h"

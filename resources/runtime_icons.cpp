@@ -1,6 +1,6 @@
 // Run-time icon lookup: beside the executable (the build tree's bin/), or in the installed
 // share folder (<prefix>/bin/../share/k740).
-#include "app/runtime_icons.h"
+#include "resources/runtime_icons.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // Message boxes and file dialogs, or the installed handler that answers them instead.
-#include "app/dialogs_seam.h"
+#include "display/dialogs_seam.h"
 
 #include <QDir>
 #include <QFileDialog>
