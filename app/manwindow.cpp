@@ -15,6 +15,7 @@
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QtGlobal>
+#include <algorithm>
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/metatypes.h"
@@ -155,6 +156,9 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Snapshot = new k740::SnapshotRoom(this, ui->screen, ui->toolButton_clear, [this] {
         return k740::playbackActive(m_State) ? m_Playback->frameIndex() : int(m_View->framesDrawn());
     }, this);
+    // The Lidar tab's row is fuller now: its buttons keep room for their whole labels.
+    for (QToolButton* b : ui->Tab_1->findChildren<QToolButton*>())
+        b->setMinimumWidth(std::max(b->minimumWidth(), b->sizeHint().width()));
     k740::FiguresRoom::Sources figures;
     figures.live = [this] { return bool(m_LiveRunning); };
     figures.running = [this] { return m_LiveRunning || m_Playing; };

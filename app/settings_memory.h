@@ -15,7 +15,7 @@ namespace k740 {
 
 class SettingsMemory {
 public:
-    // `file` empty: "k740/rv-k740-p.conf" in the user's configuration folder.
+    // `file` empty: "k740/rv-k740-p.ini" in the user's configuration folder.
     explicit SettingsMemory(manwindow& window, const QString& file = QString());
 
     // Puts the stored values into the window. With liveFieldsChosen (the demo chooses its own

@@ -67,11 +67,11 @@ ns=(unshare -n)
 [[ $(id -u) -eq 0 ]] || ns=(unshare -r -n)
 setsid "${ns[@]}" bash -c 'ip link set lo up && ip link set lo multicast on &&
     ip route add 224.0.0.0/4 dev lo && exec "$@"' _ \
-  "${xvfb[@]}" "$bin/rv-k740-p" --live >"$work/idle.log" 2>&1 &
+  "${xvfb[@]}" "$bin/rv-k740-p" --live --no-settings >"$work/idle.log" 2>&1 &
 pids+=("-$!")  # the whole group: the namespace, xvfb-run, Xvfb and the viewer
 vpid=""
 for _ in $(seq 100); do
-  vpid=$(pgrep -n -f "^$bin/rv-k740-p --live" || true)
+  vpid=$(pgrep -n -f "^$bin/rv-k740-p --live --no-settings" || true)
   [[ -n $vpid ]] && grep -q "receive buffer" "$work/idle.log" && break
   sleep 0.1
 done
