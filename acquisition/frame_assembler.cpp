@@ -178,12 +178,13 @@ int CaptureFrameAnalyzer::addPacket(const std::uint8_t* payload, std::size_t len
         if (sink) sink(std::move(done));
         ++frames;
     };
-    if (singleLine) {
-        appendSingleLinePacket(m_Work, payload);
-        switch (m_Boundaries.addSingleLinePacket(singleLineStartAzimuth(payload))) {
+    // What the boundary rule's answer means for the frame under work.
+    auto follow = [&](AnalysisFrameBoundaries::Step step, auto&& completeFrame) {
+        switch (step) {
             case AnalysisFrameBoundaries::Step::Added:
                 break;
             case AnalysisFrameBoundaries::Step::Ends:
+                completeFrame();
                 emit();
                 break;
             case AnalysisFrameBoundaries::Step::Capped:
@@ -191,23 +192,17 @@ int CaptureFrameAnalyzer::addPacket(const std::uint8_t* payload, std::size_t len
                 ++m_FramesCapped;
                 break;
         }
+    };
+    if (singleLine) {
+        appendSingleLinePacket(m_Work, payload);
+        follow(m_Boundaries.addSingleLinePacket(singleLineStartAzimuth(payload)), [] {});
         return frames;
     }
     for (int b = 0; b < static_cast<int>(kBlockCount); ++b) {
         appendBlock(m_Work, payload, b, BlockLayout::ThirtyPoints);
         interpolatePreviousBlock(m_Work, 30);
-        switch (m_Boundaries.addBlock(m_Work.blockAngle.back())) {
-            case AnalysisFrameBoundaries::Step::Added:
-                break;
-            case AnalysisFrameBoundaries::Step::Ends:
-                completeLastBlock(m_Work, 30);
-                emit();
-                break;
-            case AnalysisFrameBoundaries::Step::Capped:
-                m_Work.clear();
-                ++m_FramesCapped;
-                break;
-        }
+        follow(m_Boundaries.addBlock(m_Work.blockAngle.back()),
+               [this] { completeLastBlock(m_Work, 30); });
     }
     return frames;
 }

@@ -40,23 +40,6 @@ long residentKb() {
     return kb;
 }
 
-// Whole revolutions of the simulated room, decoded as the live receiver decodes them.
-std::vector<LidarDataSingleLine> simulatedFrames(int rpm, int count) {
-    k740::sim::SimConfig config;
-    config.protocol = 1;
-    config.rpm = rpm;
-    k740::sim::SweepGenerator sweep(k740::sim::initialState(config), 0);
-    std::vector<LidarDataSingleLine> frames;
-    k740::LiveFrameAssembler assembler(
-        [&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
-    while (int(frames.size()) < count + 1) {
-        const k740::sim::SimPacket p = sweep.next();
-        if (p.size > 0) assembler.addDatagram(p.bytes.data(), p.size, 0, 1);
-    }
-    frames.erase(frames.begin());  // the first one starts mid-revolution
-    return frames;
-}
-
 struct Stats {
     double mean = 0, median = 0, p95 = 0;
 };
@@ -74,7 +57,7 @@ Stats summarise(std::vector<double> ms) {
 void frameCost(manwindow& window, int rpm, bool grid = false, int trail = 1) {
     if (grid != !window.gridHidden()) window.form()->toolButton_MeaGrid->click();
     window.viewRoom()->setTrailLength(trail);
-    const std::vector<LidarDataSingleLine> frames = simulatedFrames(rpm, 8);
+    const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(rpm, 8);
     const int rounds = 40;
     std::vector<double> build, whole;
     // Warm up: the first draws create the GL resources.

@@ -2,6 +2,8 @@
 // the once-a-second device information packet over UDP.
 #include "sim/sim_engine.h"
 
+#include "acquisition/frame_assembler.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -224,6 +226,21 @@ void SimEngine::run() {
         wake_.wait_until(lock, wakeAt, [this] { return stopRequested_.load(); });
     }
     running_ = false;
+}
+
+std::vector<LidarDataSingleLine> sweepFrames(int rpm, int count) {
+    SimConfig config;
+    config.protocol = 1;
+    config.rpm = rpm;
+    SweepGenerator sweep(initialState(config), 0);
+    std::vector<LidarDataSingleLine> frames;
+    LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
+    while (int(frames.size()) < count + 1) {
+        const SimPacket p = sweep.next();
+        if (p.size > 0) assembler.addDatagram(p.bytes.data(), p.size, 0, 1);
+    }
+    frames.erase(frames.begin());  // the first one starts mid-revolution
+    return frames;
 }
 
 }  // namespace k740::sim

@@ -11,7 +11,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "acquisition/lidar_frame.h"
 #include "acquisition/packet_format.h"
 #include "device/device_packet.h"
 #include "platform/udp_socket.h"
@@ -177,6 +179,10 @@ private:
     std::uint64_t sequence_ = 0;
     int quarter_ = 0;
 };
+
+// `count` whole revolutions of the simulated room in protocol "1.7" at `rpm`, decoded as the
+// live receiver decodes them (the first, partial revolution left out). For tests and benches.
+std::vector<LidarDataSingleLine> sweepFrames(int rpm, int count);
 
 class SimEngine {
 public:

@@ -25,23 +25,6 @@ namespace {
 using k740::CsvExportOptions;
 using k740::CsvExportWriter;
 
-// Whole revolutions of the simulated room, decoded as the live receiver decodes them.
-std::vector<LidarDataSingleLine> sweepFrames(int rpm, int count) {
-    k740::sim::SimConfig config;
-    config.protocol = 1;
-    config.rpm = rpm;
-    k740::sim::SweepGenerator sweep(k740::sim::initialState(config), 0);
-    std::vector<LidarDataSingleLine> frames;
-    k740::LiveFrameAssembler assembler(
-        [&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
-    while (int(frames.size()) < count + 1) {
-        const k740::sim::SimPacket p = sweep.next();
-        if (p.size > 0) assembler.addDatagram(p.bytes.data(), p.size, 0, 1);
-    }
-    frames.erase(frames.begin());  // the first one starts mid-revolution
-    return frames;
-}
-
 struct Pushed {
     const LidarDataSingleLine* frame;
     int frameId;
@@ -66,7 +49,7 @@ std::string readAll(const std::string& path) {
 TEST(CsvExportWriter, WritesTheFormattersRowsInQueueOrderAndReportsOnceWhenClosed) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("out.csv").toStdString();
-    const std::vector<LidarDataSingleLine> frames = sweepFrames(1200, 6);
+    const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(1200, 6);
     std::atomic<int> reports{0};
     CsvExportWriter::Verdict reported;
     CsvExportWriter writer;
@@ -107,7 +90,7 @@ TEST(CsvExportWriter, AFullQueueRefusesFramesWhileTheDiskIsSlowAndKeepsTheOrder)
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    const std::vector<LidarDataSingleLine> frames = sweepFrames(600, 3);  // ~2 MB of text each
+    const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(600, 3);  // ~2 MB of text each
     CsvExportWriter writer(2);
     std::atomic<int> reports{0};
     ASSERT_TRUE(writer.open(path, [&](const CsvExportWriter::Verdict&) { ++reports; }));
@@ -150,7 +133,7 @@ TEST(CsvExportWriter, AFullQueueRefusesFramesWhileTheDiskIsSlowAndKeepsTheOrder)
 TEST(CsvExportWriter, AFailedWriteStopsItAndIsNeverReportedSaved) {
     std::ifstream probe("/dev/full");
     if (!probe) GTEST_SKIP() << "no /dev/full here";
-    const std::vector<LidarDataSingleLine> frames = sweepFrames(600, 1);
+    const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(600, 1);
 
     // A frame bigger than the buffer fails while it is written: the writer stops by itself.
     {
@@ -191,7 +174,7 @@ TEST(CsvExportWriter, UnopenableFileStartsNoThreadAndAnOwnerGoingAwayKeepsItsRow
 
     QTemporaryDir dir;
     const std::string path = dir.filePath("kept.csv").toStdString();
-    const std::vector<LidarDataSingleLine> frames = sweepFrames(1200, 3);
+    const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(1200, 3);
     std::atomic<int> reports{0};
     std::vector<Pushed> pushed;
     {
