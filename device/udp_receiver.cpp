@@ -108,7 +108,7 @@ bool UdpReceiver::setupSocket() {
                              .arg(reason()));
 
     const int granted = m_ReceiveBufferBytes.load();
-    if (m_RequestedReceiveBuffer > 0 && granted != m_LoggedReceiveBuffer) {
+    if (m_ReportReceiveBuffer && m_RequestedReceiveBuffer > 0 && granted != m_LoggedReceiveBuffer) {
         m_LoggedReceiveBuffer = granted;
         qInfo("Port %u: receive buffer of %d bytes granted (%d asked for)",
               unsigned(m_Socket.localPort()), granted, m_RequestedReceiveBuffer);

@@ -46,6 +46,10 @@ public:
     // Receive buffer the system granted at the last setupSocket() (as the system reports
     // it; Linux reports twice the usable size), 0 when no socket is open.
     int receiveBufferBytes() const { return m_ReceiveBufferBytes.load(); }
+    // Whether setupSocket() tells the application's log (qInfo) which receive buffer the
+    // system granted (on by default). A library that embeds the receiver turns it off: it
+    // writes nothing to its host's standard error and offers receiveBufferBytes() instead.
+    void setReportReceiveBuffer(bool report) { m_ReportReceiveBuffer = report; }
     // Every datagram the loop has read since construction, whatever became of it.
     long long datagramsReceived() const { return m_DatagramsReceived.load(); }
 
@@ -97,6 +101,7 @@ private:
     const int m_RequestedReceiveBuffer;
     std::atomic<int> m_ReceiveBufferBytes{0};
     int m_LoggedReceiveBuffer = -1;
+    std::atomic<bool> m_ReportReceiveBuffer{true};
     std::atomic<long long> m_DatagramsReceived{0};
     SettingData m_Status{};
 };

@@ -137,7 +137,10 @@ void FrameCatalogBuilder::record(AnalysisFrameBoundaries::Step step, std::uint8_
 
 int FrameCatalogBuilder::addPacket(const std::uint8_t* payload, std::size_t length,
                                    std::int64_t filePosition) {
-    if (!isSensorPayload(payload, length, m_Catalog.singleLine)) return 0;
+    if (!isSensorPayload(payload, length, m_Catalog.singleLine)) {
+        if (isSensorPayload(payload, length, !m_Catalog.singleLine)) ++m_Catalog.otherKindPackets;
+        return 0;
+    }
     const std::uint64_t before = m_Frames;
     if (m_Catalog.singleLine) {
         const float start = singleLineStartAzimuth(payload);
@@ -213,7 +216,8 @@ CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
     bool cancelled = progress && !progress(0, total);
     if (!cancelled) {
         result.status =
-            forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
+            // Both kinds, so that the builder counts those of the other kind.
+            forEachSensorRecord(path, SensorKind::Either, [&](const SensorRecord& r) {
                 builder.addPacket(r.payload, r.length, r.filePosition);
                 if (progress && ++sinceReport >= 4096) {
                     sinceReport = 0;
@@ -240,7 +244,7 @@ CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine,
     FrameCatalogBuilder builder(singleLine, false);
     const std::int64_t total = progress ? fileSizeOf(path) : -1;
     bool cancelled = false;
-    summary.status = forEachSensorRecord(path, sensorKind(singleLine), [&](const SensorRecord& r) {
+    summary.status = forEachSensorRecord(path, SensorKind::Either, [&](const SensorRecord& r) {
         builder.addPacket(r.payload, r.length);
         if (progress && r.index % 256 == 0 && !progress(r.filePosition, total)) cancelled = true;
         return !cancelled;
@@ -251,6 +255,7 @@ CaptureSummary summarizeCaptureFile(const std::string& path, bool singleLine,
     }
     summary.packets = builder.catalog().packets;
     summary.frames = builder.frames();
+    summary.otherKindPackets = builder.catalog().otherKindPackets;
     return summary;
 }
 

@@ -111,6 +111,10 @@ struct FrameSpan {
 struct FrameCatalog {
     bool singleLine = false;
     std::uint64_t packets = 0;       // sensor packets by the capture-file rule
+    // Sensor packets of the other kind, read past: single-line packets when the file is read
+    // for data packets, data packets when it is read for single-line packets. A file opened
+    // in the wrong mode holds no frames but many of these.
+    std::uint64_t otherKindPackets = 0;
     std::uint64_t sliderFrames = 0;  // the main window's count for its slider and spin box
     std::vector<FrameSpan> frames;   // frames of the capture-file analysis, in file order
 };
@@ -130,7 +134,7 @@ public:
     explicit FrameCatalogBuilder(bool singleLine, bool keepSpans = true);
 
     // Takes one sensor payload; payloads that are not sensor payloads of the catalog's kind
-    // are skipped (returns 0). filePosition is where a reader finds it again. Returns the
+    // are skipped (returns 0), those of the other kind counted in otherKindPackets. filePosition is where a reader finds it again. Returns the
     // analysis frames this packet completes.
     int addPacket(const std::uint8_t* payload, std::size_t length, std::int64_t filePosition = -1);
 
@@ -182,6 +186,7 @@ struct CaptureSummary {
     CaptureReadStatus status;
     std::uint64_t packets = 0;  // sensor packets by the capture-file rule
     std::uint64_t frames = 0;   // frames of the capture-file analysis
+    std::uint64_t otherKindPackets = 0;  // as FrameCatalog::otherKindPackets
 };
 
 // progress (optional) hears of the file position now and then; returning false stops the pass

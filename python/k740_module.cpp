@@ -76,6 +76,7 @@ std::shared_ptr<PyFrame> wrap(k740::Frame f) {
 
 struct PyCapture {
     std::unique_ptr<k740::Capture> capture;
+    py::object path;  // the file's name as os.fsdecode() gives it
 
     k740::Capture& open() {
         if (!capture) throw py::value_error("the capture is closed");
@@ -88,9 +89,16 @@ struct PyCaptureIterator {
     std::size_t next = 0;
 };
 
-// str, bytes or any path-like object, as os.fspath() takes them.
-std::string pathText(const py::object& path) {
-    return py::module_::import("os").attr("fspath")(path).cast<std::string>();
+// A file's name as the system takes it: str (surrogate escapes included), bytes or any
+// path-like object, through os.fsencode() as the os module does.
+std::string pathBytes(const py::object& path) {
+    return py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+}
+
+// Issues a UserWarning through Python's warnings, pointing at the caller's line (raised
+// instead when warnings are errors).
+void warn(const py::str& text) {
+    py::module_::import("warnings").attr("warn")(text, py::handle(PyExc_UserWarning), 1);
 }
 
 std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, int protocol, int viewMode) {
@@ -98,23 +106,52 @@ std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, 
     options.singleLine = singleLine;
     options.protocol = protocol;
     options.viewMode = viewMode;
-    const std::string p = pathText(path);
+    const py::object os = py::module_::import("os");
+    const py::object given = os.attr("fspath")(path);  // TypeError for anything else
+    const std::string p = pathBytes(given);
     auto c = std::make_shared<PyCapture>();
-    {
+    c->path = os.attr("fsdecode")(given);
+    try {
         py::gil_scoped_release release;  // a large file takes a while to catalogue
         c->capture = std::make_unique<k740::Capture>(p, options);
+    } catch (const k740::Error& e) {
+        if (e.systemError() == 0) throw;
+        // OSError(errno, strerror, filename) becomes FileNotFoundError, PermissionError, ...
+        // with the name as it was given, as the os module raises them.
+        PyErr_SetObject(PyExc_OSError,
+                        py::make_tuple(e.systemError(), std::strerror(e.systemError()), given).ptr());
+        throw py::error_already_set();
+    }
+    if (const std::uint64_t other = c->capture->otherKindPackets()) {
+        warn(py::str("{}: {} {} packets not read; k740.open(..., single_line={}) reads them")
+                 .format(c->path, other, singleLine ? "data" : "single-line", singleLine ? "False" : "True"));
     }
     return c;
 }
 
-std::shared_ptr<PyFrame> captureItem(PyCapture& c, py::ssize_t i) {
-    k740::Capture& cap = c.open();
-    const auto n = static_cast<py::ssize_t>(cap.size());
-    const py::ssize_t at = i < 0 ? i + n : i;
+std::shared_ptr<PyFrame> captureFrame(PyCapture& c, std::size_t i) { return wrap(c.open().frame(i)); }
+
+// capture[i] (any integer, negative from the end) or capture[start:stop:step] (a list).
+py::object captureItem(PyCapture& c, const py::object& key) {
+    const auto n = static_cast<py::ssize_t>(c.open().size());
+    if (py::isinstance<py::slice>(key)) {
+        py::ssize_t start = 0, stop = 0, step = 0, count = 0;
+        if (!py::reinterpret_borrow<py::slice>(key).compute(n, &start, &stop, &step, &count))
+            throw py::error_already_set();
+        py::list frames(count);
+        for (py::ssize_t k = 0; k < count; ++k)
+            frames[static_cast<std::size_t>(k)] = captureFrame(c, static_cast<std::size_t>(start + k * step));
+        return std::move(frames);
+    }
+    // Any integer (operator.index): one beyond the machine's range is outside too.
+    const py::int_ index = py::reinterpret_steal<py::int_>(PyNumber_Index(key.ptr()));
+    if (!index) throw py::error_already_set();
+    py::ssize_t at = PyNumber_AsSsize_t(index.ptr(), nullptr);  // clipped to the machine's range
+    if (at < 0) at += n;
     if (at < 0 || at >= n)
-        throw py::index_error("frame index " + std::to_string(i) + " is outside the capture's " +
-                              std::to_string(n) + " frames");
-    return wrap(cap.frame(static_cast<std::size_t>(at)));
+        throw py::index_error(
+            py::str("frame index {} is outside the capture's {} frames").format(index, n).cast<std::string>());
+    return py::cast(captureFrame(c, static_cast<std::size_t>(at)));
 }
 
 // ---- live stream ----
@@ -125,11 +162,19 @@ struct PyListener {
     std::shared_ptr<k740::Listener> listener;
     std::optional<long long> framesLeft;
     std::optional<double> timeout;
+    // The counts as they stood at close(), read after it.
+    long long datagrams = 0;
+    long long framesDropped = 0;
+
+    long long datagramsNow() const { return listener ? listener->datagrams() : datagrams; }
+    long long framesDroppedNow() const { return listener ? listener->framesDropped() : framesDropped; }
 
     void close() {
         std::shared_ptr<k740::Listener> l = std::move(listener);
         if (!l) return;
         l->stop();  // wakes a next() waiting on another thread
+        datagrams = l->datagrams();
+        framesDropped = l->framesDropped();
         py::gil_scoped_release release;  // the receiver thread ends within its wait
         l.reset();
     }
@@ -188,6 +233,9 @@ std::shared_ptr<PyListener> listen(long port, const std::optional<std::string>& 
     l->framesLeft = frames;
     l->timeout = timeout;
     l->listener = std::make_shared<k740::Listener>(o);
+    // For whoever wants to know, through logging: a library writes nothing to stderr itself.
+    py::module_::import("logging").attr("getLogger")("k740").attr("info")(
+        "port %d: receive buffer of %d bytes granted", l->listener->port(), l->listener->receiveBufferBytes());
     return l;
 }
 
@@ -221,18 +269,32 @@ Point arrays are NumPy arrays filled in C++ and read-only. Errors are Python exc
 whose text is the tool's own: FileNotFoundError for a missing file, ValueError for a file
 that is no capture or a bad argument, OSError for a port or group that cannot be used.)";
 
+    // NumPy is set up now, once: set up on first use instead, under the GIL, two threads
+    // making their first arrays at once would wait for each other for ever.
+    py::module_::import("numpy");
+    py::detail::npy_api::get();
+
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const k740::Error& e) {
+            // The text may hold a file name that is not UTF-8: decoded as os.fsdecode() does.
+            const auto raise = [&e](PyObject* type) {
+                const py::object text = py::reinterpret_steal<py::object>(PyUnicode_DecodeFSDefault(e.what()));
+                if (!text) return;  // the decoding's own error stands
+                if (e.systemError() != 0)
+                    PyErr_SetObject(type, py::make_tuple(e.systemError(), text).ptr());
+                else
+                    PyErr_SetObject(type, text.ptr());
+            };
             switch (e.kind()) {
-                case k740::ErrorKind::FileNotFound: PyErr_SetString(PyExc_FileNotFoundError, e.what()); return;
+                case k740::ErrorKind::FileNotFound: raise(PyExc_FileNotFoundError); return;
                 case k740::ErrorKind::NotACapture:
-                case k740::ErrorKind::InvalidArgument: PyErr_SetString(PyExc_ValueError, e.what()); return;
+                case k740::ErrorKind::InvalidArgument: raise(PyExc_ValueError); return;
                 case k740::ErrorKind::ReadFailed:
-                case k740::ErrorKind::Network: PyErr_SetString(PyExc_OSError, e.what()); return;
+                case k740::ErrorKind::Network: raise(PyExc_OSError); return;
             }
-            PyErr_SetString(PyExc_RuntimeError, e.what());
+            raise(PyExc_RuntimeError);
         }
     });
 
@@ -272,7 +334,7 @@ len(frame) is the number of points. Arrays are read-only; copy one to change it.
         .def("__iter__", [](PyCaptureIterator& it) -> PyCaptureIterator& { return it; })
         .def("__next__", [](PyCaptureIterator& it) {
             if (!it.capture->capture || it.next >= it.capture->capture->size()) throw py::stop_iteration();
-            return captureItem(*it.capture, static_cast<py::ssize_t>(it.next++));
+            return captureFrame(*it.capture, it.next++);
         });
 
     py::class_<PyCapture, std::shared_ptr<PyCapture>>(m, "Capture", R"(A capture file opened with k740.open().
@@ -282,12 +344,19 @@ frame i from the file (negative i counts from the end); iterating gives the fram
 Use it in a with-statement, or call close(), to release the file early.)")
         .def("__len__", [](PyCapture& c) { return c.open().size(); }, "Number of frames.")
         .def("__getitem__", &captureItem, py::arg("i"),
-             "Frame i, decoded now; negative i counts from the end. IndexError outside.")
+             "Frame i, decoded now; negative i counts from the end. IndexError outside. A slice "
+             "(capture[1:3]) gives a list of the frames it selects.")
         .def("__iter__", [](const std::shared_ptr<PyCapture>& c) { return PyCaptureIterator{c, 0}; },
              "The frames in file order, each decoded when reached.")
-        .def_property_readonly("path", [](PyCapture& c) { return c.open().path(); }, "The file's name.")
+        .def_property_readonly("path", [](PyCapture& c) { return c.path; },
+                               "The file's name as a str, as os.fsdecode() gives it (os.fsencode() gives "
+                               "back the bytes of a name that is not UTF-8).")
         .def_property_readonly("packets", [](PyCapture& c) { return c.open().packets(); },
                                "Sensor packets of the capture's kind (as `k740-convert info` counts them).")
+        .def_property_readonly("other_kind_packets", [](PyCapture& c) { return c.open().otherKindPackets(); },
+                               "Sensor packets of the other kind, not read: single-line packets when the file "
+                               "is read for data packets, data packets with single_line=True (as "
+                               "`k740-convert info` counts them). Opening warns when there are any.")
         .def_property_readonly("single_line", [](PyCapture& c) { return c.open().options().singleLine; },
                                "True when the file is read for 778-byte single-line packets.")
         .def_property_readonly("protocol", [](PyCapture& c) { return c.open().options().protocol; },
@@ -305,23 +374,27 @@ Use it in a with-statement, or call close(), to release the file early.)")
         .def("close", [](PyCapture& c) { c.capture.reset(); }, "Closes the file; the capture is unusable after.")
         .def("__enter__", [](const std::shared_ptr<PyCapture>& c) { return c; })
         .def("__exit__", [](PyCapture& c, py::args) { c.capture.reset(); })
-        .def("__repr__", [](PyCapture& c) {
-            if (!c.capture) return std::string("<k740.Capture (closed)>");
-            return "<k740.Capture " + c.capture->path() + ": " + std::to_string(c.capture->size()) + " frames>";
+        .def("__repr__", [](PyCapture& c) -> py::str {
+            if (!c.capture) return py::str("<k740.Capture {!r} (closed)>").format(c.path);
+            return py::str("<k740.Capture {!r}: {} frames>").format(c.path, c.capture->size());
         });
 
     m.def("open", &openCapture, py::arg("path"), py::arg("single_line") = false, py::arg("protocol") = 0,
           py::arg("view_mode") = 2, R"(Opens a capture file (classic pcap or pcapng) and finds its frames.
 
-path         the file (str or path-like)
+path         the file: str, bytes or path-like, as the os module takes them (a name that is
+             not UTF-8 included; Capture.path gives it back as os.fsdecode() does)
 single_line  False: 1206-byte data packets (records of 1248 bytes whose payload begins FF EE);
              True: 778-byte single-line packets (820-byte records beginning A2 5C)
 protocol     distance divisor for Frame.xyz: 0 (protocol "1.6", count / 0.5) or 1 ("1.7", / 0.25)
 view_mode    1: coordinates truncated to whole centimetres; 2: exact
 
 The file is read once here to find the frames, the same frames `k740-convert info` counts;
-each frame is decoded from the file when it is asked for, as the player does.
-Raises FileNotFoundError for a missing file, ValueError for a file that is no capture or an
+each frame is decoded from the file when it is asked for, as the player does. Sensor packets
+of the other kind (single-line packets when single_line is False, and the reverse) are
+counted in Capture.other_kind_packets, with a UserWarning when there are any.
+Raises FileNotFoundError, PermissionError or another OSError (with errno, strerror and
+filename) when the system refuses the file, ValueError for a file that is no capture or an
 argument out of range.)");
 
     py::class_<PyListener, std::shared_ptr<PyListener>>(m, "Listener", R"(Live frames from k740.listen().
@@ -335,11 +408,16 @@ called; Ctrl+C raises KeyboardInterrupt and closes it.)")
                                "The data port bound (useful with port=0), 0 once closed.")
         .def_property_readonly("protocol", [](PyListener& l) { return l.listener ? l.listener->protocol() : -1; },
                                "Protocol in force for the frame under assembly (-1 once closed).")
-        .def_property_readonly("datagrams", [](PyListener& l) { return l.listener ? l.listener->datagrams() : 0; },
-                               "Datagrams received so far.")
-        .def_property_readonly("frames_dropped",
-                               [](PyListener& l) { return l.listener ? l.listener->framesDropped() : 0; },
-                               "Frames dropped because 64 were already waiting to be taken.")
+        .def_property_readonly("datagrams", &PyListener::datagramsNow,
+                               "Datagrams received so far; after the end, the count at the end.")
+        .def_property_readonly("frames_dropped", &PyListener::framesDroppedNow,
+                               "Frames dropped because 64 were already waiting to be taken; after the end, "
+                               "the count at the end.")
+        .def_property_readonly("receive_buffer",
+                               [](PyListener& l) { return l.listener ? l.listener->receiveBufferBytes() : 0; },
+                               "Bytes of receive buffer the system granted the socket, as it reports them "
+                               "(Linux: twice the usable size); 0 once closed. Also logged at INFO level on "
+                               "the logger \"k740\" when listening starts.")
         .def("close", &PyListener::close, "Stops receiving and releases the port.")
         .def("__enter__", [](const std::shared_ptr<PyListener>& l) { return l; })
         .def("__exit__", [](PyListener& l, py::args) { l.close(); });
@@ -360,8 +438,11 @@ timeout      stop after this many seconds without a frame (None: no limit)
 view_mode    1 or 2, for Frame.xyz
 
 Frames are assembled by the live display's rules (carry-over of early points, the pending
-protocol, echo selection, single-line packets). Up to 64 frames wait to be taken; newer
-ones are dropped and counted (Listener.frames_dropped).
+protocol, echo selection, single-line packets). The first frame is partial: it holds the
+points from wherever the stream was joined up to the first frame boundary (and protocol 0
+applies to it); skip it when whole revolutions matter. Up to 64 frames wait to be taken;
+newer ones are dropped and counted (Listener.frames_dropped). Nothing is written to
+standard error: the receive buffer granted is logged at INFO level on the logger "k740".
 Raises OSError when the port is in use or the group cannot be joined (the viewer's words),
 ValueError for an argument out of range.)");
 

@@ -13,11 +13,12 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <fstream>
+#include <fcntl.h>
 #include <future>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/lidar_frame.h"
@@ -120,70 +121,115 @@ struct Capture::Impl {
     CaptureOptions options;
     FrameCatalog catalog;
     std::string readError;
-    CaptureFrameSource source;
-    // Reading in order, the next frame is decoded on a thread of its own while the caller works
-    // on this one. Declared after the source: it ends before the source closes.
-    std::future<std::shared_ptr<const LidarDataSingleLine>> ahead;
-    std::size_t aheadIndex = 0;
+
+    // Guards everything below: several threads may ask for frames at once.
+    std::mutex lock;
+    // Readers of the file not in use. Each decoding borrows one (or opens one when none is
+    // free), so each call reads with a file position of its own; at most kIdleSources stay.
+    std::vector<std::unique_ptr<CaptureFrameSource>> idle;
     std::size_t lastIndex = static_cast<std::size_t>(-1);
+    // Reading in order, the next frame is decoded on a thread of its own while the caller works
+    // on this one. Declared last: it ends before anything it uses.
+    std::size_t aheadIndex = 0;
+    std::shared_future<std::shared_ptr<const LidarDataSingleLine>> ahead;
+
+    static constexpr std::size_t kIdleSources = 4;
+
+    std::unique_ptr<CaptureFrameSource> borrow() {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (!idle.empty()) {
+                std::unique_ptr<CaptureFrameSource> s = std::move(idle.back());
+                idle.pop_back();
+                return s;
+            }
+        }
+        auto s = std::make_unique<CaptureFrameSource>();
+        std::string why;
+        if (!s->open(path, &catalog, &why)) throw Error(ErrorKind::ReadFailed, path + ": " + why);
+        return s;
+    }
+
+    void giveBack(std::unique_ptr<CaptureFrameSource> s) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (idle.size() < kIdleSources) idle.push_back(std::move(s));
+    }
 
     std::shared_ptr<const LidarDataSingleLine> decode(std::size_t i) {
+        std::unique_ptr<CaptureFrameSource> source = borrow();
         auto data = std::make_shared<LidarDataSingleLine>();
         std::string why;
-        if (!source.decode(i, *data, &why)) throw Error(ErrorKind::ReadFailed, path + ": " + why);
+        const bool ok = source->decode(i, *data, &why);
+        giveBack(std::move(source));
+        if (!ok) throw Error(ErrorKind::ReadFailed, path + ": " + why);
         return data;
     }
 };
+
+namespace {
+
+// The system's refusal of a file, as an Error that keeps the error number.
+Error fileError(const std::string& path, int code) {
+    const ErrorKind kind = code == ENOENT ? ErrorKind::FileNotFound : ErrorKind::ReadFailed;
+    return Error(kind, path + ": " + std::strerror(code), code);
+}
+
+}  // namespace
 
 Capture::Capture(const std::string& path, const CaptureOptions& options) : impl_(new Impl) {
     checkProtocolAndViewMode(options.protocol, options.viewMode);
     impl_->path = path;
     impl_->options = options;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT)
-        throw Error(ErrorKind::FileNotFound, path + ": " + std::strerror(ENOENT));
+    if (::stat(path.c_str(), &st) != 0) throw fileError(path, errno);
     if (S_ISDIR(st.st_mode)) throw Error(ErrorKind::NotACapture, path + ": is a directory, not a capture file");
-    if (!std::ifstream(path, std::ios::binary))
-        throw Error(ErrorKind::ReadFailed, path + ": " + std::strerror(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw fileError(path, errno);
+    ::close(fd);
     CatalogResult result = buildFrameCatalog(path, options.singleLine);
     if (!result.status.opened) throw Error(ErrorKind::NotACapture, path + ": " + result.status.error);
     impl_->catalog = std::move(result.catalog);
     if (!result.status.complete) impl_->readError = result.status.error;
-    std::string why;
-    if (!impl_->source.open(path, &impl_->catalog, &why)) throw Error(ErrorKind::ReadFailed, path + ": " + why);
+    impl_->giveBack(impl_->borrow());  // the file opens for decoding too, or the capture fails here
 }
 
 Capture::~Capture() = default;
 Capture::Capture(Capture&&) noexcept = default;
 Capture& Capture::operator=(Capture&&) noexcept = default;
 
-const std::string& Capture::path() const { return impl_->path; }
-const CaptureOptions& Capture::options() const { return impl_->options; }
-std::size_t Capture::size() const { return impl_->catalog.frames.size(); }
-std::uint64_t Capture::packets() const { return impl_->catalog.packets; }
-const std::string& Capture::readError() const { return impl_->readError; }
+Capture::Impl& Capture::impl() const {
+    if (!impl_) throw Error(ErrorKind::InvalidArgument, "this Capture was moved from and holds no file");
+    return *impl_;
+}
+
+const std::string& Capture::path() const { return impl().path; }
+const CaptureOptions& Capture::options() const { return impl().options; }
+std::size_t Capture::size() const { return impl().catalog.frames.size(); }
+std::uint64_t Capture::packets() const { return impl().catalog.packets; }
+std::uint64_t Capture::otherKindPackets() const { return impl().catalog.otherKindPackets; }
+const std::string& Capture::readError() const { return impl().readError; }
 
 Frame Capture::frame(std::size_t i) const {
+    Impl& d = impl();
     if (i >= size())
         throw Error(ErrorKind::InvalidArgument, "frame " + std::to_string(i) + " is outside the capture's " +
                                                     std::to_string(size()) + " frames");
-    Impl& d = *impl_;
-    std::shared_ptr<const LidarDataSingleLine> data;
-    if (d.ahead.valid()) {
-        const bool wanted = d.aheadIndex == i;
-        try {
-            data = d.ahead.get();  // the source is free again after this
-        } catch (const Error&) {
-            if (wanted) throw;
+    std::shared_future<std::shared_ptr<const LidarDataSingleLine>> decoded;
+    // The last holder of a decoding ahead waits for it to end: that happens here, after the
+    // lock is released, since the decoding takes the lock too.
+    std::shared_future<std::shared_ptr<const LidarDataSingleLine>> replaced;
+    {
+        std::lock_guard<std::mutex> guard(d.lock);
+        if (d.ahead.valid() && d.aheadIndex == i) decoded = d.ahead;
+        const bool inOrder = i == d.lastIndex + 1;
+        d.lastIndex = i;
+        if (inOrder && i + 1 < d.catalog.frames.size() && !(d.ahead.valid() && d.aheadIndex == i + 1)) {
+            replaced = std::move(d.ahead);
+            d.aheadIndex = i + 1;
+            d.ahead = std::async(std::launch::async, [&d, next = i + 1] { return d.decode(next); }).share();
         }
-        if (!wanted) data.reset();
     }
-    if (!data) data = d.decode(i);
-    if (i == d.lastIndex + 1 && i + 1 < size()) {
-        d.aheadIndex = i + 1;
-        d.ahead = std::async(std::launch::async, [&d, next = i + 1] { return d.decode(next); });
-    }
-    d.lastIndex = i;
+    std::shared_ptr<const LidarDataSingleLine> data = decoded.valid() ? decoded.get() : d.decode(i);
     return FrameMaker::make(std::move(data), i, d.options.protocol, d.options.viewMode);
 }
 
@@ -236,6 +282,7 @@ Listener::Listener(const ListenOptions& options) : impl_(new Impl) {
     r.m_PendingProtocol = options.protocol;
     r.m_ReturnMode = options.returnMode;
     r.m_Running = true;
+    r.setReportReceiveBuffer(false);  // a library writes nothing to its host's standard error
     r.setMaxFramesInFlight(static_cast<int>(std::min<std::size_t>(d.options.maxQueued, 1 << 20)));
     // Called on the receiver's thread for every frame it lets through.
     QObject::connect(&r, &GetlidarData_1::SendData, [&d](const LidarDataSingleLine& frame) {
@@ -260,6 +307,7 @@ Listener::~Listener() {
 }
 
 std::uint16_t Listener::port() const { return impl_->receiver.boundPort(); }
+int Listener::receiveBufferBytes() const { return impl_->receiver.receiveBufferBytes(); }
 int Listener::protocol() const { return impl_->receiver.protocol(); }
 long long Listener::datagrams() const { return impl_->receiver.datagramsReceived(); }
 long long Listener::framesDropped() const { return impl_->receiver.framesDropped(); }

@@ -58,7 +58,9 @@ const char* const kUsage =
     "(after the 42-byte Ethernet/IPv4/UDP header) begins FF EE; with --single-line, records of\n"
     "captured length 820 beginning A2 5C.\n"
     "\n"
-    "info    prints 'packets: N' and 'frames: M' (frames of the capture-file analysis).\n"
+    "info    prints 'packets: N' and 'frames: M' (frames of the capture-file analysis), and\n"
+    "        'single-line packets not read: K' when the file also holds K sensor packets of the\n"
+    "        other kind ('data packets not read: K' with --single-line).\n"
     "dump    prints every frame as 'F <index> <blocks> <points>' (index from 0), then one line\n"
     "        'P <azimuth> <distance> <intensity> <timestamp>' per point. Frames come from the\n"
     "        capture-file analysis, or with --live from the live receiver's assembly fed with\n"
@@ -106,7 +108,9 @@ CommandLine commandLineOf(const std::string& command) {
     if (command == "info") {
         CommandLine c("info", "  k740-convert info FILE [--single-line]\n",
                       "Prints 'packets: N' and 'frames: M': the sensor packets of the capture file and\n"
-                      "the frames of the capture-file analysis.\n");
+                      "the frames of the capture-file analysis. A file that also holds K sensor packets\n"
+                      "of the other kind adds 'single-line packets not read: K' (with --single-line,\n"
+                      "'data packets not read: K'): a file read in the wrong mode.\n");
         c.addFlag("single-line", "Read the 820-byte single-line records (A2 5C) instead.");
         return c;
     }
@@ -274,6 +278,9 @@ int runInfo(const Options& o) {
         return kExitFailure;
     }
     std::printf("packets: %" PRIu64 "\nframes: %" PRIu64 "\n", s.packets, s.frames);
+    // Packets of the other kind are a file read in the wrong mode: say how many were passed by.
+    if (s.otherKindPackets > 0)
+        std::printf("%s packets not read: %" PRIu64 "\n", o.singleLine ? "data" : "single-line", s.otherKindPackets);
     if (!s.status.complete) {
         std::fflush(stdout);
         std::fprintf(stderr, "k740-convert: %s: %s (counts cover the records read before)\n", path.c_str(),

@@ -42,11 +42,16 @@ enum class ErrorKind {
 
 class Error : public std::runtime_error {
 public:
-    Error(ErrorKind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    Error(ErrorKind kind, const std::string& what, int systemError = 0)
+        : std::runtime_error(what), kind_(kind), systemError_(systemError) {}
     ErrorKind kind() const { return kind_; }
+    // The system's error number (errno: ENOENT, EACCES, ...) when the system refused a file,
+    // otherwise 0.
+    int systemError() const { return systemError_; }
 
 private:
     ErrorKind kind_;
+    int systemError_;
 };
 
 // One point's coordinates in centimetres.
@@ -101,7 +106,10 @@ struct CaptureOptions {
 
 // A capture file (classic pcap or pcapng). Opening reads the file once to find its frames
 // (the frame catalog, the same frames `k740-convert info` counts); frame(i) then decodes
-// frame i from the file on demand, as the player does. Not for use from two threads at once.
+// frame i from the file on demand, as the player does. Every const member may be called from
+// several threads at once; moving or destroying a Capture may not overlap any other call.
+// A moved-from Capture holds no file: every member but assignment and destruction throws
+// Error InvalidArgument.
 class Capture {
 public:
     // Throws Error: FileNotFound, NotACapture, InvalidArgument (options out of range).
@@ -116,12 +124,17 @@ public:
     std::size_t size() const;
     // Sensor packets of the capture's kind.
     std::uint64_t packets() const;
+    // Sensor packets of the other kind, read past: single-line packets in a file read for
+    // data packets, and the reverse. Many of them and no frames: the file wants the other
+    // CaptureOptions::singleLine.
+    std::uint64_t otherKindPackets() const;
     // Empty when the whole file was read; otherwise why reading stopped (a damaged or
     // truncated file keeps the frames found before the fault).
     const std::string& readError() const;
 
     // Frame i (0 <= i < size()); throws Error InvalidArgument outside, ReadFailed when the
-    // file changed since it was opened.
+    // file changed since it was opened. Safe from several threads at once: each call reads
+    // the file with a file position of its own.
     Frame frame(std::size_t i) const;
 
     class iterator {
@@ -148,11 +161,15 @@ public:
         Frame f_;
         bool loaded_ = false;
     };
-    iterator begin() const { return iterator(this, 0); }
+    iterator begin() const {
+        impl();  // throws when moved from
+        return iterator(this, 0);
+    }
     iterator end() const { return iterator(this, size()); }
 
 private:
     struct Impl;
+    Impl& impl() const;  // throws when moved from
     std::unique_ptr<Impl> impl_;
 };
 
@@ -181,11 +198,19 @@ public:
 
     // The port actually bound.
     std::uint16_t port() const;
+    // The receive buffer the system granted the socket, in bytes, as the system reports it
+    // (Linux reports twice the usable size). Nothing is written to standard error about it.
+    int receiveBufferBytes() const;
     // The next frame, waiting at most timeoutSeconds (negative: until one comes or stop());
-    // nothing on a timeout or after stop().
+    // nothing on a timeout or after stop(). May be called from several threads at once: each
+    // frame goes to exactly one caller, in the order of the calls' turns at the queue.
+    //
+    // The first frame is partial: it holds the points from wherever the stream was joined
+    // to the first frame boundary (and protocol 0 applies to it until that boundary).
     std::optional<Frame> next(double timeoutSeconds = -1.0);
     // Calls onFrame for every frame until it returns false, stop() is called, or no frame
     // came for idleTimeoutSeconds (negative: no limit). Returns the frames handed over.
+    // Takes frames by next(), so it shares them with any next() on another thread.
     std::size_t run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds = -1.0);
     // Ends waiting in next() and run(); safe from any thread.
     void stop();

@@ -241,6 +241,15 @@ TEST_F(CaptureFiles, OnlyRecordsOfTheSensorLengthAndLeadingBytesAreLoaded) {
     const k740::CaptureSummary s1 = k740::summarizeCaptureFile(file, true);
     EXPECT_EQ(s1.packets, 2u);
     EXPECT_EQ(s1.frames, 1u);  // start azimuth 270 closes the single-line frame
+
+    // Sensor packets of the other kind are counted apart, by the summary and the catalog
+    // alike; the device packet and the records of other lengths are neither kind.
+    EXPECT_EQ(s.otherKindPackets, 2u);
+    EXPECT_EQ(s1.otherKindPackets, 3u);
+    const k740::CatalogResult c = k740::buildFrameCatalog(file, false);
+    EXPECT_EQ(c.catalog.packets, 3u);
+    EXPECT_EQ(c.catalog.otherKindPackets, 2u);
+    EXPECT_EQ(k740::buildFrameCatalog(file, true).catalog.otherKindPackets, 3u);
 }
 
 TEST_F(CaptureFiles, RealCapturesPacketAndFrameCounts) {

@@ -1,7 +1,11 @@
 """Capture files from Python: frames, arrays and coordinates against k740-convert's own output,
 indexing, and the errors a user meets."""
+import errno
 import os
 import shutil
+import subprocess
+import sys
+import warnings
 
 import numpy as np
 import pytest
@@ -34,8 +38,25 @@ def test_generated_captures_equal_dump(generated_capture, single_line_capture):
     assert (len(cap), cap.packets) == (frames, packets)
     cap = check_against_dump(single_line_capture, single_line=True)
     assert len(cap) == 3 and cap.single_line
-    # Read for data packets, the single-line file holds none.
-    assert len(k740.open(single_line_capture)) == 0
+
+
+def test_packets_of_the_other_kind_are_counted_and_warned_of(generated_capture, single_line_capture):
+    """A file opened in the wrong mode has no frames: the packets passed by say why."""
+    with pytest.warns(UserWarning, match=r"single-line\.pcap: 11 single-line packets not read; "
+                                         r"k740\.open\(\.\.\., single_line=True\) reads them"):
+        cap = k740.open(single_line_capture)
+    assert (len(cap), cap.packets, cap.other_kind_packets) == (0, 0, 11)
+    assert "single-line packets not read: 11\n" in convert("info", single_line_capture)
+    path, _, packets = generated_capture
+    with pytest.warns(UserWarning, match=f"{packets} data packets not read; .*single_line=False"):
+        cap = k740.open(path, single_line=True)
+    assert (len(cap), cap.other_kind_packets) == (0, packets)
+    assert f"data packets not read: {packets}\n" in convert("info", path, "--single-line")
+    # A file of one kind: no warning, no line.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        assert k740.open(path).other_kind_packets == 0
+    assert "not read" not in convert("info", path)
 
 
 def csv_rows(path, *flags, tmp):
@@ -79,9 +100,17 @@ def test_indexing_and_iteration():
     assert [f.index for f in cap] == list(range(n))
     assert cap[-1].index == n - 1 and cap[-n].index == 0
     np.testing.assert_array_equal(cap[-2].azimuth, cap[n - 2].azimuth)
-    for bad in (n, -n - 1, 10**12):
-        with pytest.raises(IndexError, match=f"outside the capture's {n} frames"):
+    for bad in (n, -n - 1, 10**12, 2**63, -2**63 - 1, 10**30):
+        with pytest.raises(IndexError, match=f"frame index {bad} is outside the capture's {n} frames"):
             cap[bad]
+    with pytest.raises(TypeError):
+        cap[1.0]
+    # Slices give lists of frames, as for a list of n items.
+    for sl in (slice(1, 3), slice(None, None, -1), slice(-2, None), slice(0, n, 2), slice(5, 1), slice(-10**30, 10**30)):
+        assert [f.index for f in cap[sl]] == list(range(n))[sl], sl
+    np.testing.assert_array_equal(cap[1:3][1].azimuth, cap[2].azimuth)
+    with pytest.raises(ValueError):
+        cap[::0]
     # Arrays outlive their frame and capture, and cannot be written to.
     az = cap[0].azimuth
     first = float(az[0])
@@ -94,8 +123,16 @@ def test_indexing_and_iteration():
 
 
 def test_open_errors(tmp_path):
-    with pytest.raises(FileNotFoundError, match="missing.pcap: No such file or directory"):
-        k740.open(tmp_path / "missing.pcap")
+    # The system's refusals as the os module raises them: errno, strerror and the name given.
+    missing = tmp_path / "missing.pcap"
+    for given in (missing, str(missing), os.fsencode(missing), os.fsencode(tmp_path) + b"/missing\xff"):
+        with pytest.raises(FileNotFoundError) as e:
+            k740.open(given)
+        assert (e.value.errno, e.value.strerror) == (errno.ENOENT, "No such file or directory")
+        assert e.value.filename == os.fspath(given)
+    with pytest.raises(NotADirectoryError) as e:
+        k740.open(os.path.join(REAL[0], "inside"))
+    assert e.value.errno == errno.ENOTDIR and e.value.filename == os.path.join(REAL[0], "inside")
     text = tmp_path / "notes.txt"
     text.write_text("not a capture\n" * 10)
     with pytest.raises(ValueError, match="notes.txt: "):
@@ -108,6 +145,56 @@ def test_open_errors(tmp_path):
         k740.open(REAL[0], view_mode=0)
     with pytest.raises(TypeError):
         k740.open(12)
+
+
+def test_names_that_are_not_utf8_round_trip(tmp_path):
+    """A name from os.listdir() with surrogate escapes, or the bytes themselves, open the file;
+    the capture gives the name back as os.fsdecode() does."""
+    raw = os.fsencode(tmp_path) + b"/cap\xff.pcap"
+    shutil.copy(REAL[-1], raw)
+    (listed,) = os.listdir(tmp_path)
+    want = len(k740.open(REAL[-1]))
+    for given in (os.path.join(tmp_path, listed), raw):
+        cap = k740.open(given)
+        assert len(cap) == want
+        assert os.fsencode(cap.path) == raw and cap.path == os.fsdecode(raw)
+        assert repr(cap) == f"<k740.Capture {os.fsdecode(raw)!r}: {want} frames>"
+        cap.close()
+        assert repr(cap) == f"<k740.Capture {os.fsdecode(raw)!r} (closed)>"
+    # A capture that is no capture names the file in the same way.
+    bad = os.fsencode(tmp_path) + b"/notes\xfe.txt"
+    with open(bad, "wb") as f:
+        f.write(b"not a capture\n" * 10)
+    with pytest.raises(ValueError, match="notes\udcfe.txt: "):
+        k740.open(bad)
+
+
+FOUR_THREADS = """
+import sys, threading
+import k740
+cap = k740.open(sys.argv[1])
+frames = [cap[i % len(cap)] for i in range(4)]   # decoded here, on the main thread
+start = threading.Barrier(4)
+def read(f):
+    start.wait()
+    f.azimuth, f.intensity, f.xyz
+threads = [threading.Thread(target=read, args=(f,)) for f in frames]
+for t in threads: t.start()
+for t in threads: t.join()
+print(sum(len(f.azimuth) for f in frames))
+"""
+
+
+def test_four_threads_making_the_first_arrays_at_once():
+    """Threads that make the first arrays of a fresh interpreter (NumPy not imported by the
+    caller) all end."""
+    cap = k740.open(REAL[-1])
+    want = sum(len(cap[i % len(cap)]) for i in range(4))
+    for _ in range(3):
+        run = subprocess.run([sys.executable, "-c", FOUR_THREADS, REAL[-1]], capture_output=True, text=True,
+                             timeout=60)
+        assert run.returncode == 0, run.stderr
+        assert int(run.stdout) == want
 
 
 def test_truncated_capture_keeps_the_frames_before_the_fault(tmp_path):

@@ -1,6 +1,7 @@
 """The live stream from Python: frames from k740-sim over loopback against the live assembly of
 k740-convert, the ends of the iteration, the GIL while waiting, the errors; and the device
 information packet against k740-convert status."""
+import logging
 import os
 import signal
 import socket
@@ -56,10 +57,14 @@ def test_frames_limit_and_device_packets_on_the_data_port():
     port = free_udp_port()
     sim = start_sim(port, "--protocol", 1, "--device-port", port)  # device packets arrive here too
     try:
-        frames = list(k740.listen(port=port, protocol=1, frames=3, timeout=5.0))
+        live = k740.listen(port=port, protocol=1, frames=3, timeout=5.0)
+        frames = list(live)
     finally:
         stop(sim)
     assert [f.index for f in frames] == [0, 1, 2]
+    # The loop has ended and the port is closed; the counts stay as they stood.
+    assert live.port == 0
+    assert live.datagrams >= sum(len(f.block_azimuth) for f in frames) // 12 and live.frames_dropped == 0
     # The protocol asked for applies from the first boundary: 2 points a block before it, 30
     # after (give or take the points carried over to the next frame).
     assert 0 < len(frames[0]) <= 3 * len(frames[0].block_azimuth)
@@ -97,6 +102,19 @@ def test_timeout_ends_an_idle_stream_and_other_threads_run_meanwhile():
     # waiting it would get a few per cent of that.
     baseline, _ = counting_while(lambda: time.sleep(0.5))
     assert rate > 0.4 * baseline
+
+
+def test_listen_writes_nothing_to_stderr(capfd, caplog):
+    """The receive buffer granted goes to logging and an attribute, not to the caller's stderr."""
+    with caplog.at_level(logging.INFO, logger="k740"):
+        with k740.listen(port=0, timeout=0.1) as live:
+            granted = live.receive_buffer
+            port = live.port
+            assert list(live) == []
+    assert capfd.readouterr().err == ""
+    assert granted > 0 and live.receive_buffer == 0
+    assert [r.getMessage() for r in caplog.records if r.name == "k740"] == [
+        f"port {port}: receive buffer of {granted} bytes granted"]
 
 
 def test_ctrl_c_interrupts_the_wait():
