@@ -44,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             k740fuzz::fail("summary and catalog count different packets");
         if (summary.frames != result.catalog.frames.size())
             k740fuzz::fail("summary and catalog count different frames");
+        if (summary.otherKindPackets != result.catalog.otherKindPackets)
+            k740fuzz::fail("summary and catalog count different packets of the other kind");
         CaptureFrameSource source;
         if (!source.open(path, &result.catalog)) continue;
         LidarDataSingleLine frame;
