@@ -75,7 +75,9 @@ std::shared_ptr<PyFrame> wrap(k740::Frame f) {
 // ---- captures ----
 
 struct PyCapture {
-    std::unique_ptr<k740::Capture> capture;
+    // Shared with frame reads in progress (the GIL released), so that close() on another
+    // thread never pulls the file from under them: the last holder closes it.
+    std::shared_ptr<k740::Capture> capture;
     py::object path;  // the file's name as os.fsdecode() gives it
 
     k740::Capture& open() {
@@ -113,7 +115,7 @@ std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, 
     c->path = os.attr("fsdecode")(given);
     try {
         py::gil_scoped_release release;  // a large file takes a while to catalogue
-        c->capture = std::make_unique<k740::Capture>(p, options);
+        c->capture = std::make_shared<k740::Capture>(p, options);
     } catch (const k740::Error& e) {
         if (e.systemError() == 0) throw;
         // OSError(errno, strerror, filename) becomes FileNotFoundError, PermissionError, ...
@@ -129,7 +131,18 @@ std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, 
     return c;
 }
 
-std::shared_ptr<PyFrame> captureFrame(PyCapture& c, std::size_t i) { return wrap(c.open().frame(i)); }
+// Frame i, decoded with the GIL released: other threads decode theirs meanwhile.
+std::shared_ptr<PyFrame> captureFrame(PyCapture& c, std::size_t i) {
+    c.open();
+    std::shared_ptr<k740::Capture> cap = c.capture;
+    k740::Frame f;
+    {
+        py::gil_scoped_release release;
+        f = cap->frame(i);
+        cap.reset();  // may be the last holder (closed meanwhile): closes the file without the GIL
+    }
+    return wrap(std::move(f));
+}
 
 // capture[i] (any integer, negative from the end) or capture[start:stop:step] (a list).
 py::object captureItem(PyCapture& c, const py::object& key) {

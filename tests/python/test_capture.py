@@ -5,6 +5,7 @@ import os
 import shutil
 import subprocess
 import sys
+import threading
 import warnings
 
 import numpy as np
@@ -195,6 +196,26 @@ def test_four_threads_making_the_first_arrays_at_once():
                              timeout=60)
         assert run.returncode == 0, run.stderr
         assert int(run.stdout) == want
+
+
+def test_threads_decoding_at_once_get_the_frames_of_one_thread():
+    cap = k740.open(REAL[-1])
+    want = [f.distance for f in cap]
+    n = len(want)
+    got = {}
+
+    def read(k):
+        order = list(range(n)) if k % 2 == 0 else list(reversed(range(n)))
+        got[k] = {i: cap[i].distance for i in order * 2}
+
+    threads = [threading.Thread(target=read, args=(k,)) for k in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for k in range(4):
+        for i in range(n):
+            np.testing.assert_array_equal(got[k][i], want[i])
 
 
 def test_truncated_capture_keeps_the_frames_before_the_fault(tmp_path):
