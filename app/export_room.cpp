@@ -1,6 +1,7 @@
-// The CSV export of the main window.
+// The CSV and LAS export of the main window.
 #include "app/export_room.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
@@ -9,12 +10,29 @@
 
 #include "display/dialogs_seam.h"
 #include "export/SaveDataOptions.h"
+#include "export/las_export_file.h"
 
 namespace k740 {
 
 namespace {
 const QString kWarn = QStringLiteral("warn");
 const QString kError = QStringLiteral("error");
+
+QString formatName(ExportFormat format) {
+    return format == ExportFormat::Las ? QStringLiteral("LAS") : QStringLiteral("CSV");
+}
+
+// The program and its version, for the LAS header.
+std::string generatingSoftware() {
+    return (QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion())
+        .trimmed()
+        .toStdString();
+}
+
+std::unique_ptr<FrameExportFile> makeExportFile(ExportFormat format) {
+    if (format == ExportFormat::Las) return std::make_unique<LasExportFile>(generatingSoftware());
+    return std::make_unique<CsvExportFile>();
+}
 }  // namespace
 
 ExportRoom::ExportRoom(QWidget* window, QProgressBar* bar, QLabel* label)
@@ -43,9 +61,13 @@ void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float a
     m_SaveRequested = isSave;
     if (!isSave) return;  // a running export goes on as it was
 
-    const QString path =
-        Dialogs::getSaveFileName(m_Window, QStringLiteral("Save CSV"),
-                                 defaultCsvFileName(QDateTime::currentDateTime()), QString());
+    const ExportFormat format = m_Options->format();
+    const bool las = format == ExportFormat::Las;
+    const QString path = Dialogs::getSaveFileName(
+        m_Window, las ? QStringLiteral("Save LAS") : QStringLiteral("Save CSV"),
+        las ? defaultExportFileName(QDateTime::currentDateTime(), QStringLiteral("las"))
+            : defaultCsvFileName(QDateTime::currentDateTime()),
+        las ? QStringLiteral("LAS files (*.las)") : QString());
     if (path.isEmpty()) return;
 
     // A file that cannot be opened leaves a running export as it was; one that opens replaces
@@ -56,12 +78,13 @@ void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float a
 
     if (displayPaused) {
         // The display stands still: the stored frame is the export, written at once.
-        CsvExportFile file;
+        const std::unique_ptr<FrameExportFile> opened = makeExportFile(format);
+        FrameExportFile& file = *opened;
         // The file name in the encoding of the file system (on Windows builds, the ANSI code page).
         if (!file.open(name)) {
             Dialogs::critical(m_Window, kError,
-                              QStringLiteral("The CSV file cannot be opened for writing:\n%1\n%2")
-                                  .arg(path, QString::fromLocal8Bit(file.error().c_str())));
+                              QStringLiteral("The %1 file cannot be opened for writing:\n%2\n%3")
+                                  .arg(formatName(format), path, QString::fromLocal8Bit(file.error().c_str())));
             return;
         }
         if (m_Writer) retireWriter(false);
@@ -75,13 +98,13 @@ void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float a
         o.angleMax = m_AngleMax;
         o.wholeCm = CsvWholeCm::AddHalfThenTruncate;
         file.writeFrame(lastFrame, 1, o);
-        if (!file.close()) showNotSaved(name, file.error());
+        if (!file.close()) showNotSaved(name, file.error(), format);
         hideProgressWhenIdle();
         return;
     }
 
     const int id = m_NextWriterId++;
-    std::unique_ptr<CsvExportWriter> writer = openWriter(path, id);
+    std::unique_ptr<CsvExportWriter> writer = openWriter(path, id, format);
     if (!writer) return;
     if (m_Writer) retireWriter(false);
     m_Writer = std::move(writer);
@@ -102,7 +125,7 @@ void ExportRoom::setExporting(bool exporting) {
     if (m_LiveLink.setExporting) m_LiveLink.setExporting(exporting);
 }
 
-std::unique_ptr<CsvExportWriter> ExportRoom::openWriter(const QString& path, int id) {
+std::unique_ptr<CsvExportWriter> ExportRoom::openWriter(const QString& path, int id, ExportFormat format) {
     auto writer = std::make_unique<CsvExportWriter>();
     // The verdict comes on the writer's thread and is handled on this one (the room outlives
     // its writers: its destructor ends them, and a report not yet delivered goes with it).
@@ -111,10 +134,10 @@ std::unique_ptr<CsvExportWriter> ExportRoom::openWriter(const QString& path, int
             this, [this, id, verdict] { onWriterEnded(id, verdict); }, Qt::QueuedConnection);
     };
     // The file name in the encoding of the file system (on Windows builds, the ANSI code page).
-    if (writer->open(QFile::encodeName(path).toStdString(), ended)) return writer;
+    if (writer->open(QFile::encodeName(path).toStdString(), ended, format, generatingSoftware())) return writer;
     Dialogs::critical(m_Window, kError,
-                      QStringLiteral("The CSV file cannot be opened for writing:\n%1\n%2")
-                          .arg(path, QString::fromLocal8Bit(writer->error().c_str())));
+                      QStringLiteral("The %1 file cannot be opened for writing:\n%2\n%3")
+                          .arg(formatName(format), path, QString::fromLocal8Bit(writer->error().c_str())));
     return nullptr;
 }
 
@@ -195,33 +218,38 @@ void ExportRoom::onWriterEnded(int id, const CsvExportWriter::Verdict& verdict) 
     m_Closing.erase(it);
     closing.writer->wait();  // the thread has reported: it is at its end
     if (!verdict.saved) {
-        showNotSaved(closing.writer->path(), verdict.error);
+        showNotSaved(closing.writer->path(), verdict.error, closing.writer->format());
     } else if (closing.reportSaved) {
-        m_PendingReports.push_back(closing.framesLost);
+        m_PendingReports.push_back({closing.framesLost, closing.writer->format()});
         emit exportFinished();
     }
     hideProgressWhenIdle();
 }
 
-void ExportRoom::showNotSaved(const std::string& path, const std::string& error) {
+void ExportRoom::showNotSaved(const std::string& path, const std::string& error, ExportFormat format) {
     Dialogs::critical(m_Window, kError,
-                      QStringLiteral("The CSV file was not saved completely:\n%1\n%2")
-                          .arg(QFile::decodeName(path.c_str()), QString::fromLocal8Bit(error.c_str())));
+                      QStringLiteral("The %1 file was not saved completely:\n%2\n%3")
+                          .arg(formatName(format), QFile::decodeName(path.c_str()),
+                               QString::fromLocal8Bit(error.c_str())));
 }
 
 void ExportRoom::reportSaved() {
+    ExportFormat format = ExportFormat::Csv;
     if (!m_PendingReports.empty()) {
-        m_FramesLost = m_PendingReports.front();
+        m_FramesLost = m_PendingReports.front().framesLost;
+        format = m_PendingReports.front().format;
         m_PendingReports.pop_front();
     }
     if (m_FramesLost > 0)
         Dialogs::warning(m_Window, kWarn,
-                         QStringLiteral("The CSV file is saved, but %1 revolutions of the sensor "
+                         QStringLiteral("The %1 file is saved, but %2 revolutions of the sensor "
                                         "could not be written (the window fell behind): the "
                                         "file's frames are not consecutive.")
+                             .arg(formatName(format))
                              .arg(m_FramesLost));
     else
-        Dialogs::information(m_Window, kWarn, QStringLiteral("The CSV file is saved successfully"));
+        Dialogs::information(m_Window, kWarn,
+                             QStringLiteral("The %1 file is saved successfully").arg(formatName(format)));
     hideProgressWhenIdle();
 }
 

@@ -1,4 +1,4 @@
-// The CSV export as the main window runs it: the options window, the save dialog, the export
+// The CSV (or LAS) export as the main window runs it: the options window, the save dialog, the export
 // pass of each arriving frame with its progress bar, the export of the stored frame while the
 // display is paused, and the closing verdict. A live export's file is written by its own
 // thread (export/csv_export_writer.h): each frame is handed over as a value and the window
@@ -88,12 +88,12 @@ private:
         bool reportSaved = false;  // the export counted all its frames: report it saved
         long long framesLost = 0;
     };
-    std::unique_ptr<CsvExportWriter> openWriter(const QString& path, int id);
+    std::unique_ptr<CsvExportWriter> openWriter(const QString& path, int id, ExportFormat format);
     void endCounting();
     void retireWriter(bool reportSaved);
     void closeSamePathNow(const std::string& path);
     void onWriterEnded(int id, const CsvExportWriter::Verdict& verdict);
-    void showNotSaved(const std::string& path, const std::string& error);
+    void showNotSaved(const std::string& path, const std::string& error, ExportFormat format);
     void showProgress(bool shown);
     void hideProgressWhenIdle();
     void setExporting(bool exporting);
@@ -106,7 +106,11 @@ private:
     int m_WriterId = 0;
     int m_NextWriterId = 1;
     std::map<int, Closing> m_Closing;  // by writer id
-    std::deque<long long> m_PendingReports;  // frames lost, one per exportFinished emitted
+    struct PendingReport {
+        long long framesLost = 0;
+        ExportFormat format = ExportFormat::Csv;
+    };
+    std::deque<PendingReport> m_PendingReports;  // one per exportFinished emitted
     CsvExportCounter m_Counter;
     bool m_SaveRequested = false;
     float m_AngleMin = 0.0f;

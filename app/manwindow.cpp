@@ -30,6 +30,7 @@
 #include "app/export_room.h"
 #include "app/figures_room.h"
 #include "app/picking_room.h"
+#include "app/piece_room.h"
 #include "app/snapshot_room.h"
 #include "export/SaveDataOptions.h"
 #include "app/playback_room.h"
@@ -99,6 +100,13 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     transport.model = ui->comboBoxLidarModel;
     m_Playback = new k740::PlaybackRoom(this, transport, m_Player, m_Receiver,
                                         [this]() { return m_Live->startedOnce(); }, m_State, this);
+    // "Save frames…" stands after the transport, before the tab's closing space.
+    auto* saveFrames = new QToolButton(ui->Tab_4);
+    saveFrames->setObjectName(QStringLiteral("toolButton_SaveFrames"));
+    saveFrames->setText(QStringLiteral("Save frames…"));
+    saveFrames->setToolTip(QStringLiteral("Saves frames of the open capture file as a capture file of their own"));
+    ui->horizontalLayout_Offline->insertWidget(ui->horizontalLayout_Offline->count() - 1, saveFrames);
+    m_Piece = new k740::PieceRoom(this, saveFrames, ui->Slider_Frame, m_Player, this);
     // The recorder listens on the adapter that carries the sensor's traffic: the one whose
     // subnet holds the address of the last device information packet.
     for (k740::UdpReceiver* source : {static_cast<k740::UdpReceiver*>(m_Receiver),

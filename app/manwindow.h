@@ -40,6 +40,7 @@ class ServiceRoom;
 class RecordingRoom;
 class SnapshotRoom;
 class FiguresRoom;
+class PieceRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -65,6 +66,7 @@ public:
     k740::RecordingRoom* recordingRoom() const { return m_Recording; }
     k740::SnapshotRoom* snapshotRoom() const { return m_Snapshot; }
     k740::FiguresRoom* figuresRoom() const { return m_Figures; }
+    k740::PieceRoom* pieceRoom() const { return m_Piece; }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const { return m_View->realTimeCloud(); }
@@ -207,4 +209,5 @@ private:
     std::unique_ptr<k740::ServiceRoom> m_ServiceRoom;    // service mode and its windows
     k740::SnapshotRoom* m_Snapshot = nullptr;
     k740::FiguresRoom* m_Figures = nullptr;
+    k740::PieceRoom* m_Piece = nullptr;
 };

@@ -1,9 +1,14 @@
 // Message boxes and file dialogs, or the installed handler that answers them instead.
 #include "display/dialogs_seam.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
+#include <QSpinBox>
 
 namespace k740 {
 
@@ -112,6 +117,44 @@ QString Dialogs::getSaveFileName(QWidget* parent, const QString& caption, const 
     const QString start = inLastFolder(caption, fileName);
     if (answerFileRequest(Kind::SaveFile, caption, start, filter, &name)) return remembered(caption, name);
     return remembered(caption, QFileDialog::getSaveFileName(parent, caption, start, filter));
+}
+
+bool Dialogs::getFrameRange(QWidget* parent, const QString& title, const QString& text, int maximum,
+                            int* first, int* last) {
+    if (handlerSlot()) {
+        Request r;
+        r.kind = Kind::FrameRange;
+        r.title = title;
+        r.text = text;
+        r.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+        r.first = *first;
+        r.last = *last;
+        r.maximum = maximum;
+        const Answer a = handlerSlot()(r);
+        if (a.button != QMessageBox::Ok) return false;
+        *first = a.first;
+        *last = a.last;
+        return true;
+    }
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(new QLabel(text, &dialog));
+    auto* from = new QSpinBox(&dialog);
+    auto* to = new QSpinBox(&dialog);
+    for (QSpinBox* box : {from, to}) box->setRange(0, maximum);
+    from->setValue(*first);
+    to->setValue(*last);
+    form->addRow(QStringLiteral("First frame:"), from);
+    form->addRow(QStringLiteral("Last frame:"), to);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    *first = from->value();
+    *last = to->value();
+    return true;
 }
 
 }  // namespace k740

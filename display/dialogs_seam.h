@@ -1,5 +1,5 @@
-// The one place where the program asks the operator something: message boxes and file
-// dialogs. Normally the real boxes are shown; a test installs a handler that records each
+// The one place where the program asks the operator something: message boxes, file dialogs
+// and the choice of a range of frames. Normally the real boxes are shown; a test installs a handler that records each
 // request and answers it, so nothing blocks.
 #pragma once
 
@@ -12,7 +12,7 @@ namespace k740 {
 
 class Dialogs {
 public:
-    enum class Kind { Warning, Information, Question, Critical, OpenFile, SaveFile };
+    enum class Kind { Warning, Information, Question, Critical, OpenFile, SaveFile, FrameRange };
 
     struct Request {
         Kind kind = Kind::Information;
@@ -20,11 +20,13 @@ public:
         QString text;    // message text (file dialogs: the proposed directory or file name)
         QString filter;  // file dialogs only
         QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        int first = 0, last = 0, maximum = 0;  // frame range: proposed, and the highest frame
     };
 
     struct Answer {
         QMessageBox::StandardButton button = QMessageBox::Ok;
         QString fileName;  // empty = cancelled
+        int first = 0, last = 0;  // frame range: chosen, when the button is Ok
     };
 
     using Handler = std::function<Answer(const Request&)>;
@@ -47,6 +49,11 @@ public:
                                    const QString& filter);
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& fileName,
                                    const QString& filter);
+
+    // Two frame numbers from 0 to `maximum`, proposed as *first and *last; false when the
+    // operator cancels (they are then untouched).
+    static bool getFrameRange(QWidget* parent, const QString& title, const QString& text, int maximum,
+                              int* first, int* last);
 
     // The folder each file dialog (by caption) was last answered in: a dialog proposing no
     // folder of its own starts there. Kept between runs by the window's settings.

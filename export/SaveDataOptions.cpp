@@ -14,6 +14,10 @@ SaveDataOptions::SaveDataOptions(QWidget* parent) : QWidget(parent), ui(new Ui::
 
 SaveDataOptions::~SaveDataOptions() = default;
 
+k740::ExportFormat SaveDataOptions::format() const {
+    return ui->comboBox_format->currentIndex() == 1 ? k740::ExportFormat::Las : k740::ExportFormat::Csv;
+}
+
 void SaveDataOptions::onOk_Clicked() {
     const k740::SaveDataChoice c =
         k740::checkSaveDataOptions(ui->lineEdit_freamCount->text(), ui->lineEdit_AngleMin->text(),

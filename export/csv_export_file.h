@@ -9,33 +9,34 @@
 #include <vector>
 
 #include "export/csv_format.h"
+#include "export/frame_export_file.h"
 
 namespace k740 {
 
-class CsvExportFile {
+class CsvExportFile : public FrameExportFile {
 public:
     CsvExportFile() = default;
-    ~CsvExportFile();
+    ~CsvExportFile() override;
     CsvExportFile(const CsvExportFile&) = delete;
     CsvExportFile& operator=(const CsvExportFile&) = delete;
 
     // Opens (truncating) and writes the header line. False, with error() set, when the file
     // cannot be opened; nothing is written then.
-    bool open(const std::string& path);
-    bool isOpen() const { return out_.is_open(); }
+    bool open(const std::string& path) override;
+    bool isOpen() const override { return out_.is_open(); }
 
     // Appends the points of one frame within the options' azimuth range with the given FreamID.
     std::size_t writeFrame(const LidarDataSingleLine& frame, int frameId,
-                           const CsvExportOptions& options);
+                           const CsvExportOptions& options) override;
 
     // False once a write has failed (the lines since then are lost).
-    bool good() const { return out_.is_open() && !out_.fail(); }
+    bool good() const override { return out_.is_open() && !out_.fail(); }
 
     // Flushes and closes. True when every line was written; otherwise error() says why (a full
     // disk shows here, as buffered lines fail only when they are flushed).
-    bool close();
-    const std::string& error() const { return error_; }
-    const std::string& path() const { return path_; }
+    bool close() override;
+    const std::string& error() const override { return error_; }
+    const std::string& path() const override { return path_; }
 
 private:
     std::ofstream out_;

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "export/las_export_file.h"
+
 namespace k740 {
 
 CsvExportWriter::CsvExportWriter(std::size_t queueFrames)
@@ -18,14 +20,20 @@ CsvExportWriter::~CsvExportWriter() {
     if (m_Thread.joinable()) m_Thread.join();
 }
 
-bool CsvExportWriter::open(const std::string& path, EndedHandler ended) {
+bool CsvExportWriter::open(const std::string& path, EndedHandler ended, ExportFormat format,
+                           const std::string& software) {
     if (m_Thread.joinable()) {
         m_OpenError = "the writer already has a file";
         return false;
     }
     m_Path = path;
-    if (!m_File.open(path)) {
-        m_OpenError = m_File.error();
+    m_Format = format;
+    if (format == ExportFormat::Las)
+        m_File = std::make_unique<LasExportFile>(software);
+    else
+        m_File = std::make_unique<CsvExportFile>();
+    if (!m_File->open(path)) {
+        m_OpenError = m_File->error();
         return false;
     }
     m_Ended = std::move(ended);
@@ -72,19 +80,19 @@ void CsvExportWriter::run() {
             job = std::move(m_Queue.front());
             m_Queue.pop_front();
         }
-        m_File.writeFrame(job.frame, job.frameId, job.options);
-        if (!m_File.good()) {
+        m_File->writeFrame(job.frame, job.frameId, job.options);
+        if (!m_File->good()) {
             // A full disk: stop at once; the frames after this one are lost.
             m_Failed.store(true);
             break;
         }
         ++verdict.framesWritten;
     }
-    const bool closed = m_File.close();
+    const bool closed = m_File->close();
     verdict.saved = closed && !m_Failed.load();
     if (!verdict.saved) {
         m_Failed.store(true);
-        verdict.error = m_File.error().empty() ? std::string("write failed") : m_File.error();
+        verdict.error = m_File->error().empty() ? std::string("write failed") : m_File->error();
     }
     EndedHandler ended;
     {

@@ -1,4 +1,4 @@
-// The CSV export file written on its own thread. The window hands every exported frame over
+// The export file (CSV or LAS) written on its own thread. The window hands every exported frame over
 // as a value through a bounded queue and goes back to drawing; the writer thread appends the
 // frames in the order they were queued. When the export is finished, or as soon as a write
 // fails, the thread flushes, closes and checks the file, and only then reports its verdict:
@@ -17,6 +17,8 @@
 #include "acquisition/lidar_frame.h"
 #include "export/csv_export_file.h"
 #include "export/csv_format.h"
+#include "export/frame_export_file.h"
+#include <memory>
 
 namespace k740 {
 
@@ -42,10 +44,13 @@ public:
 
     // Opens (truncating) and writes the header line on the calling thread, so the caller knows
     // at once whether the export can run, then starts the thread. False, with error() set,
-    // when the file cannot be opened; no thread runs then.
-    bool open(const std::string& path, EndedHandler ended);
+    // when the file cannot be opened; no thread runs then. A LAS file names `software` in its
+    // header.
+    bool open(const std::string& path, EndedHandler ended, ExportFormat format = ExportFormat::Csv,
+              const std::string& software = std::string());
     const std::string& error() const { return m_OpenError; }
     const std::string& path() const { return m_Path; }
+    ExportFormat format() const { return m_Format; }
 
     // Queues one frame with its FreamID. False, and the frame is not written, when the queue
     // is full, after finish() or once a write has failed.
@@ -71,8 +76,9 @@ private:
     void run();
 
     const std::size_t m_Capacity;
-    CsvExportFile m_File;  // the thread's once it runs
+    std::unique_ptr<FrameExportFile> m_File;  // the thread's once it runs
     std::string m_Path;
+    ExportFormat m_Format = ExportFormat::Csv;
     std::string m_OpenError;
     EndedHandler m_Ended;
     Verdict m_Verdict;  // written by the thread, read after wait()

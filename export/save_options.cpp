@@ -68,8 +68,10 @@ SaveDataChoice checkSaveDataOptions(const QString& frameCount, const QString& an
     return c;
 }
 
-QString defaultCsvFileName(const QDateTime& localTime) {
-    return localTime.toString(QStringLiteral("yyyy-MM-dd-hh-mm")) + QStringLiteral(".csv");
+QString defaultCsvFileName(const QDateTime& localTime) { return defaultExportFileName(localTime, QStringLiteral("csv")); }
+
+QString defaultExportFileName(const QDateTime& localTime, const QString& extension) {
+    return localTime.toString(QStringLiteral("yyyy-MM-dd-hh-mm")) + QLatin1Char('.') + extension;
 }
 
 void CsvExportCounter::start(int frames) {

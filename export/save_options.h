@@ -32,6 +32,8 @@ QString checkAngleRange(float* angleMin, float* angleMax);
 
 // "yyyy-MM-dd-hh-mm.csv" of the given local time.
 QString defaultCsvFileName(const QDateTime& localTime);
+// "yyyy-MM-dd-hh-mm.<extension>" of the given local time.
+QString defaultExportFileName(const QDateTime& localTime, const QString& extension);
 
 // FreamID and progress of one export: each exported frame takes the next FreamID from 1; the
 // progress is the written share in whole percent (truncated); the export ends when the written

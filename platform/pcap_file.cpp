@@ -271,4 +271,14 @@ int PcapFileReader::linkType() const {
     return m_Handle != nullptr ? pcap_datalink(m_Handle) : -1;
 }
 
+std::uint32_t PcapFileReader::snapLength() const {
+    if (m_Fd >= 0) return m_Snaplen;
+    return m_Handle != nullptr ? static_cast<std::uint32_t>(pcap_snapshot(m_Handle)) : 0;
+}
+
+bool PcapFileReader::nanosecondTimeStamps() const {
+    if (m_Fd >= 0) return m_Nanoseconds;
+    return m_Handle != nullptr;  // opened at nanosecond precision
+}
+
 }  // namespace k740

@@ -53,6 +53,11 @@ public:
 
     // Link-layer type of the file (1 = Ethernet), -1 when not open.
     int linkType() const;
+    // The file's snapshot length (records are at most this long), 0 when not open.
+    std::uint32_t snapLength() const;
+    // Whether the file's time stamps carry nanoseconds (classic pcap's nanosecond kind, and
+    // every file read through the capture library); false for microsecond files.
+    bool nanosecondTimeStamps() const;
     // Records returned so far.
     std::uint64_t recordsRead() const { return m_Records; }
     const std::string& error() const { return m_Error; }

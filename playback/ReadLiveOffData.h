@@ -72,6 +72,9 @@ public:
     int frameCount() const { return static_cast<int>(catalog_.frames.size()); }
     int sliderFrameCount() const { return static_cast<int>(catalog_.sliderFrames); }
     std::uint64_t packetCount() const { return catalog_.packets; }
+    // The loaded file's catalog and its name for the file functions (changed only by open).
+    const k740::FrameCatalog& catalog() const { return catalog_; }
+    const std::string& filePath() const { return path8_; }
 
     // Starts the player (first play, or again after it finished: from frame 0) or, while it
     // runs, opens the gate. False when no file is loaded.

@@ -25,8 +25,10 @@
 #include "export/csv_format.h"
 #include "export/number_text.h"
 #include "playback/capture_index.h"
+#include "tools/convert_cut.h"
 #include "tools/convert_device.h"
 #include "tools/convert_gps.h"
+#include "tools/convert_las.h"
 #include "tools/convert_options.h"
 #include "tools/convert_pcd.h"
 #include "tools/exit_codes.h"
@@ -47,6 +49,9 @@ const char* const kUsage =
     "                   [--view-mode 1|2] [--angle-min A] [--angle-max B]\n"
     "  k740-convert pcd FILE DIR [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"
     "                   [--angle-min A] [--angle-max B] [--ply]\n"
+    "  k740-convert las FILE OUT.las [--single-line] [--protocol 0|1] [--view-mode 1|2]\n"
+    "                   [--angle-min A] [--angle-max B] [--split]\n"
+    "  k740-convert cut FILE OUT.pcap --first A --last B [--single-line]\n"
     "  k740-convert listen [--port 2368] [--group ADDR [--interface ADDR]] [--protocol 0|1]\n"
     "                   [--return-mode 0..3] [--frames N] [--dump]\n"
     "  k740-convert status|configure ...   (the sensor's settings)\n"
@@ -70,11 +75,15 @@ const char* const kUsage =
     "csv     writes all frames as the CSV export does: FreamID from 1, x/y/z in cm with the\n"
     "        protocol's distance divisor (0: /0.5, 1: /0.25), whole cm in view mode 1, points\n"
     "        whose azimuth lies in [A, B] (defaults 0 and 360; equal bounds widen by 0.5).\n"
+    "las     writes the points of the csv rows as a LAS 1.2 file (metres, GPS time in seconds,\n"
+    "        the frame's index as point source ID); --split one file per frame.\n"
+    "cut     writes frames A..B (numbered from 0) as a capture file of their own: the records\n"
+    "        byte for byte, other traffic between them included.\n"
     "listen  receives the data port (and the group, when given) and prints a line per frame,\n"
     "        or the dump format with --dump; stops after N frames (--frames) or on Ctrl-C.\n"
     "        Port 0 takes any free port; the port is reported on stderr.\n"
     "\n"
-    "info, dump, csv and pcd show their progress on stderr when stderr is a terminal.\n"
+    "info, dump, csv, pcd, las and cut show their progress on stderr when stderr is a terminal.\n"
     "listen reports the datagrams it received on stderr when it ends.\n"
     "\n"
     "A missing or unreadable file ends with one line on stderr and exit status 1. A damaged or\n"
@@ -437,6 +446,8 @@ int main(int argc, char** argv) {
     if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;
     if (const int rc = k740::convert::gpsTestCommand(argc, argv); rc >= 0) return rc;
     if (o.command == "pcd") return k740::runConvertPcd(argc, argv);
+    if (o.command == "las") return k740::runConvertLas(argc, argv);
+    if (o.command == "cut") return k740::runConvertCut(argc, argv);
     if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
         return k740::convert::usageError("", "unknown command '" + o.command + "'");
     if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
