@@ -3,7 +3,14 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/udp_socket.h"
 
@@ -18,8 +25,9 @@ struct ToolRun {
 };
 
 // Runs one of the project's programs (K740_CONVERT, K740_SIM) with these arguments.
-inline ToolRun runProgram(const char* program, const QStringList& args) {
+inline ToolRun runProgram(const char* program, const QStringList& args, const QString& workingDir = QString()) {
     QProcess p;
+    if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
     p.start(QString::fromUtf8(program), args);
     ToolRun r;
     if (!p.waitForStarted(kTimeoutMs)) return r;
@@ -34,7 +42,40 @@ inline ToolRun runProgram(const char* program, const QStringList& args) {
     return r;
 }
 
-inline ToolRun runConvert(const QStringList& args) { return runProgram(K740_CONVERT, args); }
+inline ToolRun runConvert(const QStringList& args, const QString& workingDir = QString()) {
+    return runProgram(K740_CONVERT, args, workingDir);
+}
+
+// Runs k740-convert with arguments handed over byte for byte (QProcess would pass them
+// through the locale's text encoding); its outputs go through files in `scratchDir`.
+inline ToolRun runConvertBytes(const std::vector<std::string>& args, const std::string& scratchDir) {
+    ToolRun r;
+    std::vector<std::string> all{K740_CONVERT};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const std::string outPath = scratchDir + "/stdout.txt", errPath = scratchDir + "/stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, K740_CONVERT, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return r;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return r;
+    r.finished = true;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    r.out = slurp(outPath);
+    r.err = slurp(errPath);
+    return r;
+}
 
 // Three free UDP ports (data, device, configuration), so that tests running beside each other
 // never share a stream. Empty when no socket could be bound.
