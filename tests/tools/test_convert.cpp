@@ -5,6 +5,7 @@
 
 #include "tests/tools/tool_process.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -371,6 +372,12 @@ TEST_F(ConvertTool, FileNamesArriveByteForByteAndNoExportWritesOverItsInput) {
     const ToolRun d = runConvertBytes({"dump", in}, dir);
     EXPECT_EQ(d.exitCode, 0) << d.err;
     EXPECT_EQ(frameLines(d.out).size(), 3u);
+    // The GPS logs' folder goes through Qt's file names: one they would change is refused
+    // before anything is created, never written elsewhere.
+    const ToolRun g = runConvertBytes({"gps-test", "--number", "7", "--folder", dir + "/logs\xff"}, dir);
+    EXPECT_EQ(g.exitCode, 2) << g.err;
+    EXPECT_NE(g.err.find("--folder"), std::string::npos) << g.err;
+    EXPECT_TRUE(QDir(QString::fromStdString(dir)).entryList({"logs*"}, QDir::Dirs).isEmpty());
 
     // The input under another name, through a link and through "./": refused, untouched.
     ASSERT_EQ(::link(tiny_.c_str(), path("linked.pcap").c_str()), 0);
