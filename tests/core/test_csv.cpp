@@ -130,97 +130,42 @@ TEST(CsvExport, AzimuthRangeIsInclusiveAndCountsLines) {
     EXPECT_TRUE(none.str().empty());
 }
 
-TEST(CsvExport, ExactlyTheEntriesTheCarryOverLeftBehindAreNoRows) {
-    // Entry 1 is a measured point that reads all zero (no echo at azimuth 0, time 0); entry 3
-    // is one the carry-over left behind. Only entry 3 goes, in the export and in the rows of a
-    // picked region that holds the origin.
-    const std::vector<Pt> pts = {{10, 350.0, 1, 1}, {0, 0.0, 0, 0}, {0, 355.0, 0, 9}, {0, 0.0, 0, 0}};
-    LidarDataSingleLine f = frameOf(pts);
+TEST(CsvExport, OnlyTheEntriesTheCarryOverLeftBehindAreLeftOut) {
+    // Entry 1 is measured but reads all zero (no echo at azimuth 0, time 0); entry 3 was left
+    // behind by the carry-over. Only entry 3 goes, from the export and from a picked region
+    // at the origin.
+    LidarDataSingleLine f = frameOf({{10, 350.0, 1, 1}, {0, 0.0, 0, 0}, {0, 355.0, 0, 9}, {0, 0.0, 0, 0}});
     f.leftBehindBegin = 2;  // entry 2 lies in the range but was not moved (azimuth >= 20)
     f.leftBehindEnd = 4;
     std::ostringstream out;
-    EXPECT_EQ(k740::writeCsvFrame(out, f, 7, options(0, 0)), 3u);
-    EXPECT_EQ(out.str(),
-              "7,0,1,0,1,350,2,1\n"
-              "7,0,0,0,0,0,0,0\n"
-              "7,0,0,0,0,355,0,9\n");
-    k740::SelectionBox origin;  // all bounds 0: the origin only
-    const std::vector<k740::BoxRow> rows = k740::frameRowsInBox(f, 0, 0, origin, 10);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].azimuthDeg, 0.0);
-    EXPECT_EQ(rows[1].azimuthDeg, 355.0);
-}
+    k740::writeCsvFrame(out, f, 7, options(0, 0));
+    EXPECT_EQ(out.str(), "7,0,1,0,1,350,2,1\n7,0,0,0,0,0,0,0\n7,0,0,0,0,355,0,9\n");
+    EXPECT_EQ(k740::frameRowsInBox(f, 0, 0, k740::SelectionBox(), 9).size(), 2u);
 
-namespace {
-
-// The points of every frame, and the points the export passes on.
-struct Exported {
-    std::size_t points = 0, rows = 0;
-    void add(const LidarDataSingleLine& f) {
-        points += f.pointCount();
-        rows += k740::forEachExportPoint(f, options(1, 1), [](const k740::ExportPoint&) {});
-    }
-};
-
-// A data packet whose first record reads no echo: distance and intensity 0.
-k740test::DataPacket silentFirstRecord(k740test::DataPacket p) {
-    p[4] = p[5] = p[6] = 0;
-    return p;
-}
-
-}  // namespace
-
-TEST(CsvExport, DecodedPointsThatReadAllZeroAreExportedWhereverTheyComeFrom) {
+    // Decoded frames with such a point, where no carry-over left anything: a single-line
+    // revolution starting at 0 with no echo, a capture-file frame and a dual-echo frame from
+    // packets stamped below 597 whose first record at azimuth 0 has no echo.
     using namespace k740test;
-    // A single-line revolution whose first point, at azimuth 0, has no echo (its time is 0).
-    {
-        Exported e;
-        k740::LiveFrameAssembler live([&](LidarDataSingleLine&& f) { e.add(f); });
-        SingleLinePacket first = makeSingleLinePacket(0);
-        first[28] = first[29] = first[30] = 0;
-        live.addSingleLinePacket(first.data());
-        for (std::uint32_t s : {900000u, 1800000u, 2700000u}) live.addSingleLinePacket(makeSingleLinePacket(s).data());
-        EXPECT_EQ(e.points, 1000u);
-        EXPECT_EQ(e.rows, 1000u);
+    std::size_t points = 0, rows = 0;
+    const k740::FrameSink count = [&](LidarDataSingleLine&& frame) {
+        points += frame.pointCount();
+        rows += k740::writeCsvFrame(out, frame, 1, options(1, 1));
+    };
+    k740::LiveFrameAssembler live(count);
+    for (std::uint32_t s : {0u, 900000u, 1800000u, 2700000u}) {
+        SingleLinePacket p = makeSingleLinePacket(s);
+        p[28] = p[29] = p[30] = 0;
+        live.addSingleLinePacket(p.data());
     }
-    // A capture-file frame from packets stamped below 597 (point times 0) that begins at
-    // azimuth 0 with no echo.
-    {
-        Exported e;
-        k740::CaptureFrameAnalyzer analyzer(false);
-        const k740::FrameSink sink = [&](LidarDataSingleLine&& f) { e.add(f); };
-        for (std::uint32_t s : {35000u, 0u, 1200u, 35000u})
-            analyzer.addPacket(silentFirstRecord(makeSweepPacket(s, 100, 500)).data(), k740::kDataPacketSize, sink);
-        ASSERT_GT(e.points, 0u);
-        EXPECT_EQ(e.rows, e.points);
-    }
-    // Dual echo: no carry-over at all, so every decoded point is a row.
-    {
-        Exported e;
-        k740::LiveFrameAssembler live([&](LidarDataSingleLine&& f) { e.add(f); });
-        for (int r = 0; r < 3; ++r)
-            for (std::uint32_t s = 0; s < 36000; s += 1200)
-                live.addDataPacket(silentFirstRecord(makeSweepPacket(s, 100, 500)).data(), k740::kDualEcho,
-                                   k740::kProtocol17);
-        ASSERT_GT(e.points, 0u);
-        EXPECT_EQ(e.rows, e.points);
-    }
-    // Strong echo: the carry-over moves the wrap block's 30 points to the next revolution;
-    // exactly those 30 entries are left out of each frame that gave them away.
-    {
-        std::vector<LidarDataSingleLine> frames;
-        k740::LiveFrameAssembler live([&](LidarDataSingleLine&& f) { frames.push_back(std::move(f)); });
-        live.addDataPacket(makeSweepPacket(35800, 100).data(), k740::kStrongEcho, k740::kProtocol17);
-        for (int r = 0; r < 2; ++r)
-            for (std::uint32_t s = 1000; s < 36000; s += 1200)
-                live.addDataPacket(silentFirstRecord(makeSweepPacket(s, 100, 500)).data(), k740::kStrongEcho,
-                                   k740::kProtocol17);
-        ASSERT_EQ(frames.size(), 3u);
-        for (std::size_t k = 1; k < frames.size(); ++k) {
-            Exported e;
-            e.add(frames[k]);
-            EXPECT_EQ(frames[k].leftBehindEnd - frames[k].leftBehindBegin, 30u);
-            EXPECT_EQ(e.rows, e.points - 30) << "frame " << k;
+    k740::CaptureFrameAnalyzer analyzer(false);
+    for (int r = 0; r < 2; ++r) {
+        for (std::uint32_t s = 0; s < 36000; s += 1200) {
+            DataPacket p = makeSweepPacket(s, 100, 500);
+            p[4] = p[5] = p[6] = 0;
+            analyzer.addPacket(p.data(), p.size(), count);
+            live.addDataPacket(p.data(), k740::kDualEcho, k740::kProtocol17);
         }
     }
+    EXPECT_EQ(points, 1000u + 2 * 361u * 30);  // each frame ends with the next turn's first block
+    EXPECT_EQ(rows, points);
 }

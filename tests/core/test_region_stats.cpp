@@ -82,14 +82,7 @@ TEST(RegionPick, StoredFrameRowsFollowTheDrawnCoordinatesAndWrapAtThePickedCount
     EXPECT_EQ(k740::frameRowsInBox(f, 0, 1, box, 9).size(), 3u);
     EXPECT_TRUE(k740::frameRowsInBox(f, 0, 0, box, 0).empty());
 
-    // Near the origin: the point without an echo is a point of the region; an entry the
-    // carry-over left behind (appended here) is not.
-    f.pointAngle.push_back(0.0);
-    f.distance.push_back(0.0);
-    f.intensity.push_back(0);
-    f.timeStamp.push_back(0);
-    f.leftBehindBegin = 6;
-    f.leftBehindEnd = 7;
+    // A point without an echo sits at the origin and is a point of a region there.
     box = k740::SelectionBox();
     box.minX = box.minY = -20;
     box.maxX = box.maxY = 20;

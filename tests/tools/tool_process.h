@@ -46,34 +46,28 @@ inline ToolRun runConvert(const QStringList& args, const QString& workingDir = Q
     return runProgram(K740_CONVERT, args, workingDir);
 }
 
-// Runs k740-convert with arguments handed over byte for byte (QProcess would pass them
-// through the locale's text encoding); its outputs go through files in `scratchDir`.
-inline ToolRun runConvertBytes(const std::vector<std::string>& args, const std::string& scratchDir) {
-    ToolRun r;
-    std::vector<std::string> all{K740_CONVERT};
-    all.insert(all.end(), args.begin(), args.end());
+// Runs k740-convert with arguments handed over byte for byte (QProcess passes them through
+// the locale's encoding); its outputs go through files in `scratchDir`.
+inline ToolRun runConvertBytes(std::vector<std::string> args, const std::string& scratchDir) {
+    args.insert(args.begin(), K740_CONVERT);
     std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(&a[0]);
+    for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    const std::string outPath = scratchDir + "/stdout.txt", errPath = scratchDir + "/stderr.txt";
+    const std::string out = scratchDir + "/stdout.txt", err = scratchDir + "/stderr.txt";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, K740_CONVERT, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return r;
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return r;
-    r.finished = true;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    auto slurp = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
-    r.out = slurp(outPath);
-    r.err = slurp(errPath);
+    ToolRun r;
+    r.finished = posix_spawn(&pid, K740_CONVERT, &actions, nullptr, argv.data(), environ) == 0 &&
+                 waitpid(pid, &status, 0) == pid;
+    posix_spawn_file_actions_destroy(&actions);
+    r.exitCode = r.finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream o(out, std::ios::binary), e(err, std::ios::binary);
+    r.out.assign(std::istreambuf_iterator<char>(o), {});
+    r.err.assign(std::istreambuf_iterator<char>(e), {});
     return r;
 }
 
