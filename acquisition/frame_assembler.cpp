@@ -74,6 +74,8 @@ void LiveFrameAssembler::addStrongEchoPacket(const std::uint8_t* packet, int pen
         if (count >= kCarryWindow) {
             for (std::size_t k = count - kCarryWindow; k < count; ++k) {
                 if (m_Main.pointAngle[k] < kCarryAngle) {
+                    if (m_Carry.pointAngle.empty()) m_Main.leftBehindBegin = k;
+                    m_Main.leftBehindEnd = k + 1;
                     m_Carry.pointAngle.push_back(m_Main.pointAngle[k]);
                     m_Carry.distance.push_back(m_Main.distance[k]);
                     m_Carry.intensity.push_back(m_Main.intensity[k]);

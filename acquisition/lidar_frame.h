@@ -12,24 +12,31 @@ struct LidarDataSingleLine {
     std::vector<double> pointAngle;      // azimuth per point, degrees
     std::vector<std::uint64_t> timeStamp;  // per point, in the unit of the packet time stamp
 
+    // Where the live carry-over left entries behind when it moved early points of the next
+    // revolution over: among the entries [leftBehindBegin, leftBehindEnd), those it moved
+    // (every field set to 0; the others there have an azimuth of 20 degrees or more). They
+    // stay in the record but are no measurements. An empty range in every other frame.
+    std::size_t leftBehindBegin = 0;
+    std::size_t leftBehindEnd = 0;
+
     void clear() {
         blockAngle.clear();
         distance.clear();
         intensity.clear();
         pointAngle.clear();
         timeStamp.clear();
+        leftBehindBegin = leftBehindEnd = 0;
     }
     std::size_t pointCount() const { return pointAngle.size(); }
-    // True for an entry the live carry-over left behind when it moved the point to the next
-    // revolution: every field zero. It stays in the record but is no measurement.
-    bool isZeroedEntry(std::size_t i) const {
-        return i < pointAngle.size() && i < distance.size() && i < intensity.size() &&
-               i < timeStamp.size() && pointAngle[i] == 0.0 && distance[i] == 0.0 &&
-               intensity[i] == 0 && timeStamp[i] == 0;
+    // True for an entry the carry-over left behind: by where it lies, not by its values (a
+    // measured point may read all zero too).
+    bool isLeftBehind(std::size_t i) const {
+        return leftBehindBegin <= i && i < leftBehindEnd && i < pointAngle.size() && pointAngle[i] == 0.0;
     }
     bool empty() const { return distance.empty() && pointAngle.empty() && blockAngle.empty(); }
     bool operator==(const LidarDataSingleLine& o) const {
         return blockAngle == o.blockAngle && distance == o.distance && intensity == o.intensity &&
-               pointAngle == o.pointAngle && timeStamp == o.timeStamp;
+               pointAngle == o.pointAngle && timeStamp == o.timeStamp &&
+               leftBehindBegin == o.leftBehindBegin && leftBehindEnd == o.leftBehindEnd;
     }
 };

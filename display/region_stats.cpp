@@ -12,9 +12,9 @@ std::vector<BoxRow> frameRowsInBox(const LidarDataSingleLine& frame, int protoco
     std::size_t n = std::min(frame.pointAngle.size(), frame.distance.size());
     int k = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        // Entries without a measurement (the zeroed ones a carried-over revolution leaves
-        // behind) are no points of the region.
-        if (!(frame.distance[i] > 0.0)) continue;
+        // The entries the carry-over left behind are no points of the region; every other
+        // entry is, a point without an echo (distance 0) included.
+        if (frame.isLeftBehind(i)) continue;
         const double d = scaleDistance(frame.distance[i], protocol);
         const double a = frame.pointAngle[i];
         // The box was made from the drawn cloud: the same coordinates decide what lies in it.

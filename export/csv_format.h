@@ -41,8 +41,9 @@ struct ExportPoint {
 };
 
 // Calls fn(const ExportPoint&) for every measured point of the frame whose azimuth lies in
-// [angleMin, angleMax], in frame order (the zeroed entries of the carry-over are skipped). Returns the number of points passed on. The CSV rows
-// and the point-cloud files of k740-convert both come from here.
+// [angleMin, angleMax], in frame order; the entries the carry-over left behind are skipped,
+// and nothing else. Returns the number of points passed on. The CSV rows and the point-cloud
+// files of k740-convert both come from here.
 template <class Fn>
 std::size_t forEachExportPoint(const LidarDataSingleLine& frame, const CsvExportOptions& options, Fn&& fn);
 
@@ -72,7 +73,7 @@ std::size_t forEachExportPoint(const LidarDataSingleLine& frame, const CsvExport
     for (std::size_t i = 0; i < n; ++i) {
         const double a = frame.pointAngle[i];
         if (!(lo <= a && a <= hi)) continue;
-        if (frame.isZeroedEntry(i)) continue;  // left behind by the carry-over: no measurement
+        if (frame.isLeftBehind(i)) continue;  // left behind by the carry-over: no measurement
         const double d = scaleDistance(frame.distance[i], options.protocol);  // millimetres
         e.p = exportCoordinates(d, a, options);
         e.intensity = frame.intensity[i];

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace k740 {
 
@@ -122,12 +123,22 @@ bool PcapFileReader::openClassic(int fd, const std::uint8_t* header, std::size_t
     const std::uint32_t magic = read32(header, false);
     m_Swapped = magic == 0xD4C3B2A1u || magic == 0x4D3CB2A1u;
     m_Nanoseconds = magic == 0xA1B23C4Du || magic == 0x4D3CB2A1u;
-    if (read16(header + 4, m_Swapped) != 2) {
+    // The versions the capture library reads: 2.0 to 2.4, and 543.0 (written by DG/UX tcpdump).
+    const unsigned major = read16(header + 4, m_Swapped);
+    const unsigned minor = read16(header + 6, m_Swapped);
+    if (!((major == 2 && minor <= 4) || (major == 543 && minor == 0))) {
         ::close(fd);
-        m_Error = "unsupported capture file version " + std::to_string(read16(header + 4, m_Swapped)) + "." +
-                  std::to_string(read16(header + 6, m_Swapped));
+        m_Error = "unsupported capture file version " + std::to_string(major) + "." + std::to_string(minor) +
+                  " (versions 2.0 to 2.4 and 543.0 can be read)";
         return false;
     }
+    // The two lengths of a record header changed places at version 2.3.
+    if (major == 543 || minor < 3)
+        m_LengthOrder = LengthOrder::OriginalFirst;
+    else if (minor == 3)
+        m_LengthOrder = LengthOrder::Either;
+    else
+        m_LengthOrder = LengthOrder::CapturedFirst;
     m_Snaplen = read32(header + 16, m_Swapped);
     if (m_Snaplen == 0 || m_Snaplen > kMaxCapturedLength) m_Snaplen = kMaxCapturedLength;
     m_LinkType = static_cast<int>(read32(header + 20, m_Swapped) & 0x03FFFFFFu);
@@ -174,7 +185,11 @@ PcapFileReader::Result PcapFileReader::nextClassic(CaptureRecord& record) {
         return Result::Error;
     }
     const std::uint8_t* h = m_Data;
-    const std::uint32_t caplen = read32(h + 8, m_Swapped);
+    std::uint32_t caplen = read32(h + 8, m_Swapped);
+    std::uint32_t origlen = read32(h + 12, m_Swapped);
+    if (m_LengthOrder == LengthOrder::OriginalFirst ||
+        (m_LengthOrder == LengthOrder::Either && caplen > origlen))
+        std::swap(caplen, origlen);
     if (caplen > kMaxCapturedLength) {
         m_Error = "invalid record length " + std::to_string(caplen) + ", bigger than the maximum of " +
                   std::to_string(kMaxCapturedLength);
@@ -189,7 +204,7 @@ PcapFileReader::Result PcapFileReader::nextClassic(CaptureRecord& record) {
     h = m_Data;
     record.data = h + kRecordHeaderSize;
     record.capturedLength = std::min(caplen, m_Snaplen);  // cut to the file's snapshot length
-    record.originalLength = read32(h + 12, m_Swapped);
+    record.originalLength = origlen;
     record.seconds = static_cast<std::int64_t>(read32(h, m_Swapped));
     const std::uint32_t fraction = read32(h + 4, m_Swapped);
     record.nanoseconds = m_Nanoseconds ? fraction : fraction * 1000u;

@@ -77,6 +77,11 @@ private:
     int m_Fd = -1;
     bool m_Swapped = false;       // header fields in the other byte order
     bool m_Nanoseconds = false;   // time stamps' fraction in nanoseconds
+    // Where a record header keeps its two lengths. Files before version 2.3 (and 543.0)
+    // write the original length first; some 2.3 files do, some do not: there the captured
+    // length is taken to be the smaller one, as the capture library does.
+    enum class LengthOrder { CapturedFirst, OriginalFirst, Either };
+    LengthOrder m_LengthOrder = LengthOrder::CapturedFirst;
     std::uint32_t m_Snaplen = 0;  // longer records are cut to this, as the library does
     int m_LinkType = -1;
     std::unique_ptr<std::uint8_t[]> m_Buffer;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -58,8 +59,16 @@ int readOptions(int argc, char** argv, GpsOptions& o) {
     c.addOption("seconds", "S", "Stop after S seconds.");
     if (const int rc = c.parse(argc, argv); rc >= 0) return rc;
     if (!c.arguments().empty()) return c.refuse("'gps-test' takes options only, not '" + c.arguments()[0] + "'");
-    o.number = QString::fromLocal8Bit(c.value("number").c_str());
-    o.folder = QString::fromLocal8Bit(c.value("folder").c_str());
+    // The logs' names go through Qt's file names, which hold only what the system's encoding
+    // decodes: a name that would come back as other bytes is refused rather than written
+    // somewhere else.
+    const std::string number = c.value("number"), folder = c.value("folder");
+    o.number = QFile::decodeName(QByteArray::fromStdString(number));
+    o.folder = QFile::decodeName(QByteArray::fromStdString(folder));
+    if (QFile::encodeName(o.number).toStdString() != number)
+        return c.refuse("--number '" + number + "' is not text of the system's encoding");
+    if (QFile::encodeName(o.folder).toStdString() != folder)
+        return c.refuse("--folder '" + folder + "' is not a name of the system's encoding");
     if (!c.whole("port", 1, 65535, "a port 1..65535", &o.port)) return kExitUsage;
     if (!c.whole("protocol", 0, 1, "0 or 1", &o.protocol)) return kExitUsage;
     if (!c.whole("packets", 1, 1000000000L, "a positive whole number", &o.packets)) return kExitUsage;

@@ -2,11 +2,15 @@
 #include "tools/convert_options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <string>
+
+#include <sys/stat.h>
 
 #include "export/save_options.h"
 #include "tools/exit_codes.h"
@@ -19,24 +23,59 @@ int usageError(const std::string& command, const std::string& message) {
     return tools::kExitUsage;
 }
 
-bool parseWhole(const std::string& text, long lo, long hi, long* out) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+namespace {
+
+// The text without the blanks around it, when what is left is a plain decimal number.
+bool decimalText(const std::string& text, std::string* trimmed) {
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    std::size_t b = 0, e = text.size();
+    while (b < e && blank(text[b])) ++b;
+    while (e > b && blank(text[e - 1])) --e;
+    std::size_t i = b;
+    if (i < e && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < e && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+    if (i < e && text[i] == '.') {
+        ++i;
+        while (i < e && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < e && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < e && (text[i] == '+' || text[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        while (i < e && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    if (i != e) return false;
+    *trimmed = text.substr(b, e - b);
+    return true;
+}
+
+}  // namespace
+
+bool parseReal(const std::string& text, double lo, double hi, double* out) {
+    std::string t;
+    if (!decimalText(text, &t)) return false;
     errno = 0;
     char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || end == nullptr || *end != '\0' || v < lo || v > hi) return false;
+    const double v = std::strtod(t.c_str(), &end);
+    if (errno == ERANGE || end != t.c_str() + t.size() || !std::isfinite(v) || v < lo || v > hi) return false;
     *out = v;
     return true;
 }
 
-bool parseReal(const std::string& text, double lo, double hi, double* out) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end == nullptr || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
-    *out = v;
+bool parseWhole(const std::string& text, long lo, long hi, long* out) {
+    double v = 0.0;
+    if (!parseReal(text, static_cast<double>(lo), static_cast<double>(hi), &v) || v != std::trunc(v)) return false;
+    *out = static_cast<long>(v);
     return true;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 CommandLine::CommandLine(std::string command, std::string synopsis, std::string about)
@@ -61,18 +100,17 @@ void CommandLine::addOption(const QString& name, const QString& valueName, const
 }
 
 int CommandLine::parse(int argc, char** argv) {
-    QStringList args{QString::fromStdString("k740-convert " + m_Command)};
-    for (int i = 2; i < argc; ++i) {
-        const QString decoded = QString::fromLocal8Bit(argv[i]);
-        m_RawArguments.emplace(decoded, argv[i]);
-        args << decoded;
-    }
-    if (!m_Parser->parse(args)) {
+    m_Arguments = QStringList{QString::fromStdString("k740-convert " + m_Command)};
+    for (int i = 2; i < argc; ++i) m_Arguments << QString::fromLatin1(argv[i]);
+    if (!m_Parser->parse(m_Arguments)) {
         const QStringList unknown = m_Parser->unknownOptionNames();
-        if (!unknown.isEmpty())
-            return refuse("unknown option '--" + unknown.first().toLocal8Bit().toStdString() + "' for '" +
-                          m_Command + "'");
-        return refuse(m_Parser->errorText().toStdString());
+        if (!unknown.isEmpty()) {
+            const std::string typed = typedOption(unknown.first());
+            std::string message = "unknown option '" + typed + "' for '" + m_Command + "'";
+            if (typed.size() > 2 && typed[1] != '-') message += " (a file name beginning with '-' goes after '--')";
+            return refuse(message);
+        }
+        return refuse(raw(m_Parser->errorText()));
     }
     if (m_Parser->isSet(QStringLiteral("help"))) {
         std::fputs(helpText().c_str(), stdout);
@@ -81,16 +119,26 @@ int CommandLine::parse(int argc, char** argv) {
     return -1;
 }
 
+std::string CommandLine::typedOption(const QString& name) const {
+    // With single-dash words read as long options, "-x", "--x" and "--x=1" all name "x".
+    for (int i = 1; i < m_Arguments.size(); ++i) {
+        const QString& a = m_Arguments[i];
+        if (a == QLatin1String("--")) break;
+        if (a.size() < 2 || !a.startsWith(QLatin1Char('-'))) continue;
+        const int dashes = a.startsWith(QLatin1String("--")) ? 2 : 1;
+        const QString option = a.section(QLatin1Char('='), 0, 0);
+        if (option.mid(dashes) == name) return raw(option);
+    }
+    return "--" + raw(name);
+}
+
 bool CommandLine::isSet(const QString& name) const {
     for (const QCommandLineOption& o : m_Options)
         if (o.names().contains(name)) return m_Parser->isSet(name);
     return false;
 }
 
-std::string CommandLine::raw(const QString& text) const {
-    const auto it = m_RawArguments.find(text);
-    return it != m_RawArguments.end() ? it->second : text.toLocal8Bit().toStdString();
-}
+std::string CommandLine::raw(const QString& text) { return text.toLatin1().toStdString(); }
 
 std::string CommandLine::value(const QString& name, const std::string& fallback) const {
     return isSet(name) ? raw(m_Parser->value(name)) : fallback;

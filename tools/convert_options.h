@@ -6,7 +6,6 @@
 #include <QCommandLineParser>
 #include <QString>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,11 +16,16 @@ namespace k740::convert {
 // returns the usage exit status; an empty command points at 'k740-convert --help'.
 int usageError(const std::string& command, const std::string& message);
 
-// A whole decimal number within [lo, hi] and nothing else (no sign of trouble from strtol,
-// no trailing characters). False, with *out untouched, otherwise.
+// A decimal number within [lo, hi] and nothing else: optional sign, digits with an optional
+// fraction and exponent, blanks around it allowed. parseWhole takes only whole values ("2",
+// " 2", "2.0", "2e0"); parseReal any finite one. False, with *out untouched, otherwise (empty
+// text, hexadecimal, "inf", "nan", other characters, out of range).
 bool parseWhole(const std::string& text, long lo, long hi, long* out);
-// A finite decimal number within [lo, hi], and nothing else.
 bool parseReal(const std::string& text, double lo, double hi, double* out);
+
+// The same file, by device and inode (two names, links, "./x" and "x"); false when either
+// cannot be examined (a file that does not exist yet is no input).
+bool sameFile(const std::string& a, const std::string& b);
 
 // The options and arguments of one subcommand (argv[1]).
 class CommandLine {
@@ -40,7 +44,7 @@ public:
     bool isSet(const QString& name) const;
     // The option's value as given (the last one when repeated), or the fallback.
     std::string value(const QString& name, const std::string& fallback = std::string()) const;
-    // The plain arguments in order, as given.
+    // The plain arguments in order, byte for byte as given.
     std::vector<std::string> arguments() const;
 
     // The option's value as a whole number in [lo, hi] (or a finite number in [lo, hi]); an
@@ -59,14 +63,18 @@ public:
     const std::string& command() const { return m_Command; }
 
 private:
-    std::string raw(const QString& text) const;
+    // The argument's bytes: every argument reaches the parser as Latin-1 text, one character a
+    // byte, so that the bytes come back exactly (names that are not UTF-8 included).
+    static std::string raw(const QString& text);
+    // The option as the user typed it (up to any '='), for the unknown option named `name`.
+    std::string typedOption(const QString& name) const;
 
     std::string m_Command;
     std::string m_Synopsis;
     std::string m_About;
     std::unique_ptr<QCommandLineParser> m_Parser;  // held apart, so a command line can move
     std::vector<QCommandLineOption> m_Options;
-    std::map<QString, std::string> m_RawArguments;  // each argument as decoded -> as given
+    QStringList m_Arguments;  // as given to the parser
 };
 
 }  // namespace k740::convert

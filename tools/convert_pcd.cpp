@@ -124,6 +124,11 @@ int runConvertPcd(int argc, char** argv) {
         // A frame with no point in the range leaves a gap in the numbering instead of a file.
         if (cloud.empty()) return;
         const std::string path = frameFileName(o, frames);
+        if (convert::sameFile(path, o.capture)) {
+            std::fprintf(stderr, "k740-convert: %s: is the capture file being read; not overwritten\n", path.c_str());
+            writeFailed = true;
+            return;
+        }
         const int rc = o.ply ? writeBinaryPly(path, cloud) : writeBinaryPcd(path, cloud);
         if (rc != 0) {
             std::fprintf(stderr, "k740-convert: %s: cannot write\n", path.c_str());

@@ -183,6 +183,8 @@ int readOptions(int argc, char** argv, Options& o) {
         if (cmd == "listen") return c.refuse("'listen' takes no file");
         return c.refuse("'" + cmd + "' takes one capture file");
     }
+    if (cmd == "csv" && k740::convert::sameFile(o.files[0], o.files[1]))
+        return c.refuse("the output file '" + o.files[1] + "' is the capture file itself");
     o.singleLine = c.isSet("single-line");
     o.live = c.isSet("live");
     o.dump = c.isSet("dump");

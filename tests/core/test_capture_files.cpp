@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <pcap/pcap.h>
 
 #include <array>
 #include <cmath>
+#include <optional>
+#include <tuple>
 #include <random>
 #include <string>
 #include <vector>
@@ -162,6 +165,65 @@ TEST_F(CaptureFiles, EveryEncodingReadsTheSameRecords) {
             firstPackets = got;
         else
             EXPECT_EQ(got, firstPackets);
+    }
+}
+
+namespace {
+
+// Captured and original length of every record, read by our reader or by libpcap itself;
+// nullopt when the file is refused.
+using Lengths = std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>>;
+
+Lengths ourLengths(const std::string& file, std::string* error) {
+    k740::PcapFileReader reader;
+    if (!reader.open(file)) return *error = reader.error(), std::nullopt;
+    Lengths out = Lengths::value_type{};
+    for (k740::CaptureRecord r; reader.next(r) == k740::PcapFileReader::Result::Record;)
+        out->emplace_back(r.capturedLength, r.originalLength);
+    return out;
+}
+
+Lengths libraryLengths(const std::string& file) {
+    char errbuf[PCAP_ERRBUF_SIZE];
+    pcap_t* p = pcap_open_offline(file.c_str(), errbuf);
+    if (p == nullptr) return std::nullopt;
+    Lengths out = Lengths::value_type{};
+    pcap_pkthdr* h = nullptr;
+    const u_char* data = nullptr;
+    while (pcap_next_ex(p, &h, &data) == 1) out->emplace_back(h->caplen, h->len);
+    pcap_close(p);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(CaptureFiles, VersionsAndLengthOrderAsTheCaptureLibraryReadsThem) {
+    // Records cut short on capture tell the two lengths apart. Each case: the version and
+    // whether its record headers hold the original length first (as writers before 2.3 did).
+    std::vector<TestRecord> records(2, udpRecord(makeSweepPacket(1000, 100), 0));
+    records[0].originalLength = 1300;
+    records[1].originalLength = 1400;
+    const std::vector<std::pair<unsigned, unsigned>> readable = {{2, 0}, {2, 2}, {2, 3}, {2, 4}, {543, 0}};
+    for (const auto& [major, minor, originalFirst] : std::vector<std::tuple<unsigned, unsigned, bool>>{
+             {1, 0, 0}, {2, 0, 1}, {2, 2, 1}, {2, 3, 1}, {2, 3, 0}, {2, 4, 0}, {2, 5, 0}, {3, 0, 0}, {543, 0, 1}, {543, 1, 1}}) {
+        const std::string version = std::to_string(major) + "." + std::to_string(minor);
+        SCOPED_TRACE(version + (originalFirst ? ", original length first" : ""));
+        std::vector<std::size_t> ends{24};
+        std::vector<std::uint8_t> bytes = captureBytes(records, CaptureFormat::PcapLittleMicro, &ends);
+        bytes[4] = static_cast<std::uint8_t>(major), bytes[5] = static_cast<std::uint8_t>(major >> 8);
+        bytes[6] = static_cast<std::uint8_t>(minor);
+        for (std::size_t k = 0; originalFirst && k < records.size(); ++k)
+            std::swap_ranges(&bytes[ends[k] + 8], &bytes[ends[k] + 12], &bytes[ends[k] + 12]);
+        ASSERT_TRUE(writeFile(path("v.pcap"), bytes));
+        std::string error;
+        const Lengths ours = ourLengths(path("v.pcap"), &error);
+        EXPECT_EQ(ours, libraryLengths(path("v.pcap")));
+        const bool accepted = std::count(readable.begin(), readable.end(), std::make_pair(major, minor)) > 0;
+        EXPECT_EQ(ours.has_value(), accepted);
+        if (accepted)
+            EXPECT_EQ(ours->back(), std::make_pair(std::uint32_t(1248), std::uint32_t(1400)));
+        else
+            EXPECT_NE(error.find("version " + version + " "), std::string::npos) << error;
     }
 }
 

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/frame_assembler.h"
+#include "display/region_stats.h"
 #include "export/csv_format.h"
+#include "packet_writer.h"
 
 namespace {
 
@@ -127,14 +130,42 @@ TEST(CsvExport, AzimuthRangeIsInclusiveAndCountsLines) {
     EXPECT_TRUE(none.str().empty());
 }
 
-TEST(CsvExport, EntriesTheCarryOverZeroedAreNoRows) {
-    // The live carry-over leaves all-zero entries where the points below 20 degrees were; a
-    // point without an echo still has its azimuth and time and stays.
-    const std::vector<Pt> pts = {{10, 350.0, 1, 1}, {0, 0.0, 0, 0}, {0, 355.0, 0, 9},
-                                 {0, 0.0, 0, 0}};
-    std::size_t written = 0;
-    EXPECT_EQ(exportText(pts, 7, options(0, 0), &written),
-              "7,0,1,0,1,350,2,1\n"
-              "7,0,0,0,0,355,0,9\n");
-    EXPECT_EQ(written, 2u);
+TEST(CsvExport, OnlyTheEntriesTheCarryOverLeftBehindAreLeftOut) {
+    // Entry 1 is measured but reads all zero (no echo at azimuth 0, time 0); entry 3 was left
+    // behind by the carry-over. Only entry 3 goes, from the export and from a picked region
+    // at the origin.
+    LidarDataSingleLine f = frameOf({{10, 350.0, 1, 1}, {0, 0.0, 0, 0}, {0, 355.0, 0, 9}, {0, 0.0, 0, 0}});
+    f.leftBehindBegin = 2;  // entry 2 lies in the range but was not moved (azimuth >= 20)
+    f.leftBehindEnd = 4;
+    std::ostringstream out;
+    k740::writeCsvFrame(out, f, 7, options(0, 0));
+    EXPECT_EQ(out.str(), "7,0,1,0,1,350,2,1\n7,0,0,0,0,0,0,0\n7,0,0,0,0,355,0,9\n");
+    EXPECT_EQ(k740::frameRowsInBox(f, 0, 0, k740::SelectionBox(), 9).size(), 2u);
+
+    // Decoded frames with such a point, where no carry-over left anything: a single-line
+    // revolution starting at 0 with no echo, a capture-file frame and a dual-echo frame from
+    // packets stamped below 597 whose first record at azimuth 0 has no echo.
+    using namespace k740test;
+    std::size_t points = 0, rows = 0;
+    const k740::FrameSink count = [&](LidarDataSingleLine&& frame) {
+        points += frame.pointCount();
+        rows += k740::writeCsvFrame(out, frame, 1, options(1, 1));
+    };
+    k740::LiveFrameAssembler live(count);
+    for (std::uint32_t s : {0u, 900000u, 1800000u, 2700000u}) {
+        SingleLinePacket p = makeSingleLinePacket(s);
+        p[28] = p[29] = p[30] = 0;
+        live.addSingleLinePacket(p.data());
+    }
+    k740::CaptureFrameAnalyzer analyzer(false);
+    for (int r = 0; r < 2; ++r) {
+        for (std::uint32_t s = 0; s < 36000; s += 1200) {
+            DataPacket p = makeSweepPacket(s, 100, 500);
+            p[4] = p[5] = p[6] = 0;
+            analyzer.addPacket(p.data(), p.size(), count);
+            live.addDataPacket(p.data(), k740::kDualEcho, k740::kProtocol17);
+        }
+    }
+    EXPECT_EQ(points, 1000u + 2 * 361u * 30);  // each frame ends with the next turn's first block
+    EXPECT_EQ(rows, points);
 }

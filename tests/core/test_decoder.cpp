@@ -130,6 +130,8 @@ TEST(LiveAssembly, CarryOverZeroesEarlyPointsAndMovesThemToTheNextFrame) {
         EXPECT_EQ(first.intensity[k], 0);
         EXPECT_EQ(first.timeStamp[k], 0u);
     }
+    EXPECT_EQ(first.leftBehindBegin, 359u * 30);  // the frame knows which entries those are
+    EXPECT_EQ(first.leftBehindEnd, 360u * 30);
     EXPECT_NEAR(first.pointAngle[359 * 30 - 1], 359.0 + 29.0 / 30.0, 1e-5);
     EXPECT_NE(first.distance[359 * 30 - 1], 0.0);
     EXPECT_EQ(first.pointAngle[0], 1.0);

@@ -10,7 +10,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -31,6 +35,7 @@ using tooltest::kTimeoutMs;
 
 using tooltest::ToolRun;
 using tooltest::runConvert;
+using tooltest::runConvertBytes;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -342,6 +347,56 @@ TEST_F(ConvertTool, UsageErrorsExitWithTwo) {
     EXPECT_NE(help.out.find("k740-convert info FILE"), std::string::npos);
 }
 
+namespace {
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST_F(ConvertTool, FileNamesArriveByteForByteAndNoExportWritesOverItsInput) {
+    const std::string capture = fileBytes(tiny_), dir = dir_.path().toStdString();
+    // Two names that are not UTF-8 and that a lossy decoding would make one.
+    ASSERT_TRUE(writeFile(dir + "/cap\xff", std::vector<std::uint8_t>(capture.begin(), capture.end())));
+    EXPECT_EQ(runConvertBytes({"csv", dir + "/cap\xff", dir + "/cap\xfe"}, dir).exitCode, 0);
+    EXPECT_EQ(fileBytes(dir + "/cap\xff"), capture);
+    EXPECT_EQ(fileBytes(dir + "/cap\xfe").rfind("FreamID,", 0), 0u);
+    // The GPS logs' folder goes through Qt's file names: one they would change is refused.
+    const ToolRun g = runConvertBytes({"gps-test", "--number", "7", "--folder", dir + "/logs\xff"}, dir);
+    EXPECT_EQ(g.exitCode, 2);
+    EXPECT_NE(g.err.find("--folder"), std::string::npos) << g.err;
+
+    // The input under another name: refused, untouched; in pcd, as the first frame's file.
+    ASSERT_EQ(::link(tiny_.c_str(), path("frame-000001.pcd").c_str()), 0);
+    for (const std::string& same : {dir + "/./tiny.pcap", path("frame-000001.pcd")})
+        EXPECT_EQ(runConvertBytes({"csv", tiny_, same}, dir).exitCode, 2) << same;
+    EXPECT_EQ(runConvertBytes({"pcd", tiny_, dir}, dir).exitCode, 1);
+    EXPECT_EQ(fileBytes(tiny_), capture);
+}
+
+TEST_F(ConvertTool, OptionsAreNamedAsTypedAndNumbersReadAlikeInEveryCommand) {
+    for (const char* typed : {"-dash.pcap", "-x", "--x"})
+        EXPECT_NE(runConvert({"info", q(tiny_), typed}).err.find(std::string("unknown option '") + typed + "'"),
+                  std::string::npos) << typed;
+    // A file whose name begins with a dash goes after "--".
+    ASSERT_EQ(std::rename(tiny_.c_str(), path("-dash.pcap").c_str()), 0);
+    EXPECT_EQ(runConvert({"info", "--", "-dash.pcap"}, dir_.path()).exitCode, 0);
+
+    // Blanks around a number, and a whole one with a zero fraction, read as the number.
+    const QString file = q(path("-dash.pcap")), a = q(path("a.csv")), b = q(path("b.csv"));
+    ASSERT_EQ(runConvert({"csv", file, a, "--protocol", "1", "--view-mode", "2"}).exitCode, 0);
+    for (const char* one : {" 1", "1 ", "1.0", "+1", "1e0"}) {
+        EXPECT_EQ(runConvert({"csv", file, b, "--protocol", one, "--view-mode", "2.0"}).exitCode, 0) << one;
+        EXPECT_EQ(fileBytes(b.toStdString()), fileBytes(a.toStdString())) << one;
+        EXPECT_EQ(runConvert({"pcd", file, dir_.path(), "--protocol", one}).exitCode, 0) << one;
+    }
+    for (const char* bad : {"1.5", "0x1", " ", "1 1", "inf"})
+        for (const QString& out : {b, dir_.path()})
+            EXPECT_EQ(runConvert({out == b ? "csv" : "pcd", file, out, "--protocol", bad}).exitCode, 2) << bad;
+}
+
 TEST_F(ConvertTool, EveryCommandHelpsWithItsOwnOptionsAndUsageErrorsPointThere) {
     // Each command's --help lists its own options and none of another command's.
     struct Help {
@@ -380,7 +435,7 @@ TEST_F(ConvertTool, EveryCommandHelpsWithItsOwnOptionsAndUsageErrorsPointThere) 
         {{"pcd", q(tiny_), q(path("")), "--angle-min", "20", "--angle-max", "10"}, "pcd"},
         {{"listen", "--port", "99999999999999999999999"}, "listen"},
         {{"listen", "--frames", "12abc"}, "listen"},
-        {{"listen", "--port", " 2368"}, "listen"},
+        {{"listen", "--port", "2368.5"}, "listen"},
         {{"gps-test", "--number", "7", "--packets", "-5"}, "gps-test"},
         {{"gps-test", "--number", "7", "--port"}, "gps-test"},
     };

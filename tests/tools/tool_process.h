@@ -3,7 +3,14 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/udp_socket.h"
 
@@ -18,8 +25,9 @@ struct ToolRun {
 };
 
 // Runs one of the project's programs (K740_CONVERT, K740_SIM) with these arguments.
-inline ToolRun runProgram(const char* program, const QStringList& args) {
+inline ToolRun runProgram(const char* program, const QStringList& args, const QString& workingDir = QString()) {
     QProcess p;
+    if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
     p.start(QString::fromUtf8(program), args);
     ToolRun r;
     if (!p.waitForStarted(kTimeoutMs)) return r;
@@ -34,7 +42,34 @@ inline ToolRun runProgram(const char* program, const QStringList& args) {
     return r;
 }
 
-inline ToolRun runConvert(const QStringList& args) { return runProgram(K740_CONVERT, args); }
+inline ToolRun runConvert(const QStringList& args, const QString& workingDir = QString()) {
+    return runProgram(K740_CONVERT, args, workingDir);
+}
+
+// Runs k740-convert with arguments handed over byte for byte (QProcess passes them through
+// the locale's encoding); its outputs go through files in `scratchDir`.
+inline ToolRun runConvertBytes(std::vector<std::string> args, const std::string& scratchDir) {
+    args.insert(args.begin(), K740_CONVERT);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const std::string out = scratchDir + "/stdout.txt", err = scratchDir + "/stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    int status = 0;
+    ToolRun r;
+    r.finished = posix_spawn(&pid, K740_CONVERT, &actions, nullptr, argv.data(), environ) == 0 &&
+                 waitpid(pid, &status, 0) == pid;
+    posix_spawn_file_actions_destroy(&actions);
+    r.exitCode = r.finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream o(out, std::ios::binary), e(err, std::ios::binary);
+    r.out.assign(std::istreambuf_iterator<char>(o), {});
+    r.err.assign(std::istreambuf_iterator<char>(e), {});
+    return r;
+}
 
 // Three free UDP ports (data, device, configuration), so that tests running beside each other
 // never share a stream. Empty when no socket could be bound.
