@@ -248,9 +248,6 @@ void manwindow::makeConnections() {
             &manwindow::onSeekForward_Clicked);
     connect(ui->toolButton_SeekBackward, &QToolButton::clicked, this,
             &manwindow::onSeekBackward_Clicked);
-    connect(ui->Slider_Frame, &QSlider::valueChanged, ui->Spbox_Frame, &QSpinBox::setValue);
-    connect(ui->Spbox_Frame, QOverload<int>::of(&QSpinBox::valueChanged), ui->Slider_Frame,
-            &QSlider::setValue);
     connect(ui->Btn_SaveCSV, &QPushButton::clicked, this, &manwindow::onSaveCSV_Clicked);
     connect(m_Export->optionsDialog(), &SaveDataOptions::sendOptions, this, &manwindow::receiveSaveDataOption);
     connect(m_Export, &k740::ExportRoom::exportFinished, this, &manwindow::Sig_SaveCSV, Qt::QueuedConnection);

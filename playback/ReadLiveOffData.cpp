@@ -64,8 +64,10 @@ CaptureOpenResult ReadLiveOffData::open(const QString& path, bool singleLine,
 void ReadLiveOffData::seekTo(int frame, bool shown) {
     const int frames = frameCount();
     if (frames <= 0) return;
+    const int clamped = frame < 0 ? 0 : (frame >= frames ? frames - 1 : frame);
     seekShown_ = shown;
-    seekFrame_ = frame < 0 ? 0 : (frame >= frames ? frames - 1 : frame);
+    seekFrame_ = clamped;
+    if (shown) current_ = clamped;
 }
 
 bool ReadLiveOffData::frameAt(int frame, LidarDataSingleLine* out) {
@@ -119,6 +121,7 @@ void ReadLiveOffData::stopPlayback() {
 
 void ReadLiveOffData::finish(bool resetDirection) {
     ending_ = true;  // the thread returns right after the report: a play then restarts it
+    seekFrame_ = -1;  // a seek that came too late for this pass does not carry into the next
     playbackFinished = 1;
     if (resetDirection) playDirection = 1;
     // A player that stops leaves its gate open, even after a single step closed it, so that

@@ -13,7 +13,7 @@
 //
 //   CaptureOpenResult r = player.open(path, comboBoxLidarModel->currentIndex() != 0, progress);
 //   if (!r.opened) warn(r.error);                 // the previous file stays loaded
-//   slider/spin box range: 0 .. player.sliderFrameCount()
+//   slider: the frames 0 .. player.frameCount() - 1
 //
 //   Play:       playDirection = +1; stepOnce = 0; player.play();   // starts or resumes
 //   Pause:      player.pause();
@@ -88,8 +88,9 @@ public:
     void stopPlayback();
 
     // Seeking. The player's next frame is `frame` (when `shown`, the window already shows it:
-    // the next one is the frame after it in the direction then in force). Applies at the
-    // player's next frame, or when it starts. Out-of-range frames are clamped.
+    // the next one is the frame after it in the direction then in force, and it counts as
+    // the frame shown last). Applies at the player's next frame, or when it starts.
+    // Out-of-range frames are clamped.
     void seekTo(int frame, bool shown);
     // Decodes frame `frame` of the loaded file in the calling thread (to show it while the
     // player waits). False when no file is loaded or the frame cannot be read.
