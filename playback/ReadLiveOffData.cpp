@@ -94,11 +94,26 @@ bool ReadLiveOffData::play() {
     playbackFinished = 0;
     ending_ = false;
     current_ = -1;
+    inFlight_ = 0;  // frames of an earlier pass have been taken or dropped by now
     start();
     return true;
 }
 
 void ReadLiveOffData::pause() { gate_.close(); }
+
+void ReadLiveOffData::frameConsumed() {
+    int n = inFlight_.load();
+    while (n > 0 && !inFlight_.compare_exchange_weak(n, n - 1)) {
+    }
+}
+
+bool ReadLiveOffData::waitForWindow() {
+    for (;;) {
+        const int limit = inFlightLimit_.load();
+        if (limit <= 0 || inFlight_.load() < limit) return true;
+        if (!gate_.sleepFor(std::chrono::milliseconds(2))) return false;
+    }
+}
 
 void ReadLiveOffData::stepForward() {
     playDirection = 1;
@@ -154,6 +169,8 @@ void ReadLiveOffData::run() {
     k740::PlaybackSequencer sequencer(frames);
     LidarDataSingleLine frame;
     for (;;) {
+        // The window first takes what it has been sent; a seek made meanwhile applies next.
+        if (!waitForWindow()) return;
         int before = playDirection.load();
         if (!gate_.pass()) return;  // stopped from outside
         const int seek = seekFrame_.exchange(-1);
@@ -176,6 +193,7 @@ void ReadLiveOffData::run() {
         }
         current_ = static_cast<int>(k);
         emit sendFrameIndex(static_cast<int>(k));
+        ++inFlight_;
         emit SendData(frame);
         const int override = pauseOverride_.load();
         const int pause = override >= 0 ? override : k740::framePauseMs(playSpeedStep.load());
@@ -189,6 +207,7 @@ void ReadLiveOffData::run() {
                 return;
             case k740::PlaybackSequencer::End::FirstFrameBackward:
                 emit sendFrameIndex(0);
+                ++inFlight_;
                 emit SendData(frame);  // frame 0 once more, as the end marker
                 finish(true);
                 return;

@@ -105,6 +105,14 @@ public:
     // tests and benchmarks.
     void setFramePauseOverride(int ms) { pauseOverride_ = ms; }
 
+    // Frames on their way to the window at most (0: no limit). With a limit the player waits
+    // before its next frame until the window has taken enough of them (frameConsumed), so a
+    // window that draws slower than the player plays is never flooded: memory stays bounded
+    // and a seek shows within a frame or two instead of after a backlog.
+    void setFramesInFlightLimit(int frames) { inFlightLimit_ = frames; }
+    // The window has taken one SendData frame.
+    void frameConsumed();
+
 signals:
     void SendData(LidarDataSingleLine lidardata);  // once per played frame, a copy
     void SendBool(bool Finsh);                     // the end of a pass, always true
@@ -116,6 +124,8 @@ protected:
 
 private:
     void finish(bool resetDirection);
+    // Waits until the window may take one more frame; false when stopped from outside.
+    bool waitForWindow();
 
     k740::PauseGate gate_;
     k740::FrameCatalog catalog_;
@@ -125,6 +135,8 @@ private:
     std::atomic<int> current_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<int> pauseOverride_{-1};
+    std::atomic<int> inFlightLimit_{0};
+    std::atomic<int> inFlight_{0};
     std::atomic<int> seekFrame_{-1};  // -1: none
     std::atomic<bool> seekShown_{false};
     std::unique_ptr<k740::CaptureFrameSource> peek_;  // the calling thread's reader for frameAt

@@ -135,6 +135,16 @@ TEST_F(Comfort, SeekingWithTheSliderCounterAndKeysShowsTheFrame) {
     EXPECT_EQ(ui()->Spbox_Frame->value(), frames);
     QTest::keyClick(ui()->Slider_Frame, Qt::Key_Home);
     EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    // A number typed into the counter shows that frame once Return is pressed.
+    drawn = window->framesDrawn();
+    ui()->Spbox_Frame->setFocus();
+    ui()->Spbox_Frame->selectAll();
+    QTest::keyClicks(ui()->Spbox_Frame, QStringLiteral("5"));
+    EXPECT_EQ(window->framesDrawn(), drawn);  // nothing yet while typing
+    QTest::keyClick(ui()->Spbox_Frame, Qt::Key_Return);
+    EXPECT_EQ(window->framesDrawn(), drawn + 1);
+    EXPECT_EQ(ui()->Slider_Frame->value(), 4);
+    ui()->Slider_Frame->setFocus();
     QTest::keyClick(ui()->Slider_Frame, Qt::Key_Space);
     EXPECT_TRUE(window->playback()->frameIndex() >= 1);
     EXPECT_FALSE(window->notPlayingOffline());

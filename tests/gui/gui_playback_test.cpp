@@ -276,7 +276,7 @@ TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
     ManwindowProbe::setMode(*window, WindowMode::Idle);
 }
 
-TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
+TEST_F(Playback, ReopeningEmptiesTheViewAndAFailedOpenChangesNothing) {
     ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
     ui()->toolButton_Play->click();
     ASSERT_TRUE(playedToTheEnd());
@@ -303,6 +303,13 @@ TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
     ui()->toolButton_Play->click();
     ASSERT_TRUE(playedToTheEnd());
     EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+
+    // A file only stepped through, never played, leaves the view to the next file too.
+    ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
+    ui()->toolButton_GoToEnd->click();
+    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
+    ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
+    EXPECT_FALSE(window->viewer()->contains("realTime_points"));
 }
 
 TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
