@@ -2,10 +2,12 @@
 #include "app/playback_room.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -141,6 +143,7 @@ bool PlaybackRoom::openFile(const QString& path) {
          {m_W.play, m_W.goToStart, m_W.goToEnd, m_W.seekForward, m_W.seekBackward})
         if (b) b->setEnabled(true);
     showPosition();
+    focusTransport();
     // Told once the window stands on the new file.
     if (notice.box == Verdict::Box::Warning)
         Dialogs::warning(m_DialogParent, notice.title, notice.text);
@@ -258,10 +261,23 @@ void PlaybackRoom::addKeys(QWidget* page) {
     key(Qt::Key_Space, [this] {
         if (m_W.play && m_W.play->isEnabled()) playClicked();
     });
+    m_Page = page;
+    page->installEventFilter(this);
     key(Qt::Key_Right, [this] { moveByKey(FrameMove::StepForward); });
     key(Qt::Key_Left, [this] { moveByKey(FrameMove::StepBackward); });
     key(Qt::Key_Home, [this] { moveByKey(FrameMove::First); });
     key(Qt::Key_End, [this] { moveByKey(FrameMove::Last); });
+}
+
+bool PlaybackRoom::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_Page && event->type() == QEvent::Show) focusTransport();
+    return QObject::eventFilter(watched, event);
+}
+
+void PlaybackRoom::focusTransport() {
+    if (!m_Page || !m_W.slider || !m_Page->isVisible()) return;
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || !m_Page->isAncestorOf(focus)) m_W.slider->setFocus(Qt::OtherFocusReason);
 }
 
 void PlaybackRoom::moveByKey(FrameMove move) {

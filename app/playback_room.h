@@ -19,6 +19,7 @@
 
 class QAbstractButton;
 class QComboBox;
+class QEvent;
 class QLabel;
 class QProgressBar;
 class QSlider;
@@ -103,6 +104,9 @@ public:
     // The file that "./Resources/images/X.png" names: beside the program.
     static QString runtimeIconFile(const QString& relativePath);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // A further file was opened after the first one played: the view is emptied.
     void viewResetNeeded();
@@ -122,12 +126,16 @@ private:
     // The slider and the counter show m_Position; their own signals stay quiet, so only the
     // operator's changes seek.
     void showPosition();
+    // The keys act with the focus inside the Offline page: when the page comes up or a file
+    // opens there, the focus goes to the slider unless it is in the page already.
+    void focusTransport();
     // The operator changed the slider or the counter.
     void onSliderChanged(int value);
     void onCounterChanged(int value);
     void rebuildRecentMenu();
 
     QPointer<QWidget> m_DialogParent;
+    QPointer<QWidget> m_Page;  // the Offline tab's page (addKeys)
     Widgets m_W;
     ReadLiveOffData* m_Player;
     GetlidarData_1* m_Receiver;
