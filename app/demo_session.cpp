@@ -16,6 +16,7 @@ namespace k740 {
 namespace {
 constexpr const char* kSensorAddress = "127.0.0.2";
 constexpr const char* kHostAddress = "127.0.0.1";
+constexpr int kTopView = 1;  // "Top" in the view list
 }  // namespace
 
 bool pickLoopbackPorts(std::uint16_t wishData, std::uint16_t wishDevice, std::uint16_t* data,
@@ -74,6 +75,8 @@ std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QStr
     ui->lineEdit_portNumber->setText(QString::number(session->dataPort_));
     ui->lineEdit->setText(QString::number(session->devicePort_));
     ui->comboBox_agree->setCurrentIndex(kProtocol17);
+    // Seen from above the simulated scene is a full ring; from the front only a few lines.
+    ui->comboBox_View->setCurrentIndex(kTopView);
     window.setMulticastInterface(QString::fromLatin1(kHostAddress));
     if (!window.liveRunning()) ui->toolButton_Lidar->click();
     if (!window.liveRunning()) {

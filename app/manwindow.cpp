@@ -42,6 +42,8 @@ namespace {
 // Frames queued towards the window at most; newer ones are dropped by the receiver until the
 // window has drawn one.
 constexpr int kMaxFramesInFlight = 2;
+// The capture-file player waits instead of dropping: every frame of the file is shown.
+constexpr int kPlayerFramesInFlight = 2;
 // While an export runs every frame must reach its file: the window draws nothing then and
 // keeps up, and this many give it seconds of slack before a frame would be lost.
 constexpr int kMaxFramesInFlightExporting = 64;
@@ -86,6 +88,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Live = new k740::LiveSession(this, live, m_Receiver, m_StatusReceiver, m_State, this);
     m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
     m_Player = new ReadLiveOffData();
+    m_Player->setFramesInFlightLimit(kPlayerFramesInFlight);
     k740::PlaybackRoom::Widgets transport;
     transport.open = ui->toolButton_Open;
     transport.play = ui->toolButton_Play;
@@ -256,9 +259,6 @@ void manwindow::makeConnections() {
             &manwindow::onSeekForward_Clicked);
     connect(ui->toolButton_SeekBackward, &QToolButton::clicked, this,
             &manwindow::onSeekBackward_Clicked);
-    connect(ui->Slider_Frame, &QSlider::valueChanged, ui->Spbox_Frame, &QSpinBox::setValue);
-    connect(ui->Spbox_Frame, QOverload<int>::of(&QSpinBox::valueChanged), ui->Slider_Frame,
-            &QSlider::setValue);
     connect(ui->Btn_SaveCSV, &QPushButton::clicked, this, &manwindow::onSaveCSV_Clicked);
     connect(m_Export->optionsDialog(), &SaveDataOptions::sendOptions, this, &manwindow::receiveSaveDataOption);
     connect(m_Export, &k740::ExportRoom::exportFinished, this, &manwindow::Sig_SaveCSV, Qt::QueuedConnection);
@@ -331,6 +331,8 @@ void manwindow::dropEvent(QDropEvent* event) {
 }
 
 void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
+    // The player sends its next frame once this one is taken, drawn or not.
+    if (m_Player && sender() == m_Player) m_Player->frameConsumed();
     // The receiver keeps only a couple of frames on their way here; this one has arrived. When
     // drawing falls behind and a newer frame is already waiting, this one is stale: skip it.
     if (m_Receiver && sender() == m_Receiver) {

@@ -2,10 +2,12 @@
 #include "app/playback_room.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QProgressDialog>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <algorithm>
@@ -57,16 +60,24 @@ PlaybackRoom::PlaybackRoom(QWidget* dialogParent, const Widgets& widgets, ReadLi
             Qt::UniqueConnection);
     connect(m_Player, &ReadLiveOffData::SendanalysisDataschedule, this,
             &PlaybackRoom::onAnalysisProgress);
-    // The slider dragged and a number typed into the counter seek; the counter and the slider
-    // follow each other as before.
-    if (m_W.slider)
-        connect(m_W.slider, &QSlider::sliderMoved, this,
-                [this](int value) { seekToFrame(frameForSliderValue(value, m_Player->frameCount())); });
-    if (m_W.spinBox)
-        connect(m_W.spinBox, &QSpinBox::editingFinished, this, [this] {
-            if (m_W.spinBox->hasFocus() && m_W.spinBox->value() != m_FrameIndex)
-                seekToFrame(frameForSliderValue(m_W.spinBox->value(), m_Player->frameCount()));
+    // The slider moved by the operator (dragged, clicked, keys) and a number given to the
+    // counter seek. The room sets both with their signals blocked, so a value it shows never
+    // comes back as a seek: a frame shown moves the handle, and moving the handle by the
+    // program seeks nothing.
+    if (m_W.slider) {
+        connect(m_W.slider, &QSlider::valueChanged, this, &PlaybackRoom::onSliderChanged);
+        // Let go: the handle shows the frame on screen again (while playing, the next frame
+        // moves it).
+        connect(m_W.slider, &QSlider::sliderReleased, this, [this] {
+            if (m_State.mode != WindowMode::Playing) showPosition();
         });
+    }
+    if (m_W.spinBox) {
+        m_W.spinBox->setKeyboardTracking(false);  // a typed number seeks once, when entered
+        connect(m_W.spinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+                &PlaybackRoom::onCounterChanged);
+    }
+    showPosition();
 }
 
 void PlaybackRoom::openClicked() {
@@ -111,41 +122,33 @@ bool PlaybackRoom::openFile(const QString& path) {
                        << "PacketSize:" << result.packets;
     // What was read plays; the operator learns what was not, and a file without frames does
     // not silently leave an empty view.
-    const QString shown = QDir::toNativeSeparators(path);
-    if (!result.complete)
-        Dialogs::warning(m_DialogParent, QStringLiteral("warn"),
-                         QStringLiteral("The capture file \"%1\" could not be read to its end (%2). "
-                                        "The %3 frames before that can be played.")
-                             .arg(shown, result.error)
-                             .arg(result.sliderFrames));
-    else if (result.sliderFrames == 0)
-        Dialogs::information(m_DialogParent, QStringLiteral("warn"),
-                             QStringLiteral("There are no frames in the capture file \"%1\" in "
-                                            "the format \"%2\" (the model list on the K740-P tab).")
-                                 .arg(shown, m_W.model ? m_W.model->currentText() : QString()));
+    const OpenedNotice notice =
+        openedFileNotice(QDir::toNativeSeparators(path), result.complete, result.error,
+                         result.frames, m_W.model ? m_W.model->currentText() : QString());
 
     setRecentFiles(withRecentFile(m_Recent, path));
-    // The player has released the previous file; a file that was played leaves the view.
-    if (m_PlayPresses > 1) emit viewResetNeeded();
+    // The player has released the previous file; a file that was played or shown leaves the
+    // view.
+    if (m_PlayPresses > 1 || m_FileShown) emit viewResetNeeded();
+    m_FileShown = false;
     m_PlayPresses = 1;
     m_FileName = path;
     m_State.fileLoaded = true;
     m_State.finished = false;
     m_State.fileParked = false;  // a new file starts from its beginning, not where one was paused
     setPlayIcon(kPlayIcon);
-    m_FrameCount = result.sliderFrames;
-    m_FrameIndex = 0;
+    // The file stands before its first frame, as if paused there: steps and keys work at once.
+    m_Position = FramePosition{result.frames, -1};
     for (QAbstractButton* b :
          {m_W.play, m_W.goToStart, m_W.goToEnd, m_W.seekForward, m_W.seekBackward})
         if (b) b->setEnabled(true);
-    if (m_W.spinBox) {
-        m_W.spinBox->setRange(0, m_FrameCount);
-        m_W.spinBox->setValue(0);
-    }
-    if (m_W.slider) {
-        m_W.slider->setRange(0, m_FrameCount);
-        m_W.slider->setValue(0);
-    }
+    showPosition();
+    focusTransport();
+    // Told once the window stands on the new file.
+    if (notice.box == Verdict::Box::Warning)
+        Dialogs::warning(m_DialogParent, notice.title, notice.text);
+    else if (notice.box == Verdict::Box::Information)
+        Dialogs::information(m_DialogParent, notice.title, notice.text);
     return true;
 }
 
@@ -166,8 +169,8 @@ void PlaybackRoom::playClicked() {
         playDirection = 1;
         m_Player->play();
         if (wasFinished) {
-            m_FrameIndex = 0;
-            if (m_W.spinBox) m_W.spinBox->setValue(0);
+            m_Position.shown = -1;
+            showPosition();
         }
         ++m_PlayPresses;
         setSteppingEnabled(false);
@@ -186,12 +189,13 @@ void PlaybackRoom::stepBackwardClicked() { step(SeekButton::Backward); }
 
 void PlaybackRoom::step(SeekButton direction) {
     if (!allowedNow(m_DialogParent, m_State, WindowAction::StepFrame)) return;
-    // Nothing shown yet in this pass, or the pass has ended: nothing to step from.
-    if (m_FrameIndex == 0 || m_State.finished) {
-        stepOnce = 0;
-        return;
-    }
     const bool forward = direction == SeekButton::Forward;
+    // Each press shows the next frame at once, here, and the player goes on from it: a press
+    // that comes while the frame before is still on its way is not lost.
+    const int target =
+        moveTarget(m_Position, forward ? FrameMove::StepForward : FrameMove::StepBackward);
+    stepOnce = 0;
+    if (target < 0) return;  // at an end of the file: nothing to step to
     m_Forward = forward;
     m_Backward = !forward;
     // The step's speed button shows normal speed.
@@ -202,10 +206,8 @@ void PlaybackRoom::step(SeekButton direction) {
     (forward ? normal.forwardIcon : normal.backwardIcon) =
         seekIconPath(direction, SeekSpeed::Normal);
     applySeek(normal);
-    if (forward)
-        m_Player->stepForward();
-    else
-        m_Player->stepBackward();
+    playDirection = forward ? 1 : -1;
+    seekToFrame(target);
 }
 
 void PlaybackRoom::seekForwardClicked() {
@@ -220,8 +222,8 @@ void PlaybackRoom::seekBackwardClicked() {
 void PlaybackRoom::finishedOrStarted(bool finished) {
     if (finished) {
         m_State.apply(WindowEvent::PlaybackEnded);
-        m_FrameIndex = 0;
-        if (m_W.spinBox) m_W.spinBox->setValue(0);
+        m_Position.shown = -1;  // the next Play, step or key starts at the first frame
+        showPosition();
         applySeek(resetSeek(m_Seek));
         if (m_W.open) m_W.open->setEnabled(true);
     }
@@ -232,8 +234,8 @@ void PlaybackRoom::finishedOrStarted(bool finished) {
 }
 
 void PlaybackRoom::seekToFrame(int frame) {
-    if (!m_State.fileLoaded || liveRunning(m_State) || m_Player->frameCount() <= 0) return;
-    frame = std::clamp(frame, 0, m_Player->frameCount() - 1);
+    if (!m_State.fileLoaded || liveRunning(m_State) || m_Position.frames <= 0) return;
+    frame = std::clamp(frame, 0, m_Position.frames - 1);
     if (m_State.mode == WindowMode::Playing) {
         m_Player->seekTo(frame, false);  // the player shows it next, the counter follows
         return;
@@ -244,8 +246,9 @@ void PlaybackRoom::seekToFrame(int frame) {
     // had ended is no longer at its end.
     m_Player->seekTo(frame, true);
     m_State.finished = false;
-    m_FrameIndex = sliderValueForFrame(frame);
-    if (m_W.spinBox) m_W.spinBox->setValue(m_FrameIndex);
+    m_Position.shown = frame;
+    m_FileShown = true;
+    showPosition();
     emit frameToShow(shown);
 }
 
@@ -258,14 +261,57 @@ void PlaybackRoom::addKeys(QWidget* page) {
     key(Qt::Key_Space, [this] {
         if (m_W.play && m_W.play->isEnabled()) playClicked();
     });
-    key(Qt::Key_Right, [this] {
-        if (m_State.mode == WindowMode::PlaybackPaused) stepForwardClicked();
-    });
-    key(Qt::Key_Left, [this] {
-        if (m_State.mode == WindowMode::PlaybackPaused) stepBackwardClicked();
-    });
-    key(Qt::Key_Home, [this] { seekToFrame(0); });
-    key(Qt::Key_End, [this] { seekToFrame(m_Player->frameCount() - 1); });
+    m_Page = page;
+    page->installEventFilter(this);
+    key(Qt::Key_Right, [this] { moveByKey(FrameMove::StepForward); });
+    key(Qt::Key_Left, [this] { moveByKey(FrameMove::StepBackward); });
+    key(Qt::Key_Home, [this] { moveByKey(FrameMove::First); });
+    key(Qt::Key_End, [this] { moveByKey(FrameMove::Last); });
+}
+
+bool PlaybackRoom::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_Page && event->type() == QEvent::Show) focusTransport();
+    return QObject::eventFilter(watched, event);
+}
+
+void PlaybackRoom::focusTransport() {
+    if (!m_Page || !m_W.slider || !m_Page->isVisible()) return;
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || !m_Page->isAncestorOf(focus)) m_W.slider->setFocus(Qt::OtherFocusReason);
+}
+
+void PlaybackRoom::moveByKey(FrameMove move) {
+    if (!moveAllowed(m_State, move)) return;
+    if (move == FrameMove::StepForward)
+        step(SeekButton::Forward);
+    else if (move == FrameMove::StepBackward)
+        step(SeekButton::Backward);
+    else
+        seekToFrame(moveTarget(m_Position, move));
+}
+
+void PlaybackRoom::showPosition() {
+    if (m_W.spinBox) {
+        const QSignalBlocker quiet(m_W.spinBox);
+        m_W.spinBox->setRange(0, m_Position.frames);
+        m_W.spinBox->setValue(counterValue(m_Position));
+    }
+    if (m_W.slider) {
+        const QSignalBlocker quiet(m_W.slider);
+        m_W.slider->setRange(0, sliderMaximum(m_Position.frames));
+        // The handle stays under the operator's hand while it is held.
+        if (!m_W.slider->isSliderDown()) m_W.slider->setValue(sliderValue(m_Position));
+    }
+}
+
+void PlaybackRoom::onSliderChanged(int value) {
+    if (!m_State.fileLoaded || m_Position.frames <= 0) return;
+    seekToFrame(value);
+}
+
+void PlaybackRoom::onCounterChanged(int value) {
+    if (!m_State.fileLoaded || m_Position.frames <= 0) return;
+    seekToFrame(frameForSliderValue(value, m_Position.frames));
 }
 
 void PlaybackRoom::setRecentFiles(const QStringList& files) {
@@ -291,20 +337,17 @@ void PlaybackRoom::rebuildRecentMenu() {
 }
 
 bool PlaybackRoom::openDropped(const QList<QUrl>& urls) {
-    for (const QUrl& u : urls) {
-        if (!u.isLocalFile()) continue;
-        // Refused while live or playing, as "Open" is.
-        if (!allowedNow(m_DialogParent, m_State, WindowAction::OpenFile)) return false;
-        return openFile(u.toLocalFile());
-    }
+    for (const QUrl& u : urls)
+        if (u.isLocalFile()) return openFile(u.toLocalFile());  // refused as "Open" is
     return false;
 }
 
 void PlaybackRoom::onFrameIndex(int index) {
     // The counter shows the frame's number (1 = the first frame); 0 before the first.
     if (!playbackActive(m_State) || liveRunning(m_State)) return;
-    m_FrameIndex = index + 1;
-    if (m_W.spinBox) m_W.spinBox->setValue(m_FrameIndex);
+    m_Position.shown = index;
+    m_FileShown = true;
+    showPosition();
 }
 
 void PlaybackRoom::onAnalysisProgress(int percent) {

@@ -13,11 +13,13 @@
 
 #include "acquisition/lidar_frame.h"
 
+#include "app/rules/frame_position.h"
 #include "app/rules/seek_speed.h"
 #include "app/rules/window_mode.h"
 
 class QAbstractButton;
 class QComboBox;
+class QEvent;
 class QLabel;
 class QProgressBar;
 class QSlider;
@@ -74,8 +76,9 @@ public:
     // while it plays; play goes on from there in the current direction. Nothing while the
     // live display runs or no file is loaded.
     void seekToFrame(int frame);
-    // Keyboard on the Offline tab: Space plays and pauses, Left/Right step while paused,
-    // Home/End go to the first/last frame. `page` is the tab's page.
+    // Keyboard on the Offline tab: Space plays and pauses, Left/Right step while the file does
+    // not play (each press one frame), Home/End go to the first/last frame. `page` is the
+    // tab's page.
     void addKeys(QWidget* page);
 
     // The five files opened last, newest first (the Open button's menu offers them).
@@ -85,8 +88,10 @@ public:
     bool openDropped(const QList<QUrl>& urls);
 
     QString fileName() const { return m_FileName; }
-    int frameCount() const { return m_FrameCount; }
-    int frameIndex() const { return m_FrameIndex; }
+    // The loaded file's frames (the slider runs over them) and the counter's value.
+    int frameCount() const { return m_Position.frames; }
+    int frameIndex() const { return counterValue(m_Position); }
+    const FramePosition& position() const { return m_Position; }
     int playPresses() const { return m_PlayPresses; }
     bool forward() const { return m_Forward; }
     bool backward() const { return m_Backward; }
@@ -98,6 +103,9 @@ public:
 
     // The file that "./Resources/images/X.png" names: beside the program.
     static QString runtimeIconFile(const QString& relativePath);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // A further file was opened after the first one played: the view is emptied.
@@ -113,9 +121,21 @@ private:
     void setSteppingEnabled(bool enabled);
     void setLiveReceiverPaused(bool paused);
     void step(SeekButton direction);
+    // A move by a key: quietly nothing when it may not run now.
+    void moveByKey(FrameMove move);
+    // The slider and the counter show m_Position; their own signals stay quiet, so only the
+    // operator's changes seek.
+    void showPosition();
+    // The keys act with the focus inside the Offline page: when the page comes up or a file
+    // opens there, the focus goes to the slider unless it is in the page already.
+    void focusTransport();
+    // The operator changed the slider or the counter.
+    void onSliderChanged(int value);
+    void onCounterChanged(int value);
     void rebuildRecentMenu();
 
     QPointer<QWidget> m_DialogParent;
+    QPointer<QWidget> m_Page;  // the Offline tab's page (addKeys)
     Widgets m_W;
     ReadLiveOffData* m_Player;
     GetlidarData_1* m_Receiver;
@@ -127,8 +147,8 @@ private:
     bool m_Backward = false;
     int m_PlayPresses = 1;
     QString m_FileName;
-    int m_FrameCount = 30;
-    int m_FrameIndex = 0;
+    FramePosition m_Position;
+    bool m_FileShown = false;  // a frame of the loaded file has been drawn
     QString m_PlayIcon;
     QString m_ForwardIcon;
     QString m_BackwardIcon;

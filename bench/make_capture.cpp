@@ -45,12 +45,21 @@ void udpHeader(std::uint8_t* f, std::size_t length, std::uint16_t dstPort) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: bench_make_capture OUT.pcap [SIZE_MB (default 512)]\n");
+    const char* usage = "usage: bench_make_capture OUT.pcap [SIZE_MB (default 512)]\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    // A name that starts with a dash is an option mistyped, not a file to fill with half a
+    // gigabyte; a size that is not a positive number is refused the same way.
+    char* end = nullptr;
+    const unsigned long long asked = argc > 2 ? std::strtoull(argv[2], &end, 10) : 512;
+    if (argc < 2 || argc > 3 || argv[1][0] == '-' || (argc > 2 && (*end != '\0' || asked == 0))) {
+        std::fputs(usage, stderr);
         return 2;
     }
     const char* path = argv[1];
-    const std::uint64_t sizeMb = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 512;
+    const std::uint64_t sizeMb = asked;
     const std::uint64_t target = sizeMb * 1024 * 1024;
     std::FILE* f = std::fopen(path, "wb");
     if (!f) {

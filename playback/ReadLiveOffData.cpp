@@ -64,8 +64,10 @@ CaptureOpenResult ReadLiveOffData::open(const QString& path, bool singleLine,
 void ReadLiveOffData::seekTo(int frame, bool shown) {
     const int frames = frameCount();
     if (frames <= 0) return;
+    const int clamped = frame < 0 ? 0 : (frame >= frames ? frames - 1 : frame);
     seekShown_ = shown;
-    seekFrame_ = frame < 0 ? 0 : (frame >= frames ? frames - 1 : frame);
+    seekFrame_ = clamped;
+    if (shown) current_ = clamped;
 }
 
 bool ReadLiveOffData::frameAt(int frame, LidarDataSingleLine* out) {
@@ -92,11 +94,26 @@ bool ReadLiveOffData::play() {
     playbackFinished = 0;
     ending_ = false;
     current_ = -1;
+    inFlight_ = 0;  // frames of an earlier pass have been taken or dropped by now
     start();
     return true;
 }
 
 void ReadLiveOffData::pause() { gate_.close(); }
+
+void ReadLiveOffData::frameConsumed() {
+    int n = inFlight_.load();
+    while (n > 0 && !inFlight_.compare_exchange_weak(n, n - 1)) {
+    }
+}
+
+bool ReadLiveOffData::waitForWindow() {
+    for (;;) {
+        const int limit = inFlightLimit_.load();
+        if (limit <= 0 || inFlight_.load() < limit) return true;
+        if (!gate_.sleepFor(std::chrono::milliseconds(2))) return false;
+    }
+}
 
 void ReadLiveOffData::stepForward() {
     playDirection = 1;
@@ -119,6 +136,7 @@ void ReadLiveOffData::stopPlayback() {
 
 void ReadLiveOffData::finish(bool resetDirection) {
     ending_ = true;  // the thread returns right after the report: a play then restarts it
+    seekFrame_ = -1;  // a seek that came too late for this pass does not carry into the next
     playbackFinished = 1;
     if (resetDirection) playDirection = 1;
     // A player that stops leaves its gate open, even after a single step closed it, so that
@@ -151,6 +169,8 @@ void ReadLiveOffData::run() {
     k740::PlaybackSequencer sequencer(frames);
     LidarDataSingleLine frame;
     for (;;) {
+        // The window first takes what it has been sent; a seek made meanwhile applies next.
+        if (!waitForWindow()) return;
         int before = playDirection.load();
         if (!gate_.pass()) return;  // stopped from outside
         const int seek = seekFrame_.exchange(-1);
@@ -173,6 +193,7 @@ void ReadLiveOffData::run() {
         }
         current_ = static_cast<int>(k);
         emit sendFrameIndex(static_cast<int>(k));
+        ++inFlight_;
         emit SendData(frame);
         const int override = pauseOverride_.load();
         const int pause = override >= 0 ? override : k740::framePauseMs(playSpeedStep.load());
@@ -186,6 +207,7 @@ void ReadLiveOffData::run() {
                 return;
             case k740::PlaybackSequencer::End::FirstFrameBackward:
                 emit sendFrameIndex(0);
+                ++inFlight_;
                 emit SendData(frame);  // frame 0 once more, as the end marker
                 finish(true);
                 return;

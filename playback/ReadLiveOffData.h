@@ -13,7 +13,7 @@
 //
 //   CaptureOpenResult r = player.open(path, comboBoxLidarModel->currentIndex() != 0, progress);
 //   if (!r.opened) warn(r.error);                 // the previous file stays loaded
-//   slider/spin box range: 0 .. player.sliderFrameCount()
+//   slider: the frames 0 .. player.frameCount() - 1
 //
 //   Play:       playDirection = +1; stepOnce = 0; player.play();   // starts or resumes
 //   Pause:      player.pause();
@@ -91,8 +91,9 @@ public:
     void stopPlayback();
 
     // Seeking. The player's next frame is `frame` (when `shown`, the window already shows it:
-    // the next one is the frame after it in the direction then in force). Applies at the
-    // player's next frame, or when it starts. Out-of-range frames are clamped.
+    // the next one is the frame after it in the direction then in force, and it counts as
+    // the frame shown last). Applies at the player's next frame, or when it starts.
+    // Out-of-range frames are clamped.
     void seekTo(int frame, bool shown);
     // Decodes frame `frame` of the loaded file in the calling thread (to show it while the
     // player waits). False when no file is loaded or the frame cannot be read.
@@ -107,6 +108,14 @@ public:
     // tests and benchmarks.
     void setFramePauseOverride(int ms) { pauseOverride_ = ms; }
 
+    // Frames on their way to the window at most (0: no limit). With a limit the player waits
+    // before its next frame until the window has taken enough of them (frameConsumed), so a
+    // window that draws slower than the player plays is never flooded: memory stays bounded
+    // and a seek shows within a frame or two instead of after a backlog.
+    void setFramesInFlightLimit(int frames) { inFlightLimit_ = frames; }
+    // The window has taken one SendData frame.
+    void frameConsumed();
+
 signals:
     void SendData(LidarDataSingleLine lidardata);  // once per played frame, a copy
     void SendBool(bool Finsh);                     // the end of a pass, always true
@@ -118,6 +127,8 @@ protected:
 
 private:
     void finish(bool resetDirection);
+    // Waits until the window may take one more frame; false when stopped from outside.
+    bool waitForWindow();
 
     k740::PauseGate gate_;
     k740::FrameCatalog catalog_;
@@ -127,6 +138,8 @@ private:
     std::atomic<int> current_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<int> pauseOverride_{-1};
+    std::atomic<int> inFlightLimit_{0};
+    std::atomic<int> inFlight_{0};
     std::atomic<int> seekFrame_{-1};  // -1: none
     std::atomic<bool> seekShown_{false};
     std::unique_ptr<k740::CaptureFrameSource> peek_;  // the calling thread's reader for frameAt

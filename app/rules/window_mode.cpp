@@ -35,6 +35,11 @@ constexpr const char* kConnectFirst = "Please connect the lidar first";
 constexpr const char* kLiveRefusesPlayback =
     "The real-time lidar data is being played. Please close the lidar connection before playing "
     "offline data ";
+// Said in the same words as the refusal of Play: a file opened now would load behind the
+// live cloud.
+constexpr const char* kLiveRefusesOpening =
+    "The real-time lidar data is being played. Please close the lidar connection before opening "
+    "a capture file";
 
 }  // namespace
 
@@ -97,6 +102,7 @@ Verdict mayRun(const WindowState& state, WindowAction action) {
         case WindowAction::OpenFile:
             // Open stays disabled from the first Play until the player's end report.
             if (isPlayback(m)) return quietRefusal();
+            if (isLive(m)) return refuse(Verdict::Box::Warning, kLiveRefusesOpening);
             return {};
         case WindowAction::Play:
             if (isLive(m)) return refuse(Verdict::Box::Warning, kLiveRefusesPlayback);

@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -295,6 +296,42 @@ TEST_F(Player, SeekingShowsTheFrameAndPlayGoesOnFromThere) {
     ASSERT_TRUE(waitUntil([&] { return played.ends == 1 && player.isFinished(); }));
     EXPECT_EQ(played.indexes.back(), player.frameCount() - 1);
     EXPECT_FALSE(player.frameAt(player.frameCount(), &three));
+}
+
+TEST_F(Player, AWindowThatDrawsSlowlyHoldsThePlayerAtTheLimitAndASeekNeedsNoBacklog) {
+    ASSERT_TRUE(
+        player.open(QString::fromStdString(realCapture("rotating-32ch-b.pcap")), false).opened);
+    ASSERT_GE(player.frameCount(), 6);
+    player.setFramesInFlightLimit(2);
+    Played played(player);
+    ASSERT_TRUE(player.play());
+    // Nothing taken: two frames sent, then the player waits (it would run through the file
+    // otherwise, its pause being 0).
+    ASSERT_TRUE(waitUntil([&] { return played.frames.size() == 2; }));
+    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(played.frames.size(), 2u);
+    EXPECT_TRUE(player.isRunning());
+    // A seek made while it waits is the very next frame once one is taken.
+    player.seekTo(4, false);
+    player.frameConsumed();
+    ASSERT_TRUE(waitUntil([&] { return played.frames.size() == 3; }));
+    EXPECT_EQ(played.indexes, (std::vector<int>{0, 1, 4}));
+    // Taking each frame lets the pass run to its end.
+    while (played.ends == 0 && played.frames.size() < 50) {
+        const std::size_t seen = played.frames.size();
+        player.frameConsumed();
+        waitUntil([&] { return played.ends == 1 || played.frames.size() > seen; });
+    }
+    ASSERT_TRUE(waitUntil([&] { return played.ends == 1 && player.isFinished(); }));
+    EXPECT_EQ(played.indexes.back(), player.frameCount() - 1);
+    // The next pass starts with nothing on its way (two frames again), and a stop while the
+    // player waits for the window ends it.
+    const std::size_t before = played.frames.size();
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(waitUntil([&] { return played.frames.size() == before + 2; }));
+    player.stopPlayback();
+    EXPECT_FALSE(player.isRunning());
 }
 
 TEST_F(Player, FilesWithoutFramesEndAtOnceAndOnePacketReportsFullProgress) {

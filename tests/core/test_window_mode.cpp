@@ -23,6 +23,9 @@ const QString kConnectFirst = QStringLiteral("Please connect the lidar first");
 const QString kLiveRefusesPlay = QStringLiteral(
     "The real-time lidar data is being played. Please close the lidar connection before playing "
     "offline data ");
+const QString kLiveRefusesOpening = QStringLiteral(
+    "The real-time lidar data is being played. Please close the lidar connection before opening "
+    "a capture file");
 
 TEST(WindowModeTable, RefusalsWithTheirMessages) {
     using A = WindowAction;
@@ -60,7 +63,11 @@ TEST(WindowModeTable, RefusalsWithTheirMessages) {
         {M::PlaybackPaused, true, false, A::OpenFile, false, B::None, {}},
         {M::PlaybackPaused, true, false, A::StepFrame, true, B::None, {}},
         {M::Idle, true, false, A::Play, true, B::None, {}},
-        {M::Live, false, false, A::OpenFile, true, B::None, {}},
+        // A file opened while live would load behind the live cloud: refused as Play is,
+        // also with a paused file parked beside the live display.
+        {M::Live, false, false, A::OpenFile, false, B::Warning, kLiveRefusesOpening},
+        {M::LivePaused, true, false, A::OpenFile, false, B::Warning, kLiveRefusesOpening},
+        {M::Idle, true, false, A::OpenFile, true, B::None, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(k740::modeName(c.mode)) + " / " + k740::actionName(c.action) +

@@ -109,22 +109,42 @@ TEST_F(Comfort, SeekingWithTheSliderCounterAndKeysShowsTheFrame) {
     ASSERT_TRUE(window->openCaptureFile(realCapture("rotating-32ch-b.pcap")));
     const int frames = window->player()->frameCount();
     ASSERT_GE(frames, 5);
-    const long long drawn = window->framesDrawn();
-    emit ui()->Slider_Frame->sliderMoved(4);  // the fourth frame, index 3
+    // The keys of the Offline tab work on a file just opened and never played: every press of
+    // Right one frame, Left back one.
+    ui()->tabWidget->setCurrentWidget(ui()->Tab_4);
+    QApplication::setActiveWindow(window.get());  // shortcuts need an active window
+    ui()->Slider_Frame->setFocus();
+    long long drawn = window->framesDrawn();
+    for (int press = 0; press < 3; ++press) QTest::keyClick(ui()->Slider_Frame, Qt::Key_Right);
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 3);
+    EXPECT_EQ(ui()->Slider_Frame->value(), 2);
+    QTest::keyClick(ui()->Slider_Frame, Qt::Key_Left);
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 2);
+    EXPECT_EQ(window->framesDrawn(), drawn + 4);
+
+    drawn = window->framesDrawn();
+    ui()->Slider_Frame->setSliderPosition(3);  // the handle moved to the fourth frame, index 3
     EXPECT_EQ(window->framesDrawn(), drawn + 1);
     EXPECT_EQ(ui()->Spbox_Frame->value(), 4);
     LidarDataSingleLine expected;
     ASSERT_TRUE(window->player()->frameAt(3, &expected));
     EXPECT_EQ(window->lastFrame().timeStamp, expected.timeStamp);
 
-    // The keys of the Offline tab: End, Home; Space plays from there.
-    ui()->tabWidget->setCurrentWidget(ui()->Tab_4);
-    QApplication::setActiveWindow(window.get());  // shortcuts need an active window
-    ui()->Slider_Frame->setFocus();
+    // End, Home; Space plays from there.
     QTest::keyClick(ui()->Slider_Frame, Qt::Key_End);
     EXPECT_EQ(ui()->Spbox_Frame->value(), frames);
     QTest::keyClick(ui()->Slider_Frame, Qt::Key_Home);
     EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    // A number typed into the counter shows that frame once Return is pressed.
+    drawn = window->framesDrawn();
+    ui()->Spbox_Frame->setFocus();
+    ui()->Spbox_Frame->selectAll();
+    QTest::keyClicks(ui()->Spbox_Frame, QStringLiteral("5"));
+    EXPECT_EQ(window->framesDrawn(), drawn);  // nothing yet while typing
+    QTest::keyClick(ui()->Spbox_Frame, Qt::Key_Return);
+    EXPECT_EQ(window->framesDrawn(), drawn + 1);
+    EXPECT_EQ(ui()->Slider_Frame->value(), 4);
+    ui()->Slider_Frame->setFocus();
     QTest::keyClick(ui()->Slider_Frame, Qt::Key_Space);
     EXPECT_TRUE(window->playback()->frameIndex() >= 1);
     EXPECT_FALSE(window->notPlayingOffline());

@@ -3,6 +3,8 @@
 // re-opening and a capture without frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDir>
 #include <QProcess>
@@ -10,6 +12,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/manwindow_form.h"
 #include "app/playback_room.h"
@@ -78,9 +81,10 @@ TEST_F(Playback, RealCapturePlaysToItsEndAndTheWindowReturnsToIdle) {
     ASSERT_TRUE(open(file));
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::OpenFile);
-    const int count = window->player()->sliderFrameCount();
+    // The slider runs over the frames that play (this file's azimuth wraps are one more).
+    const int count = window->player()->frameCount();
     ASSERT_GT(count, 1);
-    EXPECT_EQ(ui()->Slider_Frame->maximum(), count);
+    EXPECT_EQ(ui()->Slider_Frame->maximum(), count - 1);
     EXPECT_EQ(ui()->Spbox_Frame->maximum(), count);
     EXPECT_TRUE(ui()->toolButton_Play->isEnabled());
 
@@ -135,8 +139,8 @@ TEST_F(Playback, PauseStepsAndResume) {
 
     ui()->toolButton_GoToEnd->click();
     ASSERT_TRUE(pausedAt(k + 2));
-    EXPECT_EQ(ui()->Spbox_Frame->value(), k + 2);
-    EXPECT_EQ(ui()->Slider_Frame->value(), k + 2);
+    EXPECT_EQ(ui()->Spbox_Frame->value(), k + 2);  // frame numbers from 1
+    EXPECT_EQ(ui()->Slider_Frame->value(), k + 1);  // frame indices
     ui()->toolButton_GoToStart->click();  // reversing shows the frame before, not two before
     ASSERT_TRUE(pausedAt(k + 1));
     EXPECT_EQ(window->player()->currentFrame(), k);
@@ -148,14 +152,69 @@ TEST_F(Playback, PauseStepsAndResume) {
     ASSERT_TRUE(playedToTheEnd());
     EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
 
-    // After the end report a step does nothing but clear a pending step.
+    // After the end report the file stands before its first frame again: a step shows frame
+    // 0 (and clears a pending step), a step backward from there leads nowhere.
     stepOnce = 1;
+    const long long drawn = window->framesDrawn();
     ui()->toolButton_GoToEnd->click();
     EXPECT_EQ(stepOnce.load(), 0);
     EXPECT_EQ(mode(), WindowMode::Idle);
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    EXPECT_EQ(window->framesDrawn(), drawn + 1);
+    ui()->toolButton_GoToStart->click();
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    EXPECT_EQ(window->framesDrawn(), drawn + 1);
 }
 
 // The cycles themselves are the seek-speed rules' core tests; here the buttons reach them.
+TEST_F(Playback, DraggingTheSliderWhilePlayingIsOneSeekAndTheWindowAnswers) {
+    // A long capture: some two thousand frames.
+    ASSERT_TRUE(open(generated("long.pcap", 29000)));
+    const int frames = window->player()->frameCount();
+    ASSERT_GE(frames, 1900);
+    QSlider* slider = ui()->Slider_Frame;
+    ASSERT_EQ(slider->maximum(), frames - 1);
+    std::vector<int> shown;  // the frames the player shows, in order
+    const QMetaObject::Connection log = QObject::connect(
+        window->player(), &ReadLiveOffData::sendFrameIndex, window.get(),
+        [&shown](int index) { shown.push_back(index); });
+    ui()->toolButton_Play->click();
+    ASSERT_TRUE(waitUntil([&] { return room()->frameIndex() >= 20; }, 20000));
+
+    // The operator takes the handle and drags it to the middle (as QSlider's mouse handling
+    // does), then holds it there while the file plays on from that frame.
+    const int middle = frames / 2;
+    slider->setSliderDown(true);
+    slider->setSliderPosition(middle);
+    shown.clear();
+    ASSERT_TRUE(waitUntil([&] { return room()->frameIndex() >= middle + 20; }, 20000))
+        << "the counter stands at " << room()->frameIndex();
+    EXPECT_EQ(slider->sliderPosition(), middle);  // the handle stays under the hand
+    // One seek: the player went on from the frame asked for, one frame at a time, never back
+    // (a frame or two shown before the seek may still have been on their way).
+    const auto from = std::find(shown.begin(), shown.end(), middle);
+    ASSERT_NE(from, shown.end());
+    EXPECT_LE(from - shown.begin(), 2);
+    for (auto k = from + 1; k != shown.end(); ++k) ASSERT_EQ(*k, *(k - 1) + 1);
+
+    // Dragged on to the right end and held there: the last frame, and the pass ends while the
+    // handle is still held (the end report moving a held slider once set off an endless
+    // exchange between the slider and the counter). Then let go.
+    shown.clear();
+    slider->setSliderPosition(slider->maximum());
+    ASSERT_TRUE(playedToTheEnd());
+    slider->setSliderDown(false);
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 0);  // the end: the counter starts over
+    EXPECT_EQ(slider->value(), 0);
+    QObject::disconnect(log);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), frames - 1);
+    EXPECT_LE(shown.size(), 3u) << "frames shown after the seek to the end";
+    // The window still answers: Home shows the first frame.
+    room()->seekToFrame(0);
+    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+}
+
 TEST_F(Playback, SpeedButtonsReachThePlayerAndPlayResetsThem) {
     ASSERT_TRUE(open(generated("speeds.pcap", 140)));
     ui()->toolButton_Play->click();
@@ -192,10 +251,24 @@ TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
     EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
     EXPECT_FALSE(window->player()->isRunning());
     EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
+
+    // Open and a dropped file are refused the same way, before any dialog, and the loaded
+    // file stays.
+    const QString other = realCapture("rotating-32ch-b.pcap");
+    dialogs.calls.clear();
+    dialogs.answer.fileName = other;
+    ui()->toolButton_Open->click();
+    EXPECT_FALSE(room()->openDropped({QUrl::fromLocalFile(other)}));
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    for (const auto& call : dialogs.calls) {
+        EXPECT_EQ(call.kind, k740::Dialogs::Kind::Warning);
+        EXPECT_TRUE(call.text.contains(QStringLiteral("close the lidar connection")));
+    }
+    EXPECT_EQ(room()->fileName(), realCapture("rotating-16ch-a.pcap"));
     ManwindowProbe::setMode(*window, WindowMode::Idle);
 }
 
-TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
+TEST_F(Playback, ReopeningEmptiesTheViewAndAFailedOpenChangesNothing) {
     ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
     ui()->toolButton_Play->click();
     ASSERT_TRUE(playedToTheEnd());
@@ -209,7 +282,7 @@ TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
     EXPECT_EQ(dialogs.calls[1].kind, k740::Dialogs::Kind::Warning);
     EXPECT_TRUE(dialogs.calls[1].text.contains(QStringLiteral("README.md")));
     EXPECT_EQ(room()->fileName(), realCapture("rotating-16ch-a.pcap"));
-    EXPECT_EQ(ui()->Slider_Frame->maximum(), count);
+    EXPECT_EQ(ui()->Slider_Frame->maximum(), count - 1);
     EXPECT_TRUE(ui()->toolButton_Play->isEnabled());
     EXPECT_TRUE(window->viewer()->contains("realTime_points"));
 
@@ -217,12 +290,18 @@ TEST_F(Playback, ReopeningAfterPlayEmptiesTheViewAndAFailedOpenChangesNothing) {
     ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
     EXPECT_FALSE(window->viewer()->contains("realTime_points"));
     EXPECT_EQ(room()->playPresses(), 1);
-    EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->sliderFrameCount());
-    EXPECT_NE(ui()->Slider_Frame->maximum(), count);
+    EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->frameCount() - 1);
     const long long before = window->framesDrawn();
     ui()->toolButton_Play->click();
     ASSERT_TRUE(playedToTheEnd());
     EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+
+    // A file only stepped through, never played, leaves the view to the next file too.
+    ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
+    ui()->toolButton_GoToEnd->click();
+    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
+    ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
+    EXPECT_FALSE(window->viewer()->contains("realTime_points"));
 }
 
 TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
@@ -238,10 +317,8 @@ TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
         SCOPED_TRACE(file.toStdString());
         ASSERT_TRUE(open(file));
         EXPECT_EQ(window->player()->frameCount(), 0);
-        EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->sliderFrameCount());
-        if (file == none) {
-            EXPECT_EQ(ui()->Spbox_Frame->maximum(), 0);
-        }
+        EXPECT_EQ(ui()->Slider_Frame->maximum(), 0);
+        EXPECT_EQ(ui()->Spbox_Frame->maximum(), 0);
         const long long before = window->framesDrawn();
         ui()->toolButton_Play->click();
         ASSERT_TRUE(playedToTheEnd());
