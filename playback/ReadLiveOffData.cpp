@@ -9,11 +9,32 @@
 
 #include "acquisition/metatypes.h"
 #include "playback/playback_sequencer.h"
+#include "playback/real_time_pace.h"
 
 std::atomic<int> playDirection{1};
 std::atomic<int> playSpeedStep{0};
 std::atomic<int> stepOnce{0};
 std::atomic<int> playbackFinished{0};
+
+namespace {
+
+std::int64_t wallNowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+// The recorded pace of one pass: the clock and what it was set for.
+struct ReadLiveOffData::PaceState {
+    explicit PaceState(const std::vector<std::int64_t>& times) : pace(times) {}
+    k740::RealTimePace pace;
+    int speedStep = 0;  // the speed and direction the clock runs for
+    int direction = 1;
+    long lastShown = -1;  // the frame shown last at the recorded pace, and when
+    std::int64_t lastShownUs = 0;
+};
 
 ReadLiveOffData::ReadLiveOffData(QObject* parent) : QThread(parent) { k740::registerMetaTypes(); }
 
@@ -117,6 +138,54 @@ void ReadLiveOffData::stopPlayback() {
     gate_.open();
 }
 
+void ReadLiveOffData::frameConsumed() {
+    int now = inFlight_.load();
+    while (now > 0 && !inFlight_.compare_exchange_weak(now, now - 1)) {
+    }
+}
+
+void ReadLiveOffData::sendFrame(int index, const LidarDataSingleLine& frame) {
+    if (maxInFlight_.load() > 0) ++inFlight_;
+    emit sendFrameIndex(index);
+    emit SendData(frame);
+}
+
+long ReadLiveOffData::awaitTurn(long k, PaceState& state) {
+    const int direction = k740::normalizedDirection(playDirection.load());
+    const int speed = playSpeedStep.load();
+    const double factor = k740::paceFactor(speed);
+    if (state.pace.anchored() && (speed != state.speedStep || direction != state.direction)) {
+        // Another speed or direction: the clock counts afresh from the frame shown last.
+        if (state.lastShown >= 0)
+            state.pace.anchor(state.lastShown, state.lastShownUs, factor);
+        else
+            state.pace.reset();
+    }
+    state.speedStep = speed;
+    state.direction = direction;
+    // The first frame of a play, and the first after a pause or a seek, comes at once.
+    if (!state.pace.anchored()) state.pace.anchor(k, wallNowUs(), factor);
+    for (;;) {
+        const k740::PaceStep step = state.pace.next(k, direction, wallNowUs());
+        skipped_ += step.skipped;
+        k = step.frame;
+        for (std::int64_t now = wallNowUs(); now < step.showAtUs; now = wallNowUs()) {
+            const auto wait = std::chrono::milliseconds((step.showAtUs - now + 999) / 1000);
+            if (!gate_.sleepFor(wait)) return -1;
+        }
+        // The frame before must be drawn first. Waiting for it past the next frame's turn
+        // makes this one too late as well: round again, and it is passed over. The frame at
+        // the end of the way is never passed over and goes at its turn.
+        const int limit = maxInFlight_.load();
+        const long after = k + direction;
+        if (limit <= 0 || after < 0 || after >= state.pace.frames()) return k;
+        while (inFlight_.load() >= limit && wallNowUs() < state.pace.dueAt(after)) {
+            if (!gate_.sleepFor(std::chrono::milliseconds(1))) return -1;
+        }
+        if (inFlight_.load() < limit) return k;
+    }
+}
+
 void ReadLiveOffData::finish(bool resetDirection) {
     ending_ = true;  // the thread returns right after the report: a play then restarts it
     playbackFinished = 1;
@@ -149,21 +218,38 @@ void ReadLiveOffData::run() {
         return;
     }
     k740::PlaybackSequencer sequencer(frames);
+    PaceState pace(k740::frameTimesUs(catalog_));
     LidarDataSingleLine frame;
     for (;;) {
         int before = playDirection.load();
+        const bool waited = gate_.isClosed();
         if (!gate_.pass()) return;  // stopped from outside
+        if (waited) pace.pace.reset();  // after a pause or a step the clock starts afresh
         const int seek = seekFrame_.exchange(-1);
         if (seek >= 0) {
             // The operator moved the slider: go on from there in the direction now in force.
             const int direction = k740::normalizedDirection(playDirection.load());
             sequencer.seek(seekShown_.load() ? long(seek) + direction : long(seek));
             before = playDirection.load();
+            pace.pace.reset();
         }
-        const long k = sequencer.enter(before, playDirection.load());
+        long k = sequencer.enter(before, playDirection.load());
         if (k < 0) {
             finish(true);
             return;
+        }
+        const bool realTime = realTime_.load();
+        if (realTime) {
+            const long turn = awaitTurn(k, pace);
+            if (turn < 0) return;  // stopped while waiting
+            if (turn != k) {
+                // Frames passed over: the sequencer goes on from the one shown.
+                sequencer.seek(turn);
+                k = sequencer.enter(playDirection.load(), playDirection.load());
+            }
+        } else {
+            pace.pace.reset();
+            pace.lastShown = -1;
         }
         std::string error;
         if (!source.decode(static_cast<std::size_t>(k), frame, &error)) {
@@ -172,11 +258,15 @@ void ReadLiveOffData::run() {
             return;
         }
         current_ = static_cast<int>(k);
-        emit sendFrameIndex(static_cast<int>(k));
-        emit SendData(frame);
-        const int override = pauseOverride_.load();
-        const int pause = override >= 0 ? override : k740::framePauseMs(playSpeedStep.load());
-        if (!gate_.sleepFor(std::chrono::milliseconds(pause))) return;
+        sendFrame(static_cast<int>(k), frame);
+        if (realTime) {
+            pace.lastShown = k;
+            pace.lastShownUs = wallNowUs();
+        } else {
+            const int override = pauseOverride_.load();
+            const int pause = override >= 0 ? override : k740::framePauseMs(playSpeedStep.load());
+            if (!gate_.sleepFor(std::chrono::milliseconds(pause))) return;
+        }
         if (stepOnce.exchange(0) == 1) gate_.close();
         switch (sequencer.leave(playDirection.load())) {
             case k740::PlaybackSequencer::End::None:
@@ -185,8 +275,7 @@ void ReadLiveOffData::run() {
                 finish(false);
                 return;
             case k740::PlaybackSequencer::End::FirstFrameBackward:
-                emit sendFrameIndex(0);
-                emit SendData(frame);  // frame 0 once more, as the end marker
+                sendFrame(0, frame);  // frame 0 once more, as the end marker
                 finish(true);
                 return;
         }

@@ -19,6 +19,10 @@
 //   Pause:      player.pause();
 //   Steps:      player.stepForward() / player.stepBackward()       // while paused
 //   Speed:      playSpeedStep = 0..4; playDirection = +1 / -1 (or setSpeedStep / setDirection)
+//   Pace:       player.setRealTime(true): frames come when the capture's record time stamps
+//               say, times the speed step's factor; frames too late to be drawn are skipped
+//               (framesSkipped()). The window calls frameConsumed() for every SendData it
+//               has drawn (setMaxFramesInFlight(1)), so the player knows what is drawn.
 //   End report: SendBool(true) once per pass (the end of the file, frame 0 going backward,
 //               or a file without frames); the player's thread has then returned, its gate
 //               is open and playbackFinished is 1. The next play() starts at frame 0.
@@ -100,6 +104,20 @@ public:
     // The frame shown last (-1 before the first).
     int currentFrame() const { return current_.load(); }
 
+    // Playback at the recorded pace (see playback/real_time_pace.h) instead of the speed
+    // table's fixed pauses. Takes effect at the next frame.
+    void setRealTime(bool on) { realTime_ = on; }
+    bool realTime() const { return realTime_.load(); }
+    // Frames skipped at the recorded pace because they could not be drawn in their turn,
+    // since the player was made.
+    long long framesSkipped() const { return skipped_.load(); }
+    // At the recorded pace, a frame is sent only when fewer than `count` sent frames are still
+    // waiting to be drawn (0, the default: no limit; nobody reports drawing). The window
+    // reports each drawn frame with frameConsumed().
+    void setMaxFramesInFlight(int count) { maxInFlight_ = count < 0 ? 0 : count; }
+    void frameConsumed();
+    int framesInFlight() const { return inFlight_.load(); }
+
     // Replaces the speed table's pause with a fixed one (milliseconds; -1: the table). For
     // tests and benchmarks.
     void setFramePauseOverride(int ms) { pauseOverride_ = ms; }
@@ -115,6 +133,12 @@ protected:
 
 private:
     void finish(bool resetDirection);
+    void sendFrame(int index, const LidarDataSingleLine& frame);
+    // At the recorded pace: waits for frame k's turn (and for the frame before it to be
+    // drawn) and returns the frame to show, k or a later one when k came too late; -1 when the
+    // player is stopped meanwhile.
+    struct PaceState;
+    long awaitTurn(long k, PaceState& pace);
 
     k740::PauseGate gate_;
     k740::FrameCatalog catalog_;
@@ -126,5 +150,9 @@ private:
     std::atomic<int> pauseOverride_{-1};
     std::atomic<int> seekFrame_{-1};  // -1: none
     std::atomic<bool> seekShown_{false};
+    std::atomic<bool> realTime_{false};
+    std::atomic<long long> skipped_{0};
+    std::atomic<int> maxInFlight_{0};
+    std::atomic<int> inFlight_{0};
     std::unique_ptr<k740::CaptureFrameSource> peek_;  // the calling thread's reader for frameAt
 };
