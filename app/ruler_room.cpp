@@ -81,15 +81,17 @@ void RulerRoom::setArmed(bool armed) { m_Measure->setChecked(armed); }
 
 void RulerRoom::onMouse(const pcl::visualization::MouseEvent& event) {
     if (event.getButton() != pcl::visualization::MouseEvent::LeftButton) return;
+    const int x = static_cast<int>(event.getX());
+    const int y = static_cast<int>(event.getY());
     if (event.getType() == pcl::visualization::MouseEvent::MouseButtonPress) {
-        m_PressX = event.getX();
-        m_PressY = event.getY();
+        m_PressX = x;
+        m_PressY = y;
     } else if (event.getType() == pcl::visualization::MouseEvent::MouseButtonRelease) {
         // Dragging turns the view; only a click measures.
-        const bool click = m_PressX >= 0 && std::abs(event.getX() - m_PressX) <= kClickSlackPx &&
-                           std::abs(event.getY() - m_PressY) <= kClickSlackPx;
+        const bool click = m_PressX >= 0 && std::abs(x - m_PressX) <= kClickSlackPx &&
+                           std::abs(y - m_PressY) <= kClickSlackPx;
         m_PressX = m_PressY = -1;
-        if (click && armed()) clickAt(event.getX(), event.getY());
+        if (click && armed()) clickAt(x, y);
     }
 }
 

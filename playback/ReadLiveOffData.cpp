@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <utility>
@@ -150,7 +151,7 @@ void ReadLiveOffData::sendFrame(int index, const LidarDataSingleLine& frame) {
     emit SendData(frame);
 }
 
-long ReadLiveOffData::awaitTurn(long k, PaceState& state) {
+ReadLiveOffData::Turn ReadLiveOffData::awaitTurn(long k, PaceState& state) {
     const int direction = k740::normalizedDirection(playDirection.load());
     const int speed = playSpeedStep.load();
     const double factor = k740::paceFactor(speed);
@@ -165,24 +166,44 @@ long ReadLiveOffData::awaitTurn(long k, PaceState& state) {
     state.direction = direction;
     // The first frame of a play, and the first after a pause or a seek, comes at once.
     if (!state.pace.anchored()) state.pace.anchor(k, wallNowUs(), factor);
+    // The operator acts while the player waits for a turn (a turn can be seconds away at
+    // "0.25x"): a pause, a seek, another speed or direction, or "Real time" unticked are
+    // taken up at once instead of after the wait.
+    auto operatorActed = [&] {
+        return gate_.isClosed() || seekFrame_.load() >= 0 || !realTime_.load() ||
+               playSpeedStep.load() != speed || k740::normalizedDirection(playDirection.load()) != direction;
+    };
+    // Sleeps until wall time `until` in short slices; false when stopped or the operator acted.
+    constexpr std::int64_t kSliceUs = 10'000;
+    Turn turn;
+    auto sleepUntil = [&](std::int64_t until, const std::function<bool()>& done) {
+        for (std::int64_t now = wallNowUs(); now < until && !done(); now = wallNowUs()) {
+            if (operatorActed()) {
+                turn.outcome = Turn::Again;
+                return false;
+            }
+            const std::int64_t us = std::min(until - now, kSliceUs);
+            if (!gate_.sleepFor(std::chrono::milliseconds((us + 999) / 1000))) {
+                turn.outcome = Turn::Stopped;
+                return false;
+            }
+        }
+        return true;
+    };
     for (;;) {
         const k740::PaceStep step = state.pace.next(k, direction, wallNowUs());
         skipped_ += step.skipped;
         k = step.frame;
-        for (std::int64_t now = wallNowUs(); now < step.showAtUs; now = wallNowUs()) {
-            const auto wait = std::chrono::milliseconds((step.showAtUs - now + 999) / 1000);
-            if (!gate_.sleepFor(wait)) return -1;
-        }
+        turn.frame = k;
+        if (!sleepUntil(step.showAtUs, [] { return false; })) return turn;
         // The frame before must be drawn first. Waiting for it past the next frame's turn
         // makes this one too late as well: round again, and it is passed over. The frame at
         // the end of the way is never passed over and goes at its turn.
         const int limit = maxInFlight_.load();
         const long after = k + direction;
-        if (limit <= 0 || after < 0 || after >= state.pace.frames()) return k;
-        while (inFlight_.load() >= limit && wallNowUs() < state.pace.dueAt(after)) {
-            if (!gate_.sleepFor(std::chrono::milliseconds(1))) return -1;
-        }
-        if (inFlight_.load() < limit) return k;
+        if (limit <= 0 || after < 0 || after >= state.pace.frames()) return turn;
+        if (!sleepUntil(state.pace.dueAt(after), [&] { return inFlight_.load() < limit; })) return turn;
+        if (inFlight_.load() < limit) return turn;
     }
 }
 
@@ -220,8 +241,11 @@ void ReadLiveOffData::run() {
     k740::PlaybackSequencer sequencer(frames);
     PaceState pace(k740::frameTimesUs(catalog_));
     LidarDataSingleLine frame;
+    int retryDirection = 0;  // non-zero: the direction of a turn given up (see awaitTurn)
     for (;;) {
-        int before = playDirection.load();
+        // The direction before the gate: after a turn given up, the one that turn was for.
+        int before = retryDirection != 0 ? retryDirection : playDirection.load();
+        retryDirection = 0;
         const bool waited = gate_.isClosed();
         if (!gate_.pass()) return;  // stopped from outside
         if (waited) pace.pace.reset();  // after a pause or a step the clock starts afresh
@@ -233,20 +257,24 @@ void ReadLiveOffData::run() {
             before = playDirection.load();
             pace.pace.reset();
         }
-        long k = sequencer.enter(before, playDirection.load());
+        const int direction = playDirection.load();
+        long k = sequencer.enter(before, direction);
         if (k < 0) {
             finish(true);
             return;
         }
         const bool realTime = realTime_.load();
         if (realTime) {
-            const long turn = awaitTurn(k, pace);
-            if (turn < 0) return;  // stopped while waiting
-            if (turn != k) {
-                // Frames passed over: the sequencer goes on from the one shown.
-                sequencer.seek(turn);
-                k = sequencer.enter(playDirection.load(), playDirection.load());
+            const Turn turn = awaitTurn(k, pace);
+            if (turn.outcome == Turn::Stopped) return;
+            if (turn.frame != k) sequencer.seek(turn.frame);  // frames passed over
+            if (turn.outcome == Turn::Again) {
+                // The operator acted while the player waited: round again from the gate, the
+                // frame still next in line in the direction it was going.
+                retryDirection = direction;
+                continue;
             }
+            k = turn.frame;
         } else {
             pace.pace.reset();
             pace.lastShown = -1;

@@ -135,10 +135,15 @@ private:
     void finish(bool resetDirection);
     void sendFrame(int index, const LidarDataSingleLine& frame);
     // At the recorded pace: waits for frame k's turn (and for the frame before it to be
-    // drawn) and returns the frame to show, k or a later one when k came too late; -1 when the
-    // player is stopped meanwhile.
+    // drawn). frame is the one to show, k or a later one when k came too late; Again when the
+    // operator paused, sought or changed speed, direction or pace meanwhile (frame is then the
+    // next in line), Stopped when the player is stopped.
     struct PaceState;
-    long awaitTurn(long k, PaceState& pace);
+    struct Turn {
+        enum Outcome { Show, Again, Stopped } outcome = Show;
+        long frame = -1;
+    };
+    Turn awaitTurn(long k, PaceState& pace);
 
     k740::PauseGate gate_;
     k740::FrameCatalog catalog_;

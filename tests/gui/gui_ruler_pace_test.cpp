@@ -7,6 +7,7 @@
 #include <vtkRenderer.h>
 #include <vtkRendererCollection.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -121,8 +122,10 @@ TEST_F(RulerAndPace, TheRulerMeasuresBetweenClickedPointsInEveryViewAndStaysWhil
     EXPECT_TRUE(window->viewer()->contains("ruler_line"));
     EXPECT_EQ(ruler->text(), text);
 
-    // Escape takes it away; so does Clear, after a new measurement.
-    QTest::keyClick(window.get(), Qt::Key_Escape);
+    // Escape over the view takes it away; so does Clear, after a new measurement.
+    QApplication::setActiveWindow(window.get());
+    ui()->screen->setFocus();
+    QTest::keyClick(ui()->screen, Qt::Key_Escape);
     EXPECT_EQ(ruler->pointsChosen(), 0);
     EXPECT_FALSE(window->viewer()->contains("ruler_line"));
     window->CalculateCoordinates(makeFrame(wall));
@@ -177,7 +180,7 @@ TEST_F(RulerAndPace, RealTimePlaysEveryFrameOrCountsItDroppedAndIsRemembered) {
     // Every frame was drawn or counted as dropped, and the window reported each drawn one.
     EXPECT_EQ(window->framesDrawn() - drawnBefore + window->player()->framesSkipped() - skippedBefore,
               frames);
-    EXPECT_TRUE(waitUntil([&] { return window->player()->framesInFlight() == 0; }));
+    EXPECT_TRUE(waitUntil([&] { return window->player()->framesInFlight() == 0; }, 5000));
 
     // Remembered: stored ticked, and a restore ticks it again.
     const QString settingsFile = dir.filePath(QStringLiteral("settings.ini"));
