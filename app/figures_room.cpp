@@ -41,6 +41,7 @@ void FiguresRoom::tick() {
     }
     FigureContext context;
     context.live = m_Sources.live && m_Sources.live();
+    context.pacedPlay = !context.live && m_Sources.pacedPlay && m_Sources.pacedPlay();
     if (context.live) {
         context.sensorAddress = m_Sources.sensorAddress ? m_Sources.sensorAddress() : QString();
         context.rpm = m_Rpm;

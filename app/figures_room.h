@@ -23,6 +23,7 @@ public:
     struct Sources {
         std::function<bool()> live;     // the live display runs
         std::function<bool()> running;  // live, or a file plays
+        std::function<bool()> pacedPlay;  // a file plays at its recorded pace
         // The counters (seconds and silence are the room's own).
         std::function<FigureSample()> counters;
         std::function<QString()> sensorAddress;  // empty: no device packet yet

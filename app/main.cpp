@@ -24,6 +24,7 @@
 
 #include "app/demo_session.h"
 #include "app/manwindow.h"
+#include "app/pace_room.h"
 #include "app/settings_memory.h"
 #include "app/manwindow_form.h"
 #include "app/recording_room.h"
@@ -106,6 +107,10 @@ void describe(QCommandLineParser& parser, QCommandLineOption& demo, QCommandLine
         QStringLiteral("A capture file (.pcap) to open at start, as \"Open\" in the Offline tab "
                        "does, in the mode the model list shows (\"K740\")."),
         QStringLiteral("[FILE]"));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("real-time"),
+        QStringLiteral("Play at the pace the capture was recorded, as \"Real time\" in the "
+                       "Offline tab (ticks it).")));
     parser.addOption(QCommandLineOption(QStringLiteral("service"),
                                         QStringLiteral("Ask for the service code at start.")));
     parser.addOption(QCommandLineOption(
@@ -219,6 +224,7 @@ int main(int argc, char* argv[]) {
         memory = std::make_unique<k740::SettingsMemory>(window);
         memory->restore(parser.isSet(demo));
     }
+    if (parser.isSet(QStringLiteral("real-time"))) window.paceRoom()->setRealTime(true);
     window.show();
     window.setAttribute(Qt::WA_QuitOnClose);
 #ifndef _WIN32

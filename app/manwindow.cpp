@@ -34,6 +34,8 @@
 #include "app/snapshot_room.h"
 #include "export/SaveDataOptions.h"
 #include "app/playback_room.h"
+#include "app/pace_room.h"
+#include "app/ruler_room.h"
 #include "device/GetSet.h"
 #include "playback/ReadLiveOffData.h"
 #include "ui_manwindow.h"
@@ -88,7 +90,8 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Live = new k740::LiveSession(this, live, m_Receiver, m_StatusReceiver, m_State, this);
     m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
     m_Player = new ReadLiveOffData();
-    m_Player->setFramesInFlightLimit(kPlayerFramesInFlight);
+    m_Player->setMaxFramesInFlight(kPlayerFramesInFlight);
+    m_Pace = new k740::PaceRoom(ui->Tab_4, ui->horizontalLayout_Offline, m_Player, this);
     k740::PlaybackRoom::Widgets transport;
     transport.open = ui->toolButton_Open;
     transport.play = ui->toolButton_Play;
@@ -162,6 +165,10 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     ui->FileSaveProgressBar->hide();
     ui->LabCsvFileSave->hide();
 
+    m_Ruler = new k740::RulerRoom(this, ui->toolButton_selectCloud, m_View->viewer(),
+                                  [this] { return m_View->realTimeCloud(); }, [this] { m_View->repaint(); },
+                                  this);
+
     // Comforts: a snapshot of the view, the live figures, a trail of frames, seeking keys,
     // dropped files and toggles that show their state.
     m_Snapshot = new k740::SnapshotRoom(this, ui->screen, ui->toolButton_clear, [this] {
@@ -178,9 +185,11 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
         f.framesDrawn = m_View->framesDrawn();
         f.datagrams = m_Receiver->datagramsReceived();
         f.framesDroppedCap = m_Receiver->framesCapped();
-        f.framesDroppedFlight = m_Receiver->framesDropped() + m_StaleFramesSkipped;
+        f.framesDroppedFlight =
+            m_Receiver->framesDropped() + m_StaleFramesSkipped + m_Player->framesSkipped();
         return f;
     };
+    figures.pacedPlay = [this] { return m_Playing && m_Player->realTime(); };
     figures.sensorAddress = [this] { return m_LastSensorAddress; };
     figures.recordingBytes = [this]() -> qint64 {
         return m_Recording->isRecording() ? QFileInfo(m_Recording->fileName()).size() : -1;
@@ -331,8 +340,13 @@ void manwindow::dropEvent(QDropEvent* event) {
 }
 
 void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
-    // The player sends its next frame once this one is taken, drawn or not.
-    if (m_Player && sender() == m_Player) m_Player->frameConsumed();
+    // The player hears of every frame of its own once it is drawn (or left undrawn).
+    struct PlayerFrameDone {
+        ReadLiveOffData* player;
+        ~PlayerFrameDone() {
+            if (player) player->frameConsumed();
+        }
+    } playerFrameDone{sender() == m_Player ? m_Player : nullptr};
     // The receiver keeps only a couple of frames on their way here; this one has arrived. When
     // drawing falls behind and a newer frame is already waiting, this one is stale: skip it.
     if (m_Receiver && sender() == m_Receiver) {
@@ -369,11 +383,13 @@ void manwindow::toggleAxes() {
 
 void manwindow::toggleGrid() {
     m_View->toggleGrid();
+    m_Ruler->redraw();  // hiding the grid takes every shape, the ruler's too
     showToggleStates();
 }
 
 void manwindow::clearView() {
     m_Picking->clear();
+    m_Ruler->clear();
     m_View->clear();
     showToggleStates();
 }

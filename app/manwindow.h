@@ -41,6 +41,8 @@ class RecordingRoom;
 class SnapshotRoom;
 class FiguresRoom;
 class PieceRoom;
+class PaceRoom;
+class RulerRoom;
 }
 
 class manwindow : public QMainWindow {
@@ -67,6 +69,8 @@ public:
     k740::SnapshotRoom* snapshotRoom() const { return m_Snapshot; }
     k740::FiguresRoom* figuresRoom() const { return m_Figures; }
     k740::PieceRoom* pieceRoom() const { return m_Piece; }
+    k740::PaceRoom* paceRoom() const { return m_Pace; }
+    k740::RulerRoom* rulerRoom() const { return m_Ruler; }
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const { return m_View->realTimeCloud(); }
@@ -186,6 +190,8 @@ private:
     // The speed cycles, direction, play presses, file name, frame count and frame index are
     // the playback room's (m_Playback).
     ReadLiveOffData* m_Player = nullptr;
+    k740::PaceRoom* m_Pace = nullptr;
+    k740::RulerRoom* m_Ruler = nullptr;
     // "Live started once" is the live room's: m_Live->startedOnce().
     const k740::ModeFlag m_OfflineActive{m_State, &k740::playbackActive};
     const k740::ModeFlag m_Finished{m_State, &k740::playbackFinished};

@@ -10,6 +10,7 @@
 
 #include "display/dialogs_seam.h"
 #include "app/manwindow.h"
+#include "app/pace_room.h"
 #include "app/playback_room.h"
 #include "app/view_room.h"
 #include "ui_manwindow.h"
@@ -60,6 +61,7 @@ void SettingsMemory::restore(bool liveFieldsChosen) {
     if (!s.geometry.isEmpty()) m_Window.restoreGeometry(s.geometry);
     if (!s.windowState.isEmpty()) m_Window.restoreState(s.windowState);
     m_Window.playback()->setRecentFiles(s.recentFiles);
+    m_Window.paceRoom()->setRealTime(s.realTime);
     Dialogs::setLastFolders(s.lastFolders);
 }
 
@@ -87,6 +89,7 @@ StoredSettings SettingsMemory::current() const {
     s.geometry = m_Window.saveGeometry();
     s.windowState = m_Window.saveState();
     s.recentFiles = m_Window.playback()->recentFiles();
+    s.realTime = m_Window.paceRoom()->realTime();
     s.lastFolders = Dialogs::lastFolders();
     return s;
 }

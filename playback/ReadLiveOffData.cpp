@@ -3,17 +3,39 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <utility>
 
 #include "acquisition/metatypes.h"
 #include "playback/playback_sequencer.h"
+#include "playback/real_time_pace.h"
 
 std::atomic<int> playDirection{1};
 std::atomic<int> playSpeedStep{0};
 std::atomic<int> stepOnce{0};
 std::atomic<int> playbackFinished{0};
+
+namespace {
+
+std::int64_t wallNowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+// The recorded pace of one pass: the clock and what it was set for.
+struct ReadLiveOffData::PaceState {
+    explicit PaceState(const std::vector<std::int64_t>& times) : pace(times) {}
+    k740::RealTimePace pace;
+    int speedStep = 0;  // the speed and direction the clock runs for
+    int direction = 1;
+    long lastShown = -1;  // the frame shown last at the recorded pace, and when
+    std::int64_t lastShownUs = 0;
+};
 
 ReadLiveOffData::ReadLiveOffData(QObject* parent) : QThread(parent) { k740::registerMetaTypes(); }
 
@@ -109,7 +131,7 @@ void ReadLiveOffData::frameConsumed() {
 
 bool ReadLiveOffData::waitForWindow() {
     for (;;) {
-        const int limit = inFlightLimit_.load();
+        const int limit = maxInFlight_.load();
         if (limit <= 0 || inFlight_.load() < limit) return true;
         if (!gate_.sleepFor(std::chrono::milliseconds(2))) return false;
     }
@@ -132,6 +154,68 @@ void ReadLiveOffData::stopPlayback() {
     wait();
     gate_.clearInterrupt();
     gate_.open();
+}
+
+void ReadLiveOffData::sendFrame(int index, const LidarDataSingleLine& frame) {
+    if (maxInFlight_.load() > 0) ++inFlight_;
+    emit sendFrameIndex(index);
+    emit SendData(frame);
+}
+
+ReadLiveOffData::Turn ReadLiveOffData::awaitTurn(long k, PaceState& state) {
+    const int direction = k740::normalizedDirection(playDirection.load());
+    const int speed = playSpeedStep.load();
+    const double factor = k740::paceFactor(speed);
+    if (state.pace.anchored() && (speed != state.speedStep || direction != state.direction)) {
+        // Another speed or direction: the clock counts afresh from the frame shown last.
+        if (state.lastShown >= 0)
+            state.pace.anchor(state.lastShown, state.lastShownUs, factor);
+        else
+            state.pace.reset();
+    }
+    state.speedStep = speed;
+    state.direction = direction;
+    // The first frame of a play, and the first after a pause or a seek, comes at once.
+    if (!state.pace.anchored()) state.pace.anchor(k, wallNowUs(), factor);
+    // The operator acts while the player waits for a turn (a turn can be seconds away at
+    // "0.25x"): a pause, a seek, another speed or direction, or "Real time" unticked are
+    // taken up at once instead of after the wait.
+    auto operatorActed = [&] {
+        return gate_.isClosed() || seekFrame_.load() >= 0 || !realTime_.load() ||
+               playSpeedStep.load() != speed || k740::normalizedDirection(playDirection.load()) != direction;
+    };
+    // Sleeps until wall time `until` in short slices; false when stopped or the operator acted.
+    constexpr std::int64_t kSliceUs = 10'000;
+    Turn turn;
+    auto sleepUntil = [&](std::int64_t until, const std::function<bool()>& done) {
+        for (std::int64_t now = wallNowUs(); now < until && !done(); now = wallNowUs()) {
+            if (operatorActed()) {
+                turn.outcome = Turn::Again;
+                return false;
+            }
+            const std::int64_t us = std::min(until - now, kSliceUs);
+            if (!gate_.sleepFor(std::chrono::milliseconds((us + 999) / 1000))) {
+                turn.outcome = Turn::Stopped;
+                return false;
+            }
+        }
+        return true;
+    };
+    for (;;) {
+        const k740::PaceStep step = state.pace.next(k, direction, wallNowUs());
+        skipped_ += step.skipped;
+        k = step.frame;
+        turn.frame = k;
+        if (!sleepUntil(step.showAtUs, [] { return false; })) return turn;
+        // The frame before must be drawn first. Waiting for it past the next frame's turn
+        // makes this one too late as well: round again, and it is passed over. The frame at
+        // the end of the way is never passed over and goes at its turn.
+        const int limit = maxInFlight_.load() > 0 ? 1 : 0;
+        const long after = k + direction;
+        if (limit <= 0 || after < 0 || after >= state.pace.frames()) return turn;
+        if (!sleepUntil(state.pace.dueAt(after), [&] { return inFlight_.load() < limit; })) return turn;
+        if (inFlight_.load() < limit) return turn;
+    }
 }
 
 void ReadLiveOffData::finish(bool resetDirection) {
@@ -167,23 +251,47 @@ void ReadLiveOffData::run() {
         return;
     }
     k740::PlaybackSequencer sequencer(frames);
+    PaceState pace(k740::frameTimesUs(catalog_));
     LidarDataSingleLine frame;
+    int retryDirection = 0;  // non-zero: the direction of a turn given up (see awaitTurn)
     for (;;) {
         // The window first takes what it has been sent; a seek made meanwhile applies next.
         if (!waitForWindow()) return;
-        int before = playDirection.load();
+        // The direction before the gate: after a turn given up, the one that turn was for.
+        int before = retryDirection != 0 ? retryDirection : playDirection.load();
+        retryDirection = 0;
+        const bool waited = gate_.isClosed();
         if (!gate_.pass()) return;  // stopped from outside
+        if (waited) pace.pace.reset();  // after a pause or a step the clock starts afresh
         const int seek = seekFrame_.exchange(-1);
         if (seek >= 0) {
             // The operator moved the slider: go on from there in the direction now in force.
             const int direction = k740::normalizedDirection(playDirection.load());
             sequencer.seek(seekShown_.load() ? long(seek) + direction : long(seek));
             before = playDirection.load();
+            pace.pace.reset();
         }
-        const long k = sequencer.enter(before, playDirection.load());
+        const int direction = playDirection.load();
+        long k = sequencer.enter(before, direction);
         if (k < 0) {
             finish(true);
             return;
+        }
+        const bool realTime = realTime_.load();
+        if (realTime) {
+            const Turn turn = awaitTurn(k, pace);
+            if (turn.outcome == Turn::Stopped) return;
+            if (turn.frame != k) sequencer.seek(turn.frame);  // frames passed over
+            if (turn.outcome == Turn::Again) {
+                // The operator acted while the player waited: round again from the gate, the
+                // frame still next in line in the direction it was going.
+                retryDirection = direction;
+                continue;
+            }
+            k = turn.frame;
+        } else {
+            pace.pace.reset();
+            pace.lastShown = -1;
         }
         std::string error;
         if (!source.decode(static_cast<std::size_t>(k), frame, &error)) {
@@ -192,12 +300,15 @@ void ReadLiveOffData::run() {
             return;
         }
         current_ = static_cast<int>(k);
-        emit sendFrameIndex(static_cast<int>(k));
-        ++inFlight_;
-        emit SendData(frame);
-        const int override = pauseOverride_.load();
-        const int pause = override >= 0 ? override : k740::framePauseMs(playSpeedStep.load());
-        if (!gate_.sleepFor(std::chrono::milliseconds(pause))) return;
+        sendFrame(static_cast<int>(k), frame);
+        if (realTime) {
+            pace.lastShown = k;
+            pace.lastShownUs = wallNowUs();
+        } else {
+            const int override = pauseOverride_.load();
+            const int pause = override >= 0 ? override : k740::framePauseMs(playSpeedStep.load());
+            if (!gate_.sleepFor(std::chrono::milliseconds(pause))) return;
+        }
         if (stepOnce.exchange(0) == 1) gate_.close();
         switch (sequencer.leave(playDirection.load())) {
             case k740::PlaybackSequencer::End::None:
@@ -206,9 +317,7 @@ void ReadLiveOffData::run() {
                 finish(false);
                 return;
             case k740::PlaybackSequencer::End::FirstFrameBackward:
-                emit sendFrameIndex(0);
-                ++inFlight_;
-                emit SendData(frame);  // frame 0 once more, as the end marker
+                sendFrame(0, frame);  // frame 0 once more, as the end marker
                 finish(true);
                 return;
         }

@@ -19,6 +19,10 @@
 //   Pause:      player.pause();
 //   Steps:      player.stepForward() / player.stepBackward()       // while paused
 //   Speed:      playSpeedStep = 0..4; playDirection = +1 / -1 (or setSpeedStep / setDirection)
+//   Pace:       player.setRealTime(true): frames come when the capture's record time stamps
+//               say, times the speed step's factor; frames too late to be drawn are skipped
+//               (framesSkipped()). The window calls frameConsumed() for every SendData it
+//               has drawn (setMaxFramesInFlight(1)), so the player knows what is drawn.
 //   End report: SendBool(true) once per pass (the end of the file, frame 0 going backward,
 //               or a file without frames); the player's thread has then returned, its gate
 //               is open and playbackFinished is 1. The next play() starts at frame 0.
@@ -104,16 +108,27 @@ public:
     // The frame shown last (-1 before the first).
     int currentFrame() const { return current_.load(); }
 
+    // Playback at the recorded pace (see playback/real_time_pace.h) instead of the speed
+    // table's fixed pauses. Takes effect at the next frame.
+    void setRealTime(bool on) { realTime_ = on; }
+    bool realTime() const { return realTime_.load(); }
+    // Frames skipped at the recorded pace because they could not be drawn in their turn,
+    // since the player was made.
+    long long framesSkipped() const { return skipped_.load(); }
+    int framesInFlight() const { return inFlight_.load(); }
+
     // Replaces the speed table's pause with a fixed one (milliseconds; -1: the table). For
     // tests and benchmarks.
     void setFramePauseOverride(int ms) { pauseOverride_ = ms; }
 
-    // Frames on their way to the window at most (0: no limit). With a limit the player waits
-    // before its next frame until the window has taken enough of them (frameConsumed), so a
-    // window that draws slower than the player plays is never flooded: memory stays bounded
-    // and a seek shows within a frame or two instead of after a backlog.
-    void setFramesInFlightLimit(int frames) { inFlightLimit_ = frames; }
-    // The window has taken one SendData frame.
+    // Frames on their way to the window at most (0, the default: no limit; nobody reports
+    // drawing). With a limit the player waits before its next frame until the window has
+    // taken enough of them (frameConsumed), so a window that draws slower than the player
+    // plays is never flooded: memory stays bounded and a seek shows within a frame or two
+    // instead of after a backlog. At the recorded pace, with any limit, the frame before must
+    // have been taken first, and a frame whose turn passes meanwhile is skipped.
+    void setMaxFramesInFlight(int count) { maxInFlight_ = count < 0 ? 0 : count; }
+    // The window has taken one SendData frame (drawn or not).
     void frameConsumed();
 
 signals:
@@ -129,6 +144,17 @@ private:
     void finish(bool resetDirection);
     // Waits until the window may take one more frame; false when stopped from outside.
     bool waitForWindow();
+    void sendFrame(int index, const LidarDataSingleLine& frame);
+    // At the recorded pace: waits for frame k's turn (and for the frame before it to be
+    // drawn). frame is the one to show, k or a later one when k came too late; Again when the
+    // operator paused, sought or changed speed, direction or pace meanwhile (frame is then the
+    // next in line), Stopped when the player is stopped.
+    struct PaceState;
+    struct Turn {
+        enum Outcome { Show, Again, Stopped } outcome = Show;
+        long frame = -1;
+    };
+    Turn awaitTurn(long k, PaceState& pace);
 
     k740::PauseGate gate_;
     k740::FrameCatalog catalog_;
@@ -138,9 +164,11 @@ private:
     std::atomic<int> current_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<int> pauseOverride_{-1};
-    std::atomic<int> inFlightLimit_{0};
-    std::atomic<int> inFlight_{0};
     std::atomic<int> seekFrame_{-1};  // -1: none
     std::atomic<bool> seekShown_{false};
+    std::atomic<bool> realTime_{false};
+    std::atomic<long long> skipped_{0};
+    std::atomic<int> maxInFlight_{0};
+    std::atomic<int> inFlight_{0};
     std::unique_ptr<k740::CaptureFrameSource> peek_;  // the calling thread's reader for frameAt
 };

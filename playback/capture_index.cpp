@@ -118,7 +118,7 @@ FrameCatalogBuilder::FrameCatalogBuilder(bool singleLine, bool keepSpans)
 }
 
 void FrameCatalogBuilder::record(AnalysisFrameBoundaries::Step step, std::uint8_t block,
-                                 std::int64_t filePosition, bool opens) {
+                                 std::int64_t filePosition, std::int64_t timeUs, bool opens) {
     if (opens && m_KeepSpans) {
         m_Open.filePosition = filePosition;
         m_Open.firstPacket = m_Catalog.packets;
@@ -131,12 +131,13 @@ void FrameCatalogBuilder::record(AnalysisFrameBoundaries::Step step, std::uint8_
         if (!m_KeepSpans) return;
         m_Open.lastPacket = m_Catalog.packets;
         m_Open.lastBlock = block;
+        m_Open.timeUs = timeUs;
         m_Catalog.frames.push_back(m_Open);
     }
 }
 
 int FrameCatalogBuilder::addPacket(const std::uint8_t* payload, std::size_t length,
-                                   std::int64_t filePosition) {
+                                   std::int64_t filePosition, std::int64_t timeUs) {
     if (!isSensorPayload(payload, length, m_Catalog.singleLine)) {
         if (isSensorPayload(payload, length, !m_Catalog.singleLine)) ++m_Catalog.otherKindPackets;
         return 0;
@@ -146,14 +147,15 @@ int FrameCatalogBuilder::addPacket(const std::uint8_t* payload, std::size_t leng
         const float start = singleLineStartAzimuth(payload);
         if (singleLineFrameEnds(start)) ++m_Catalog.sliderFrames;
         const bool opens = !m_Boundaries.frameOpen();
-        record(m_Boundaries.addSingleLinePacket(start), 0, filePosition, opens);
+        record(m_Boundaries.addSingleLinePacket(start), 0, filePosition, timeUs, opens);
     } else {
         for (std::size_t b = 0; b < kBlockCount; ++b) {
             const double a = blockAzimuth(rawBlockAzimuth(payload, b));
             if (azimuthWraps(m_SliderPrevious, a)) ++m_Catalog.sliderFrames;
             m_SliderPrevious = a;
             const bool opens = !m_Boundaries.frameOpen();
-            record(m_Boundaries.addBlock(a), static_cast<std::uint8_t>(b), filePosition, opens);
+            record(m_Boundaries.addBlock(a), static_cast<std::uint8_t>(b), filePosition, timeUs,
+                   opens);
         }
     }
     ++m_Catalog.packets;
@@ -207,6 +209,13 @@ void decodeFrame(const FrameSpan& span, const std::uint8_t* const* packets, bool
     completeLastBlock(out, n);
 }
 
+std::vector<std::int64_t> frameTimesUs(const FrameCatalog& catalog) {
+    std::vector<std::int64_t> times;
+    times.reserve(catalog.frames.size());
+    for (const FrameSpan& f : catalog.frames) times.push_back(f.timeUs);
+    return times;
+}
+
 CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
                                 const CaptureProgress& progress) {
     CatalogResult result;
@@ -218,7 +227,7 @@ CatalogResult buildFrameCatalog(const std::string& path, bool singleLine,
         result.status =
             // Both kinds, so that the builder counts those of the other kind.
             forEachSensorRecord(path, SensorKind::Either, [&](const SensorRecord& r) {
-                builder.addPacket(r.payload, r.length, r.filePosition);
+                builder.addPacket(r.payload, r.length, r.filePosition, recordTimeUs(r));
                 if (progress && ++sinceReport >= 4096) {
                     sinceReport = 0;
                     if (!progress(r.filePosition, total)) {

@@ -93,13 +93,16 @@ CaptureReadStatus forEachSensorRecord(const std::string& path, SensorKind kind,
 // Where one frame of the capture-file analysis lies in the file's sensor packets: from block
 // firstBlock of packet firstPacket to block lastBlock of packet lastPacket, both included
 // (single-line mode: whole packets, blocks 0). filePosition is where the reader finds packet
-// firstPacket.
+// firstPacket. timeUs is the capture time stamp of the record that completes the frame (of
+// packet lastPacket), in microseconds: when the frame was there to be shown.
 struct FrameSpan {
     std::int64_t filePosition = -1;
     std::uint64_t firstPacket = 0;
     std::uint64_t lastPacket = 0;
     std::uint8_t firstBlock = 0;
     std::uint8_t lastBlock = 0;
+    std::int64_t timeUs = 0;
+    // Where the frame lies; its time stamp is not compared.
     bool operator==(const FrameSpan& o) const {
         return filePosition == o.filePosition && firstPacket == o.firstPacket &&
                lastPacket == o.lastPacket && firstBlock == o.firstBlock && lastBlock == o.lastBlock;
@@ -134,9 +137,11 @@ public:
     explicit FrameCatalogBuilder(bool singleLine, bool keepSpans = true);
 
     // Takes one sensor payload; payloads that are not sensor payloads of the catalog's kind
-    // are skipped (returns 0), those of the other kind counted in otherKindPackets. filePosition is where a reader finds it again. Returns the
-    // analysis frames this packet completes.
-    int addPacket(const std::uint8_t* payload, std::size_t length, std::int64_t filePosition = -1);
+    // are skipped (returns 0), those of the other kind counted in otherKindPackets.
+    // filePosition is where a reader finds it again, timeUs its capture time stamp in
+    // microseconds. Returns the analysis frames this packet completes.
+    int addPacket(const std::uint8_t* payload, std::size_t length, std::int64_t filePosition = -1,
+                  std::int64_t timeUs = 0);
 
     std::uint64_t frames() const { return m_Frames; }
     std::uint64_t framesCapped() const { return m_FramesCapped; }
@@ -146,7 +151,7 @@ public:
 private:
     // Applies the boundary rule's verdict on block `block` of the current packet.
     void record(AnalysisFrameBoundaries::Step step, std::uint8_t block, std::int64_t filePosition,
-                bool opens);
+                std::int64_t timeUs, bool opens);
 
     bool m_KeepSpans;
     FrameCatalog m_Catalog;
@@ -175,6 +180,14 @@ struct CatalogResult {
     bool cancelled = false;  // the progress callback asked to stop
     FrameCatalog catalog;
 };
+
+// A capture record's time stamp in microseconds.
+inline std::int64_t recordTimeUs(const SensorRecord& r) {
+    return r.seconds * 1000000 + static_cast<std::int64_t>(r.nanoseconds / 1000);
+}
+
+// The record time stamps of a catalog's frames, in frame order (the recorded pace).
+std::vector<std::int64_t> frameTimesUs(const FrameCatalog& catalog);
 
 // One pass over a capture file: its catalog. A damaged or truncated file keeps the packets
 // and frames read before the fault (status.complete false, status.error says why).

@@ -70,6 +70,7 @@ StoredSettings readStoredSettings(const std::function<QVariant(const QString& ke
     boolean("view/grid", &s.grid);
     boolean("view/axes", &s.axes);
     boolean("view/dataDock", &s.dock);
+    boolean("playback/realTime", &s.realTime);
     take("window/geometry", [](const QVariant& v) { return v.canConvert<QByteArray>(); },
          [&](const QVariant& v) { s.geometry = v.toByteArray(); });
     take("window/state", [](const QVariant& v) { return v.canConvert<QByteArray>(); },
@@ -97,6 +98,7 @@ QVariantMap storedSettingsValues(const StoredSettings& s) {
             {QStringLiteral("view/grid"), s.grid},
             {QStringLiteral("view/axes"), s.axes},
             {QStringLiteral("view/dataDock"), s.dock},
+            {QStringLiteral("playback/realTime"), s.realTime},
             {QStringLiteral("window/geometry"), s.geometry},
             {QStringLiteral("window/state"), s.windowState},
             {QStringLiteral("files/recent"), s.recentFiles},
@@ -135,6 +137,9 @@ FiguresText figuresText(const FigureSample& start, const FigureSample& previous,
             t += dot + QStringLiteral("no data for %1 s").arg(qFloor(now.secondsSinceDatagram));
             out.alarm = true;
         }
+    } else if (context.pacedPlay) {
+        const long long skipped = now.framesDroppedFlight - start.framesDroppedFlight;
+        t += dot + english.toString(skipped) + QStringLiteral(" dropped");
     }
     if (context.recordingBytes >= 0)
         t += dot + QStringLiteral("recording ") + english.formattedDataSize(context.recordingBytes);

@@ -27,6 +27,7 @@ struct StoredSettings {
     bool grid = false;
     bool axes = false;
     bool dock = true;    // the data dock shows
+    bool realTime = false;  // playback at the recorded pace ("Real time")
     QByteArray geometry;  // QMainWindow::saveGeometry, opaque
     QByteArray windowState;
     QStringList recentFiles;  // newest first, at most kRecentFiles
@@ -64,6 +65,7 @@ struct FigureSample {
 
 struct FigureContext {
     bool live = false;          // the live display runs (else a file plays)
+    bool pacedPlay = false;     // a file plays at its recorded pace: it drops late frames
     QString sensorAddress;      // from the last device information packet, empty: none yet
     int rpm = -1;               // its rotation speed, -1: none yet
     qint64 recordingBytes = -1;  // the recording's file size, -1: not recording
@@ -76,7 +78,8 @@ struct FiguresText {
 constexpr double kNoDataAlarmSeconds = 2.0;
 
 // "20.0 frames/s · 9,000 packets/s · 0 dropped · sensor 127.0.0.2 · 1200 rpm" from two
-// readings; dropped counts since `start` (cap and in-flight apart when both occurred).
+// readings; dropped counts since `start` (cap and in-flight apart when both occurred). A file
+// played at its recorded pace shows "20.0 frames/s · 3 dropped" (the frames it skipped).
 FiguresText figuresText(const FigureSample& start, const FigureSample& previous,
                         const FigureSample& now, const FigureContext& context);
 

@@ -302,7 +302,7 @@ TEST_F(Player, AWindowThatDrawsSlowlyHoldsThePlayerAtTheLimitAndASeekNeedsNoBack
     ASSERT_TRUE(
         player.open(QString::fromStdString(realCapture("rotating-32ch-b.pcap")), false).opened);
     ASSERT_GE(player.frameCount(), 6);
-    player.setFramesInFlightLimit(2);
+    player.setMaxFramesInFlight(2);
     Played played(player);
     ASSERT_TRUE(player.play());
     // Nothing taken: two frames sent, then the player waits (it would run through the file

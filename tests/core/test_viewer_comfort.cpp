@@ -28,6 +28,7 @@ TEST(StoredSettings, ValidValuesComeBackAndInvalidOnesKeepTheDefaultAndAreNamed)
     s.grid = true;
     s.axes = true;
     s.dock = false;
+    s.realTime = true;
     s.recentFiles = QStringList{"/a.pcap", "/b.pcap"};
     s.lastFolders = QVariantMap{{"Save CSV", "/tmp"}};
     QMap<QString, QVariant> stored;
@@ -41,7 +42,7 @@ TEST(StoredSettings, ValidValuesComeBackAndInvalidOnesKeepTheDefaultAndAreNamed)
     EXPECT_EQ(back.protocol, 1);
     EXPECT_EQ(back.colourMode, 4);
     EXPECT_EQ(back.pointSize, 7);
-    EXPECT_TRUE(back.grid && back.axes && !back.dock);
+    EXPECT_TRUE(back.grid && back.axes && !back.dock && back.realTime);
     EXPECT_EQ(back.recentFiles, s.recentFiles);
     EXPECT_EQ(back.lastFolders.value("Save CSV").toString(), "/tmp");
 
@@ -52,6 +53,7 @@ TEST(StoredSettings, ValidValuesComeBackAndInvalidOnesKeepTheDefaultAndAreNamed)
     stored["lists/protocol"] = "x";
     stored["view/pointSize"] = 0;
     stored["view/grid"] = "maybe";
+    stored["playback/realTime"] = "often";
     rejected.clear();
     back = readFrom(stored, &rejected);
     const k740::StoredSettings defaults;
@@ -61,8 +63,9 @@ TEST(StoredSettings, ValidValuesComeBackAndInvalidOnesKeepTheDefaultAndAreNamed)
     EXPECT_EQ(back.protocol, defaults.protocol);
     EXPECT_EQ(back.pointSize, defaults.pointSize);
     EXPECT_EQ(back.grid, defaults.grid);
+    EXPECT_FALSE(back.realTime);
     EXPECT_EQ(back.devicePort, "4002");  // the good ones stay
-    EXPECT_EQ(rejected.size(), 6) << rejected.join(',').toStdString();
+    EXPECT_EQ(rejected.size(), 7) << rejected.join(',').toStdString();
     EXPECT_TRUE(rejected.contains("live/dataPort"));
 
     // Nothing stored at all: the defaults, nothing rejected.
@@ -110,6 +113,13 @@ TEST(LiveFigures, RatesFromTwoReadingsDropsSinceTheStartAndTheSilenceAlarm) {
     EXPECT_FALSE(f.text.contains("packets/s"));
     EXPECT_FALSE(f.alarm);
     EXPECT_TRUE(f.text.contains("recording 3")) << f.text.toStdString();
+    EXPECT_FALSE(f.text.contains("dropped")) << "fixed pauses drop nothing";
+
+    // A file played at its recorded pace: the frames it skipped since the start.
+    playback.pacedPlay = true;
+    f = k740::figuresText(start, previous, now, playback);
+    EXPECT_TRUE(f.text.contains(QString::fromUtf8("20.0 frames/s · 7 dropped"))) << f.text.toStdString();
+    EXPECT_FALSE(f.text.contains("packets/s"));
 }
 
 TEST(Seeking, SliderValuesNameFramesWithinTheFile) {

@@ -1,0 +1,197 @@
+// The ruler in every preset view with frames arriving, and playback at the recorded pace from
+// the "Real time" check box, with its dropped figure and its place in the remembered settings.
+#include <gtest/gtest.h>
+#include <vtkCommand.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderWindowInteractor.h>
+#include <vtkRenderer.h>
+#include <vtkRendererCollection.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <cmath>
+
+#include "app/figures_room.h"
+#include "app/manwindow_form.h"
+#include "app/pace_room.h"
+#include "app/playback_room.h"
+#include "app/ruler_room.h"
+#include "app/settings_memory.h"
+#include "display/viewer_geometry.h"
+#include "gui_test_support.h"
+#include "playback/ReadLiveOffData.h"
+#include "tests/core/capture_writer.h"
+#include "tests/core/packet_writer.h"
+
+namespace {
+
+class RulerAndPace : public ::testing::Test, public WindowFixtureBase {
+protected:
+    Ui::manwindowClass* ui() { return window->form(); }
+    vtkRenderer* renderer() { return ui()->screen->renderWindow()->GetRenderers()->GetFirstRenderer(); }
+    // Where a point of the cloud is on the screen now, by VTK's own transform.
+    void displayOf(const k740::CloudPoint& p, double* x, double* y) {
+        renderer()->SetWorldPoint(p.x, p.y, p.z, 1.0);
+        renderer()->WorldToDisplay();
+        const double* d = renderer()->GetDisplayPoint();
+        *x = d[0];
+        *y = d[1];
+    }
+    // A left click at display pixels, as the view's interactor receives it.
+    void click(double x, double y) {
+        vtkRenderWindowInteractor* iren = ui()->screen->interactor();
+        iren->SetEventInformation(int(std::lround(x)), int(std::lround(y)));
+        iren->InvokeEvent(vtkCommand::LeftButtonPressEvent, nullptr);
+        iren->InvokeEvent(vtkCommand::LeftButtonReleaseEvent, nullptr);
+    }
+    void expectAt(const std::optional<k740::RulerPoint>& got, const k740::CloudPoint& want) {
+        ASSERT_TRUE(got.has_value());
+        EXPECT_FLOAT_EQ(float(got->x), want.x);
+        EXPECT_FLOAT_EQ(float(got->y), want.y);
+    }
+};
+
+TEST_F(RulerAndPace, TheRulerMeasuresBetweenClickedPointsInEveryViewAndStaysWhileFramesArrive) {
+    ASSERT_TRUE(exposed);
+    // A wall 6 m out from 10 to 80 degrees: its points differ in x and in y, so each preset
+    // view shows them apart.
+    std::vector<TestPoint> wall;
+    for (int a = 10; a <= 80; a += 10) wall.push_back({double(a), 3000, 100, 1});
+    window->CalculateCoordinates(makeFrame(wall));
+    const k740::Cloud cloud = window->realTimeCloud();
+    ASSERT_EQ(cloud.size(), wall.size());
+    k740::RulerRoom* ruler = window->rulerRoom();
+    QToolButton* measure = ui()->Tab_1->findChild<QToolButton*>(QStringLiteral("toolButton_Measure"));
+    ASSERT_NE(measure, nullptr);
+    EXPECT_EQ(measure->text(), QStringLiteral("Measure"));
+
+    // Not armed: a click measures nothing.
+    double x, y;
+    displayOf(cloud[1], &x, &y);
+    click(x, y);
+    EXPECT_EQ(ruler->pointsChosen(), 0);
+
+    measure->click();
+    ASSERT_TRUE(ruler->armed());
+    for (int preset : {0, 1, 2}) {
+        SCOPED_TRACE(preset);
+        ui()->comboBox_View->setCurrentIndex(preset);
+        displayOf(cloud[1], &x, &y);
+        click(x + 2, y - 2);  // near the point is enough
+        expectAt(ruler->pointA(), cloud[1]);
+        EXPECT_EQ(ruler->pointsChosen(), 1);
+        displayOf(cloud[6], &x, &y);
+        click(x, y);
+        expectAt(ruler->pointB(), cloud[6]);
+        const double length = std::hypot(cloud[6].x - cloud[1].x, cloud[6].y - cloud[1].y);
+        EXPECT_TRUE(ruler->text().startsWith(QStringLiteral("Length: %1 cm").arg(length, 0, 'f', 1)))
+            << ruler->text().toStdString();
+        const double azimuthA = k740::readoutAzimuth(cloud[1].x, cloud[1].y);
+        const double azimuthB = k740::readoutAzimuth(cloud[6].x, cloud[6].y);
+        EXPECT_NEAR(azimuthA, 20.0, 0.2);
+        EXPECT_NEAR(azimuthB, 70.0, 0.2);
+        EXPECT_TRUE(ruler->text().contains(QStringLiteral("Azimuth A: %1").arg(azimuthA, 0, 'f', 3)))
+            << ruler->text().toStdString();
+        EXPECT_TRUE(ruler->text().contains(QStringLiteral("Azimuth B: %1").arg(azimuthB, 0, 'f', 3)));
+        EXPECT_TRUE(window->viewer()->contains("ruler_line"));
+        // Far from every point: nothing changes.
+        EXPECT_FALSE(ruler->clickAt(2, 2));
+        EXPECT_EQ(ruler->pointsChosen(), 2);
+        // A third click starts again.
+        displayOf(cloud[3], &x, &y);
+        click(x, y);
+        EXPECT_EQ(ruler->pointsChosen(), 1);
+        expectAt(ruler->pointA(), cloud[3]);
+        EXPECT_FALSE(window->viewer()->contains("ruler_line"));
+        displayOf(cloud[0], &x, &y);
+        click(x, y);
+        ASSERT_EQ(ruler->pointsChosen(), 2);
+    }
+
+    // Frames keep arriving, the grid comes and goes: the line stays where it was put.
+    const QString text = ruler->text();
+    for (int i = 0; i < 3; ++i) window->CalculateCoordinates(makeFrame({{45.0, 4000, 9, 1}}));
+    ui()->toolButton_MeaGrid->click();
+    ui()->toolButton_MeaGrid->click();
+    EXPECT_TRUE(window->viewer()->contains("ruler_line"));
+    EXPECT_EQ(ruler->text(), text);
+
+    // Escape over the view takes it away; so does Clear, after a new measurement.
+    QApplication::setActiveWindow(window.get());
+    ui()->screen->setFocus();
+    QTest::keyClick(ui()->screen, Qt::Key_Escape);
+    EXPECT_EQ(ruler->pointsChosen(), 0);
+    EXPECT_FALSE(window->viewer()->contains("ruler_line"));
+    window->CalculateCoordinates(makeFrame(wall));
+    displayOf(cloud[2], &x, &y);
+    click(x, y);
+    displayOf(cloud[5], &x, &y);
+    click(x, y);
+    ASSERT_EQ(ruler->pointsChosen(), 2);
+    ui()->toolButton_clear->click();
+    EXPECT_EQ(ruler->pointsChosen(), 0);
+    EXPECT_FALSE(window->viewer()->contains("ruler_line"));
+    EXPECT_TRUE(ruler->armed()) << "the button stays as it is";
+}
+
+TEST_F(RulerAndPace, RealTimePlaysEveryFrameOrCountsItDroppedAndIsRemembered) {
+    ASSERT_TRUE(exposed);
+    playDirection = 1;
+    playSpeedStep = 0;
+    stepOnce = 0;
+    QCheckBox* box = ui()->Tab_4->findChild<QCheckBox*>(QStringLiteral("checkBox_RealTime"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Real time"));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(window->player()->realTime());
+
+    // About six frames recorded 100 ms apart (a packet every 7 ms, 14 packets a frame).
+    QTemporaryDir dir;
+    std::vector<k740test::TestRecord> records = k740test::sweepRecords(90);
+    for (std::size_t p = 0; p < records.size(); ++p) {
+        const std::uint64_t ns = p * 7'000'000ull;
+        records[p].seconds = 1'700'000'000u + std::uint32_t(ns / 1'000'000'000u);
+        records[p].nanoseconds = std::uint32_t(ns % 1'000'000'000u);
+    }
+    const QString file = dir.filePath(QStringLiteral("paced.pcap"));
+    ASSERT_TRUE(k740test::writeFile(
+        file.toStdString(), k740test::captureBytes(records, k740test::CaptureFormat::PcapLittleNano)));
+    ASSERT_TRUE(window->openCaptureFile(file));
+    const int frames = window->player()->frameCount();
+    ASSERT_GE(frames, 4);
+
+    box->click();
+    EXPECT_TRUE(window->player()->realTime());
+    const long long drawnBefore = window->framesDrawn();
+    const long long skippedBefore = window->player()->framesSkipped();
+    ui()->toolButton_Play->click();
+    window->figuresRoom()->tick();
+    EXPECT_TRUE(window->figuresRoom()->label()->text().contains(QStringLiteral("dropped")))
+        << window->figuresRoom()->label()->text().toStdString();
+    ASSERT_TRUE(waitUntil(
+        [&] { return window->modeState().mode == k740::WindowMode::Idle && window->modeState().finished; },
+        30000));
+    // Every frame was drawn or counted as dropped, and the window reported each drawn one.
+    EXPECT_EQ(window->framesDrawn() - drawnBefore + window->player()->framesSkipped() - skippedBefore,
+              frames);
+    EXPECT_TRUE(waitUntil([&] { return window->player()->framesInFlight() == 0; }, 5000));
+
+    // Remembered: stored ticked, and a restore ticks it again.
+    const QString settingsFile = dir.filePath(QStringLiteral("settings.ini"));
+    k740::SettingsMemory memory(*window, settingsFile);
+    ASSERT_TRUE(memory.store());
+    EXPECT_TRUE(QSettings(settingsFile, QSettings::IniFormat).value("playback/realTime").toBool());
+    box->click();
+    EXPECT_FALSE(window->player()->realTime());
+    memory.restore(false);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(window->player()->realTime());
+}
+
+}  // namespace
