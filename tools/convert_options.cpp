@@ -10,7 +10,6 @@
 #include <limits>
 #include <string>
 
-#include <sys/stat.h>
 
 #include "export/save_options.h"
 #include "tools/exit_codes.h"
@@ -70,12 +69,6 @@ bool parseWhole(const std::string& text, long lo, long hi, long* out) {
     if (!parseReal(text, static_cast<double>(lo), static_cast<double>(hi), &v) || v != std::trunc(v)) return false;
     *out = static_cast<long>(v);
     return true;
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 CommandLine::CommandLine(std::string command, std::string synopsis, std::string about)

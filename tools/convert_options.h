@@ -23,10 +23,6 @@ int usageError(const std::string& command, const std::string& message);
 bool parseWhole(const std::string& text, long lo, long hi, long* out);
 bool parseReal(const std::string& text, double lo, double hi, double* out);
 
-// The same file, by device and inode (two names, links, "./x" and "x"); false when either
-// cannot be examined (a file that does not exist yet is no input).
-bool sameFile(const std::string& a, const std::string& b);
-
 // The options and arguments of one subcommand (argv[1]).
 class CommandLine {
 public:

@@ -15,6 +15,7 @@
 #include "acquisition/frame_assembler.h"
 #include "export/csv_format.h"
 #include "playback/capture_index.h"
+#include "platform/same_file.h"
 #include "tools/convert_options.h"
 #include "tools/exit_codes.h"
 #include "tools/point_cloud_files.h"
@@ -124,7 +125,7 @@ int runConvertPcd(int argc, char** argv) {
         // A frame with no point in the range leaves a gap in the numbering instead of a file.
         if (cloud.empty()) return;
         const std::string path = frameFileName(o, frames);
-        if (convert::sameFile(path, o.capture)) {
+        if (isSameFile(path, o.capture)) {
             std::fprintf(stderr, "k740-convert: %s: is the capture file being read; not overwritten\n", path.c_str());
             writeFailed = true;
             return;

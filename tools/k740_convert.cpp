@@ -29,6 +29,7 @@
 #include "tools/convert_device.h"
 #include "tools/convert_gps.h"
 #include "tools/convert_las.h"
+#include "platform/same_file.h"
 #include "tools/convert_options.h"
 #include "tools/convert_pcd.h"
 #include "tools/exit_codes.h"
@@ -183,7 +184,7 @@ int readOptions(int argc, char** argv, Options& o) {
         if (cmd == "listen") return c.refuse("'listen' takes no file");
         return c.refuse("'" + cmd + "' takes one capture file");
     }
-    if (cmd == "csv" && k740::convert::sameFile(o.files[0], o.files[1]))
+    if (cmd == "csv" && k740::isSameFile(o.files[0], o.files[1]))
         return c.refuse("the output file '" + o.files[1] + "' is the capture file itself");
     o.singleLine = c.isSet("single-line");
     o.live = c.isSet("live");
