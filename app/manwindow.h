@@ -40,6 +40,7 @@ class ServiceRoom;
 class RecordingRoom;
 class SnapshotRoom;
 class FiguresRoom;
+class CloseRequestWhileBlocked;
 }
 
 class manwindow : public QMainWindow {
@@ -207,4 +208,5 @@ private:
     std::unique_ptr<k740::ServiceRoom> m_ServiceRoom;    // service mode and its windows
     k740::SnapshotRoom* m_Snapshot = nullptr;
     k740::FiguresRoom* m_Figures = nullptr;
+    std::unique_ptr<k740::CloseRequestWhileBlocked> m_CloseRequests;
 };

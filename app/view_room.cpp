@@ -17,6 +17,10 @@
 #include <QTableView>
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "app/rules/viewer_comfort.h"
 #include "app/viewer_scene.h"
 #include "display/viewer_geometry.h"
@@ -25,10 +29,18 @@ namespace k740 {
 
 const char* const kRealTimeCloudId = "realTime_points";
 const char* const kClickedCloudId = "clicked_points";
+const char* const kTrailCloudId = "trail";
 
 namespace {
 const char* const kAxesId = "coordinate";
-std::string trailId(std::size_t slot) { return "trail_" + std::to_string(slot); }
+
+// Gives the heap's free memory back to the system: a trail of twenty frames frees tens of
+// megabytes at once, which the allocator would otherwise keep for the process.
+void returnFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 constexpr double kAxesScale = 50.0;  // cm
 constexpr int kMinPointSize = 1;
 constexpr int kMaxPointSize = 10;
@@ -48,6 +60,7 @@ ViewRoom::ViewRoom(const Widgets& widgets, QObject* parent) : QObject(parent), m
     m_RealTimeCloud.reset(new Cloud);
     m_ClickedCloud.reset(new Cloud);
     m_FrameCloud.reset(new Cloud);
+    m_TrailCloud.reset(new Cloud);
 
     m_KeyGate = std::make_unique<ViewKeyGate>(m_W.screen->interactor());
     m_Viewer->registerKeyboardCallback(
@@ -205,52 +218,41 @@ void ViewRoom::setPointSize(int size) {
 
 void ViewRoom::setTrailLength(int length) {
     length = std::clamp(length, 1, kMaxTrail);
-    if (length == m_TrailLength) return;
+    if (length == m_Trail.length()) return;
     clearTrail();
-    m_TrailLength = length;
+    m_Trail.setLength(length);
 }
 
 void ViewRoom::clearTrail() {
-    for (std::size_t k = 0; k < m_TrailSlots.size(); ++k) m_Viewer->removePointCloud(trailId(k));
-    m_TrailSlots.clear();
-    m_TrailNext = 0;
-    m_TrailFilled = 0;
+    const bool held = m_Trail.bytesHeld() > 0 || m_TrailCloud->points.capacity() > 0;
+    m_Viewer->removePointCloud(kTrailCloudId);  // its actor, poly data and GL buffers
+    m_Trail.clear();
+    m_TrailCloud.reset(new Cloud);
     m_TrailStartsAfresh = true;  // the frame on screen now is no longer one of the trail's
+    if (held) returnFreedMemory();
 }
 
-int ViewRoom::trailFramesShown() const { return static_cast<int>(m_TrailFilled); }
+std::size_t ViewRoom::trailBytesHeld() const {
+    return m_Trail.bytesHeld() + m_TrailCloud->points.capacity() * sizeof(CloudPoint);
+}
 
 void ViewRoom::keepForTrail() {
     const bool afresh = m_TrailStartsAfresh;
     m_TrailStartsAfresh = false;
-    if (afresh || m_TrailLength <= 1 || m_RealTimeCloud->empty()) return;
-    const std::size_t slotCount = static_cast<std::size_t>(m_TrailLength - 1);
-    if (m_TrailSlots.size() != slotCount) {
-        m_TrailSlots.clear();
-        for (std::size_t k = 0; k < slotCount; ++k) m_TrailSlots.emplace_back(new Cloud);
-        m_TrailNext = 0;
-        m_TrailFilled = 0;
-    }
-    // The frame about to be replaced becomes the newest of the older ones: one slot takes
-    // its points, the others only change how faint they are.
-    *m_TrailSlots[m_TrailNext] = *m_RealTimeCloud;
-    m_TrailNext = (m_TrailNext + 1) % slotCount;
-    m_TrailFilled = std::min(m_TrailFilled + 1, slotCount);
+    if (afresh || m_RealTimeCloud->empty()) return;
+    // The frame about to be replaced becomes the newest of the older ones.
+    m_Trail.push(*m_RealTimeCloud);
 }
 
 void ViewRoom::showTrail() {
-    const std::size_t slotCount = m_TrailSlots.size();
-    if (slotCount == 0 || m_TrailFilled == 0) return;
-    const std::size_t newest = (m_TrailNext + slotCount - 1) % slotCount;
-    for (std::size_t k = 0; k < slotCount; ++k) {
-        const std::size_t age = (newest + slotCount - k) % slotCount + 1;  // frames older than the newest
-        if (age > m_TrailFilled) continue;
-        const std::string id = trailId(k);
-        if (k == newest || !m_Viewer->contains(id))
-            showRgbCloud(*m_Viewer, m_TrailSlots[k], id, m_PointSize);
-        m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_OPACITY,
-                                                   trailFade(static_cast<int>(age), m_TrailLength), id);
-    }
+    if (m_Trail.framesKept() == 0) return;
+    double bg[3] = {0, 0, 0};
+    m_Viewer->getRendererCollection()->GetFirstRenderer()->GetBackground(bg);
+    auto channel = [](double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); };
+    // One cloud for all older frames, faded towards the background and drawn opaque: its actor
+    // and buffers are reused from frame to frame.
+    m_Trail.compose(*m_TrailCloud, {channel(bg[0]), channel(bg[1]), channel(bg[2])});
+    showRgbCloud(*m_Viewer, m_TrailCloud, kTrailCloudId, m_PointSize);
 }
 
 void ViewRoom::showClouds() {

@@ -16,6 +16,7 @@
 
 #include "acquisition/lidar_frame.h"
 #include "display/cloud_builder.h"
+#include "display/trail_frames.h"
 
 class QComboBox;
 class QStandardItemModel;
@@ -33,6 +34,7 @@ class ViewKeyGate;
 // Ids and looks the view and region picking share.
 extern const char* const kRealTimeCloudId;  // the frame's coloured cloud
 extern const char* const kClickedCloudId;   // the highlighted points
+extern const char* const kTrailCloudId;     // the trail's older frames, in one cloud
 constexpr int kClickedPointSize = 5;
 
 // Writes one row of the data table, reusing the row's items when it has them.
@@ -100,12 +102,14 @@ public:
     void setPointSize(int size);
 
     // Trail of frames: the last `length` frames drawn together, older ones fainter (1 = off,
-    // at most 20). Changing it, clearing the view or the protocol empties the trail.
+    // at most kMaxTrail). Changing it, clearing the view or the protocol empties the trail and
+    // gives its memory back.
     void setTrailLength(int length);
-    int trailLength() const { return m_TrailLength; }
+    int trailLength() const { return m_Trail.length(); }
     void clearTrail();
-    // Older frames drawn beside the newest now.
-    int trailFramesShown() const;
+    // Older frames drawn beside the newest now, and the bytes they hold.
+    int trailFramesShown() const { return m_Trail.framesKept(); }
+    std::size_t trailBytesHeld() const;
 
     // Hands the window's own key to the visualizer (keys typed over the view other than "+"
     // and "-" never reach it).
@@ -138,10 +142,8 @@ private:
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
     vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
     std::unique_ptr<ViewKeyGate> m_KeyGate;
-    int m_TrailLength = 1;
-    std::vector<Cloud::Ptr> m_TrailSlots;  // length - 1 older frames, a ring
-    std::size_t m_TrailNext = 0;           // the slot the next older frame goes into
-    std::size_t m_TrailFilled = 0;
+    TrailFrames m_Trail;        // the older frames
+    Cloud::Ptr m_TrailCloud;    // all of them, faded, as the view shows them
     bool m_TrailStartsAfresh = false;
 };
 
