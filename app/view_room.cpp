@@ -5,6 +5,7 @@
 #include <vtkAxesActor.h>
 #include <vtkGenericOpenGLRenderWindow.h>
 #include <vtkOrientationMarkerWidget.h>
+#include <vtkProperty.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
 #include <vtkRendererCollection.h>
@@ -29,10 +30,10 @@ namespace k740 {
 
 const char* const kRealTimeCloudId = "realTime_points";
 const char* const kClickedCloudId = "clicked_points";
-const char* const kTrailCloudId = "trail";
 
 namespace {
 const char* const kAxesId = "coordinate";
+std::string trailId(std::size_t slot) { return "trail_" + std::to_string(slot); }
 
 // Gives the heap's free memory back to the system: a trail of twenty frames frees tens of
 // megabytes at once, which the allocator would otherwise keep for the process.
@@ -60,7 +61,6 @@ ViewRoom::ViewRoom(const Widgets& widgets, QObject* parent) : QObject(parent), m
     m_RealTimeCloud.reset(new Cloud);
     m_ClickedCloud.reset(new Cloud);
     m_FrameCloud.reset(new Cloud);
-    m_TrailCloud.reset(new Cloud);
 
     m_KeyGate = std::make_unique<ViewKeyGate>(m_W.screen->interactor());
     m_Viewer->registerKeyboardCallback(
@@ -224,35 +224,45 @@ void ViewRoom::setTrailLength(int length) {
 }
 
 void ViewRoom::clearTrail() {
-    const bool held = m_Trail.bytesHeld() > 0 || m_TrailCloud->points.capacity() > 0;
-    m_Viewer->removePointCloud(kTrailCloudId);  // its actor, poly data and GL buffers
+    const bool held = m_Trail.bytesHeld() > 0;
+    // Their actors, poly data and GL buffers go with them.
+    for (std::size_t k = 0; k + 1 < static_cast<std::size_t>(kMaxTrail); ++k)
+        m_Viewer->removePointCloud(trailId(k));
     m_Trail.clear();
-    m_TrailCloud.reset(new Cloud);
+    m_TrailPushed = false;
     m_TrailStartsAfresh = true;  // the frame on screen now is no longer one of the trail's
     if (held) returnFreedMemory();
 }
 
-std::size_t ViewRoom::trailBytesHeld() const {
-    return m_Trail.bytesHeld() + m_TrailCloud->points.capacity() * sizeof(CloudPoint);
-}
+std::size_t ViewRoom::trailBytesHeld() const { return m_Trail.bytesHeld(); }
 
 void ViewRoom::keepForTrail() {
     const bool afresh = m_TrailStartsAfresh;
     m_TrailStartsAfresh = false;
-    if (afresh || m_RealTimeCloud->empty()) return;
+    if (afresh || m_RealTimeCloud->empty() || m_Trail.length() <= 1) return;
     // The frame about to be replaced becomes the newest of the older ones.
     m_Trail.push(*m_RealTimeCloud);
+    m_TrailPushed = true;
 }
 
 void ViewRoom::showTrail() {
-    if (m_Trail.framesKept() == 0) return;
-    double bg[3] = {0, 0, 0};
-    m_Viewer->getRendererCollection()->GetFirstRenderer()->GetBackground(bg);
-    auto channel = [](double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); };
-    // One cloud for all older frames, faded towards the background and drawn opaque: its actor
-    // and buffers are reused from frame to frame.
-    m_Trail.compose(*m_TrailCloud, {channel(bg[0]), channel(bg[1]), channel(bg[2])});
-    showRgbCloud(*m_Viewer, m_TrailCloud, kTrailCloudId, m_PointSize);
+    for (const TrailFrames::Layer& layer : m_Trail.layers()) {
+        const std::string id = trailId(layer.slot);
+        // A frame is uploaded once, as it enters its slot; afterwards only its dimming changes.
+        if ((m_TrailPushed && layer.slot == m_Trail.newestSlot()) || !m_Viewer->contains(id)) {
+            const Cloud::ConstPtr frame(&m_Trail.slotFrame(layer.slot), [](const Cloud*) {});
+            showRgbCloud(*m_Viewer, frame, id, m_PointSize);
+        }
+        // Older frames fainter: their colours scaled towards the black background, drawn
+        // opaque (unlit points take their colour times the diffuse coefficient).
+        const auto actor = m_Viewer->getCloudActorMap()->find(id);
+        if (actor == m_Viewer->getCloudActorMap()->end()) continue;
+        vtkProperty* look = actor->second.actor->GetProperty();
+        look->SetAmbient(0.0);
+        look->SetDiffuse(layer.fade);
+        look->SetOpacity(1.0);
+    }
+    m_TrailPushed = false;
 }
 
 void ViewRoom::showClouds() {

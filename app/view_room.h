@@ -34,7 +34,6 @@ class ViewKeyGate;
 // Ids and looks the view and region picking share.
 extern const char* const kRealTimeCloudId;  // the frame's coloured cloud
 extern const char* const kClickedCloudId;   // the highlighted points
-extern const char* const kTrailCloudId;     // the trail's older frames, in one cloud
 constexpr int kClickedPointSize = 5;
 
 // Writes one row of the data table, reusing the row's items when it has them.
@@ -142,8 +141,8 @@ private:
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
     vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
     std::unique_ptr<ViewKeyGate> m_KeyGate;
-    TrailFrames m_Trail;        // the older frames
-    Cloud::Ptr m_TrailCloud;    // all of them, faded, as the view shows them
+    TrailFrames m_Trail;  // the older frames, one actor a slot ("trail_<slot>")
+    bool m_TrailPushed = false;  // the newest slot took a frame since the last drawing
     bool m_TrailStartsAfresh = false;
 };
 

@@ -2,7 +2,6 @@
 #include "display/trail_frames.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace k740 {
 
@@ -54,32 +53,19 @@ std::size_t TrailFrames::bytesHeld() const {
     return bytes;
 }
 
-void TrailFrames::compose(Cloud& out, const BackgroundColour& background) const {
-    out.points.resize(pointsKept());
+std::vector<TrailFrames::Layer> TrailFrames::layers() const {
+    std::vector<Layer> out;
     const std::size_t slots = m_Slots.size();
-    std::size_t at = 0;
-    // Oldest first: age m_Kept is the oldest kept frame, 1 the one shown just before the newest.
-    for (std::size_t age = m_Kept; age >= 1; --age) {
-        const Cloud& frame = m_Slots[(m_Next + slots - age) % slots];
-        const double fade = trailFade(static_cast<int>(age), m_Length);
-        // One table a channel and frame: the same fading for every point of the frame.
-        std::uint8_t towards[3][256];
-        const std::uint8_t bg[3] = {background.r, background.g, background.b};
-        for (int ch = 0; ch < 3; ++ch)
-            for (int c = 0; c < 256; ++c)
-                towards[ch][c] =
-                    static_cast<std::uint8_t>(std::lround(bg[ch] + (double(c) - bg[ch]) * fade));
-        for (const CloudPoint& p : frame.points) {
-            CloudPoint& q = out.points[at++];
-            q = p;
-            q.r = towards[0][p.r];
-            q.g = towards[1][p.g];
-            q.b = towards[2][p.b];
-        }
-    }
-    out.width = static_cast<std::uint32_t>(out.points.size());
-    out.height = 1;
-    out.is_dense = true;
+    // Age m_Kept is the oldest kept frame, 1 the one shown just before the newest.
+    for (std::size_t age = m_Kept; age >= 1; --age)
+        out.push_back({(m_Next + slots - age) % slots, static_cast<int>(age),
+                       trailFade(static_cast<int>(age), m_Length)});
+    return out;
+}
+
+std::size_t TrailFrames::newestSlot() const {
+    const std::size_t slots = m_Slots.size();
+    return slots == 0 ? 0 : (m_Next + slots - 1) % slots;
 }
 
 }  // namespace k740

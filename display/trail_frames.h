@@ -1,7 +1,8 @@
 // The older frames of a trail: the frames shown before the newest one, kept as they were drawn
-// and composed into one cloud whose colours fade with age towards the view's background. One
-// cloud (one actor, drawn opaque) costs far less to draw than a translucent actor per frame,
-// and the kept frames reuse their memory from one revolution to the next.
+// in a ring of slots. A frame stays in its slot while it is kept, so the view uploads each
+// frame once and afterwards only dims it as it ages (an opaque actor whose colours are scaled
+// costs far less to draw than a translucent one); the slots reuse their memory from one
+// revolution to the next.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +19,6 @@ constexpr int kMaxTrail = 20;
 // How strongly a frame `age` frames old is drawn in a trail of `length` frames: 1 for the
 // newest (age 0), falling evenly towards 1/length for the oldest; 0 outside the trail.
 double trailFade(int age, int length);
-
-struct BackgroundColour {
-    std::uint8_t r = 0, g = 0, b = 0;
-};
 
 class TrailFrames {
 public:
@@ -44,10 +41,18 @@ public:
     // Bytes the kept frames hold (their capacity, not only their size).
     std::size_t bytesHeld() const;
 
-    // All kept frames in one cloud, oldest first; a frame `age` frames older than the newest
-    // frame on screen has its colour moved towards the background by trailFade(age, length).
-    // `out` is overwritten and keeps its memory when it is large enough.
-    void compose(Cloud& out, const BackgroundColour& background) const;
+    // One kept frame: the slot that holds it, how many frames older than the newest frame on
+    // screen it is, and how strongly it is drawn (trailFade of that age).
+    struct Layer {
+        std::size_t slot = 0;
+        int age = 0;
+        double fade = 0.0;
+    };
+    // The kept frames, oldest first.
+    std::vector<Layer> layers() const;
+    // The frame a slot holds, and the slot the last push wrote.
+    const Cloud& slotFrame(std::size_t slot) const { return m_Slots[slot]; }
+    std::size_t newestSlot() const;
 
 private:
     int m_Length = 1;

@@ -160,10 +160,10 @@ TEST_F(Comfort, TrailKeepsTheLastFramesUntilClearedOrTheProtocolChanges) {
     trail->setValue(4);
     for (int k = 0; k < 6; ++k) window->CalculateCoordinates(makeFrame({{10.0 * k, 500, 9, 1}}));
     EXPECT_EQ(window->viewRoom()->trailFramesShown(), 3);
-    EXPECT_TRUE(window->viewer()->contains("trail"));
+    EXPECT_TRUE(window->viewer()->contains("trail_0"));
     ui()->comboBox_agree->setCurrentIndex(1);
     EXPECT_EQ(window->viewRoom()->trailFramesShown(), 0);
-    EXPECT_FALSE(window->viewer()->contains("trail"));
+    EXPECT_FALSE(window->viewer()->contains("trail_0"));
     EXPECT_EQ(window->viewRoom()->trailBytesHeld(), 0u);
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}}));
     window->CalculateCoordinates(makeFrame({{20.0, 500, 9, 1}}));

@@ -1,8 +1,7 @@
-// The trail's older frames without a window: which frames are kept and in what order, how
-// their colours fade towards the background, and that a shorter trail gives its memory back.
+// The trail's older frames without a window: which frames are kept, in which slots and in what
+// order, how strongly each is drawn, and that a shorter trail gives its memory back.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -29,13 +28,6 @@ Cloud frameTagged(float tag, std::size_t n = 3) {
     return c;
 }
 
-std::vector<float> tagsOf(const Cloud& c) {
-    std::vector<float> tags;
-    for (const CloudPoint& p : c.points)
-        if (tags.empty() || tags.back() != p.x) tags.push_back(p.x);
-    return tags;
-}
-
 }  // namespace
 
 TEST(TrailFrames, FadeRunsFromWholeForTheNewestToOneNthForTheOldest) {
@@ -47,37 +39,36 @@ TEST(TrailFrames, FadeRunsFromWholeForTheNewestToOneNthForTheOldest) {
     EXPECT_DOUBLE_EQ(k740::trailFade(-1, 10), 0.0);
 }
 
-TEST(TrailFrames, KeepsTheLastLengthMinusOneFramesOldestFirstFadedTowardsTheBackground) {
+TEST(TrailFrames, KeepsTheLastLengthMinusOneFramesOldestFirstEachInItsOwnSlot) {
     k740::TrailFrames trail;
     trail.push(frameTagged(1));  // the trail is off: nothing is kept
     EXPECT_EQ(trail.framesKept(), 0);
+    EXPECT_TRUE(trail.layers().empty());
 
     trail.setLength(4);
-    for (int k = 1; k <= 6; ++k) trail.push(frameTagged(float(k), std::size_t(k)));
+    for (int k = 1; k <= 2; ++k) trail.push(frameTagged(float(k), std::size_t(k)));
+    std::vector<k740::TrailFrames::Layer> layers = trail.layers();
+    ASSERT_EQ(layers.size(), 2u);
+    const std::size_t slotOfFrame2 = layers[1].slot;
+    EXPECT_EQ(trail.newestSlot(), slotOfFrame2);
+
+    for (int k = 3; k <= 6; ++k) trail.push(frameTagged(float(k), std::size_t(k)));
     EXPECT_EQ(trail.framesKept(), 3);
     EXPECT_EQ(trail.pointsKept(), 4u + 5u + 6u);
-
-    Cloud out = frameTagged(99, 40);  // overwritten, not appended to
-    trail.compose(out, {0, 0, 0});
-    EXPECT_EQ(tagsOf(out), (std::vector<float>{4, 5, 6}));
-    ASSERT_EQ(out.points.size(), 15u);
-    EXPECT_EQ(out.width, 15u);
-    // Frame 6 was on screen just before the newest (age 1), frame 4 is the oldest (age 3).
-    EXPECT_EQ(out.points.back().r, std::lround(255 * k740::trailFade(1, 4)));
-    EXPECT_EQ(out.points.front().r, std::lround(255 * k740::trailFade(3, 4)));
-    EXPECT_LT(out.points.front().r, out.points.back().r);
-
-    // On a grey background a faded point moves towards grey, from below as from above.
-    Cloud dark = frameTagged(7, 1);
-    dark.points[0].r = dark.points[0].g = dark.points[0].b = 0;
-    k740::TrailFrames two;
-    two.setLength(2);
-    two.push(dark);
-    two.push(frameTagged(8, 1));
-    two.push(dark);  // frames 8 and the first dark one fell out: one slot
-    two.compose(out, {100, 100, 100});
-    ASSERT_EQ(out.points.size(), 1u);
-    EXPECT_EQ(out.points[0].r, std::lround(100 - 100 * k740::trailFade(1, 2)));
+    layers = trail.layers();
+    ASSERT_EQ(layers.size(), 3u);
+    // Oldest first: frame 4 (age 3), 5, then 6, shown just before the newest (age 1).
+    std::vector<float> tags;
+    for (const auto& l : layers) tags.push_back(trail.slotFrame(l.slot).points.front().x);
+    EXPECT_EQ(tags, (std::vector<float>{4, 5, 6}));
+    EXPECT_EQ(layers[0].age, 3);
+    EXPECT_EQ(layers[2].age, 1);
+    EXPECT_DOUBLE_EQ(layers[0].fade, k740::trailFade(3, 4));
+    EXPECT_DOUBLE_EQ(layers[2].fade, k740::trailFade(1, 4));
+    EXPECT_EQ(trail.newestSlot(), layers[2].slot);
+    EXPECT_EQ(trail.slotFrame(layers[2].slot).points.size(), 6u);
+    // A frame keeps its slot as it ages: the slot that took frame 2 took frame 5 (3 slots).
+    EXPECT_EQ(layers[1].slot, slotOfFrame2);
 }
 
 TEST(TrailFrames, ALengthChangeOrClearEmptiesTheTrailAndGivesItsMemoryBack) {
@@ -100,9 +91,7 @@ TEST(TrailFrames, ALengthChangeOrClearEmptiesTheTrailAndGivesItsMemoryBack) {
     trail.push(frameTagged(1, 500));
     trail.clear();
     EXPECT_EQ(trail.bytesHeld(), 0u);
-    Cloud out;
-    trail.compose(out, {});
-    EXPECT_TRUE(out.points.empty());
+    EXPECT_TRUE(trail.layers().empty());
 
     trail.setLength(99);  // beyond the longest trail
     EXPECT_EQ(trail.length(), k740::kMaxTrail);
