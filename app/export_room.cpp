@@ -7,10 +7,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
+#include <cstdio>
 
 #include "display/dialogs_seam.h"
 #include "export/SaveDataOptions.h"
 #include "export/las_export_file.h"
+#include "export/incomplete_export.h"
 
 namespace k740 {
 
@@ -38,6 +40,8 @@ std::unique_ptr<FrameExportFile> makeExportFile(ExportFormat format) {
 ExportRoom::ExportRoom(QWidget* window, QProgressBar* bar, QLabel* label)
     : QObject(window), m_Window(window), m_Bar(bar), m_Label(label), m_Options(new SaveDataOptions()) {
     m_Options->setWindowModality(Qt::ApplicationModal);
+    // An open options window does not keep the program running once the main window closes.
+    m_Options->setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 ExportRoom::~ExportRoom() {
@@ -251,6 +255,36 @@ void ExportRoom::reportSaved() {
         Dialogs::information(m_Window, kWarn,
                              QStringLiteral("The %1 file is saved successfully").arg(formatName(format)));
     hideProgressWhenIdle();
+}
+
+std::string ExportRoom::endOnClose() {
+    std::string said;
+    if (m_Writer) {
+        const int asked = m_Counter.requested();
+        std::unique_ptr<CsvExportWriter> writer = std::move(m_Writer);
+        m_Counter.stop();
+        setExporting(false);
+        // What was handed over is bounded (the writer's queue): it is written before exiting.
+        writer->finish();
+        writer->wait();
+        const CsvExportWriter::Verdict& verdict = writer->verdict();
+        const int written = static_cast<int>(verdict.framesWritten);
+        const bool las = writer->format() == ExportFormat::Las;
+        const IncompleteMark mark = markExportIncomplete(writer->path(), written, asked, !las);
+        said = incompleteExportMessage(mark, written, asked, verdict.saved ? std::string() : verdict.error,
+                                       formatName(writer->format()).toStdString());
+        std::fprintf(stderr, "%s\n", said.c_str());
+    }
+    for (auto& entry : m_Closing) {
+        CsvExportWriter& writer = *entry.second.writer;
+        writer.wait();
+        if (!writer.verdict().saved)
+            std::fprintf(stderr, "rv-k740-p: the %s file '%s' was not saved completely: %s\n",
+                         formatName(writer.format()).toUtf8().constData(), writer.path().c_str(),
+                         writer.verdict().error.c_str());
+    }
+    m_Closing.clear();
+    return said;
 }
 
 void ExportRoom::hideProgressWhenIdle() {

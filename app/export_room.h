@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "acquisition/lidar_frame.h"
 #include "export/csv_export_file.h"
@@ -75,6 +76,13 @@ public:
 
     // The completion message, after exportFinished.
     void reportSaved();
+
+    // The window is closing. A live export still counting stops: the frames handed to its
+    // writer are written and the file closed, and when fewer frames than asked reached it,
+    // the file is renamed to say it is incomplete and a line on standard error says where it
+    // is. Exports that had counted all their frames finish writing (a failure goes to
+    // standard error: no message box opens any more). Returns that line, or an empty string.
+    std::string endOnClose();
 
 signals:
     // Every frame of the export reached the file, which is closed and checked. Connect it

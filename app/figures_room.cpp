@@ -13,6 +13,8 @@ FiguresRoom::FiguresRoom(QStatusBar* bar, Sources sources, const std::vector<Udp
                          QObject* parent)
     : QObject(parent), m_Label(new QLabel(bar)), m_Sources(std::move(sources)) {
     m_Label->setObjectName(QStringLiteral("label_Figures"));
+    // A long line of figures is cut at the window's edge rather than widening the window.
+    m_Label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addPermanentWidget(m_Label, 1);
     for (UdpReceiver* r : receivers)
         connect(r, &UdpReceiver::SendLidarStatusToSettingUI, this,

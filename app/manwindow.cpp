@@ -8,10 +8,12 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeData>
 #include <QSpinBox>
 #include <QPalette>
+#include <QPointer>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QtGlobal>
@@ -27,6 +29,8 @@
 #include "app/recording_room.h"
 #include "app/service_room.h"
 #include "app/settings_room.h"
+#include "app/close_request.h"
+#include "app/window_layout.h"
 #include "app/export_room.h"
 #include "app/figures_room.h"
 #include "app/picking_room.h"
@@ -174,9 +178,6 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     m_Snapshot = new k740::SnapshotRoom(this, ui->screen, ui->toolButton_clear, [this] {
         return k740::playbackActive(m_State) ? m_Playback->frameIndex() : int(m_View->framesDrawn());
     }, this);
-    // The Lidar tab's row is fuller now: its buttons keep room for their whole labels.
-    for (QToolButton* b : ui->Tab_1->findChildren<QToolButton*>())
-        b->setMinimumWidth(std::max(b->minimumWidth(), b->sizeHint().width()));
     k740::FiguresRoom::Sources figures;
     figures.live = [this] { return bool(m_LiveRunning); };
     figures.running = [this] { return m_LiveRunning || m_Playing; };
@@ -204,10 +205,15 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     connect(ui->LidraDataDock, &QDockWidget::visibilityChanged, this, [this] { showToggleStates(); });
     showToggleStates();
 
+    // Closing the window ends the program even while a modal window is open.
+    m_CloseRequests = std::make_unique<k740::CloseRequestWhileBlocked>(this);
+
     ui->comboBoxLidarModel->addItem(QStringLiteral("K740"));
     ui->comboBoxLidarModel->addItem(QStringLiteral("K740防爆协议"));
     connect(ui->comboBoxLidarModel, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &manwindow::process);
+    // The tabs span the window and every text in them shows whole (the rooms' widgets too).
+    k740::layOutMainWindow(this, ui.get());
 }
 
 manwindow::~manwindow() {
@@ -313,8 +319,12 @@ void manwindow::addTrailControl() {
     trail->setRange(1, k740::kMaxTrail);
     trail->setValue(1);
     trail->setToolTip(QStringLiteral("Frames drawn together, older ones fainter (1 = off)"));
-    ui->horizontalLayout_K740->addWidget(label);
-    ui->horizontalLayout_K740->addWidget(trail);
+    // Above the export's progress, in a column that is empty while no export runs.
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(trail);
+    row->addStretch(1);
+    ui->verticalLayout_CsvSave->insertLayout(0, row);
     connect(trail, QOverload<int>::of(&QSpinBox::valueChanged), m_View, &k740::ViewRoom::setTrailLength);
 }
 
@@ -405,7 +415,19 @@ bool manwindow::stopReceivers(int waitMs) { return m_Live->stop(waitMs); }
 void manwindow::closeEvent(QCloseEvent* event) {
     m_Closing = true;
     stopReceivers(k740::LiveSession::kStopWaitMs);
+    // A running export writes what it was handed and, cut short, says so (file name, stderr).
+    m_Export->endOnClose();
     QMainWindow::closeEvent(event);
+    // Every other window goes with this one, so the program ends whatever else is open: each is
+    // asked to close (its own closing work runs), and one that refuses is hidden. A dialog
+    // waiting in its own event loop returns from it as it hides.
+    QList<QPointer<QWidget>> others;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && !qobject_cast<manwindow*>(w)) others.append(w);
+    for (const QPointer<QWidget>& other : others) {
+        if (other) other->close();
+        if (other && other->isVisible()) other->hide();
+    }
 }
 
 void manwindow::onLidar_Clicked() { m_Live->toggle(); }

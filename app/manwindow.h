@@ -43,6 +43,7 @@ class FiguresRoom;
 class PieceRoom;
 class PaceRoom;
 class RulerRoom;
+class CloseRequestWhileBlocked;
 }
 
 class manwindow : public QMainWindow {
@@ -216,4 +217,5 @@ private:
     k740::SnapshotRoom* m_Snapshot = nullptr;
     k740::FiguresRoom* m_Figures = nullptr;
     k740::PieceRoom* m_Piece = nullptr;
+    std::unique_ptr<k740::CloseRequestWhileBlocked> m_CloseRequests;
 };

@@ -35,14 +35,20 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
     connect(shortcut, &QShortcut::activated, this, &ServiceRoom::askForCode);
     connect(m_CodeDialog, &CodeDialog::sendCode, window, &manwindow::onCodeData);
 
-    // The calibration window's entry sits beside the view-mode button, hidden like it.
+    // The calibration window's entry sits under the view-mode button, hidden like it.
     m_VerticalAngleButton = new QPushButton(QStringLiteral("Vertical Angle Setting"), form->Tab_3);
     m_VerticalAngleButton->setObjectName(QStringLiteral("Btn_VerticalAngle"));
     m_VerticalAngleButton->setIcon(QIcon(QStringLiteral(":/image/Resources/images/Sensor.png")));
     m_VerticalAngleButton->setIconSize(QSize(24, 24));
     m_VerticalAngleButton->setMinimumHeight(36);
+    // The two stand in one column: side by side they would not fit a small window's row.
     auto* row = form->horizontalLayout_K740;
-    row->insertWidget(row->indexOf(form->setVerticalPushButton) + 1, m_VerticalAngleButton);
+    const int at = row->indexOf(form->setVerticalPushButton);
+    row->removeWidget(form->setVerticalPushButton);
+    auto* column = new QVBoxLayout;
+    column->addWidget(form->setVerticalPushButton);
+    column->addWidget(m_VerticalAngleButton);
+    row->insertLayout(at, column);
     m_VerticalAngleButton->hide();
 
     connect(form->Btn_Channel, &QPushButton::clicked, m_Channels, &QWidget::show);

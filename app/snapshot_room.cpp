@@ -45,11 +45,19 @@ bool SnapshotRoom::saveTo(const QString& path) {
     // The picture as the view shows it, at its size on screen.
     const QImage picture = m_Screen->grabFramebuffer();
     if (!picture.isNull() && picture.save(path, "PNG")) return true;
-    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    const QString name = QFileInfo(path).fileName();
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    const QString folderName = QDir::toNativeSeparators(folder.absoluteFilePath());
+    // The one cause that happened.
+    QString why;
+    if (picture.isNull())
+        why = QStringLiteral("the view has no picture yet.");
+    else if (!folder.isDir() || !folder.isWritable())
+        why = QStringLiteral("the folder \"%1\" cannot be written.").arg(folderName);
+    else
+        why = QStringLiteral("the file cannot be written in the folder \"%1\".").arg(folderName);
     Dialogs::warning(m_Window, QStringLiteral("warn"),
-                     QStringLiteral("The snapshot could not be saved as \"%1\": the folder \"%2\" "
-                                    "cannot be written (or the view shows nothing yet).")
-                         .arg(QFileInfo(path).fileName(), folder));
+                     QStringLiteral("The snapshot could not be saved as \"%1\": %2").arg(name, why));
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include <vtkAxesActor.h>
 #include <vtkGenericOpenGLRenderWindow.h>
 #include <vtkOrientationMarkerWidget.h>
+#include <vtkProperty.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
 #include <vtkRendererCollection.h>
@@ -16,6 +17,10 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <algorithm>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/rules/viewer_comfort.h"
 #include "app/viewer_scene.h"
@@ -29,6 +34,14 @@ const char* const kClickedCloudId = "clicked_points";
 namespace {
 const char* const kAxesId = "coordinate";
 std::string trailId(std::size_t slot) { return "trail_" + std::to_string(slot); }
+
+// Gives the heap's free memory back to the system: a trail of twenty frames frees tens of
+// megabytes at once, which the allocator would otherwise keep for the process.
+void returnFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 constexpr double kAxesScale = 50.0;  // cm
 constexpr int kMinPointSize = 1;
 constexpr int kMaxPointSize = 10;
@@ -205,52 +218,51 @@ void ViewRoom::setPointSize(int size) {
 
 void ViewRoom::setTrailLength(int length) {
     length = std::clamp(length, 1, kMaxTrail);
-    if (length == m_TrailLength) return;
+    if (length == m_Trail.length()) return;
     clearTrail();
-    m_TrailLength = length;
+    m_Trail.setLength(length);
 }
 
 void ViewRoom::clearTrail() {
-    for (std::size_t k = 0; k < m_TrailSlots.size(); ++k) m_Viewer->removePointCloud(trailId(k));
-    m_TrailSlots.clear();
-    m_TrailNext = 0;
-    m_TrailFilled = 0;
+    const bool held = m_Trail.bytesHeld() > 0;
+    // Their actors, poly data and GL buffers go with them.
+    for (std::size_t k = 0; k + 1 < static_cast<std::size_t>(kMaxTrail); ++k)
+        m_Viewer->removePointCloud(trailId(k));
+    m_Trail.clear();
+    m_TrailPushed = false;
     m_TrailStartsAfresh = true;  // the frame on screen now is no longer one of the trail's
+    if (held) returnFreedMemory();
 }
 
-int ViewRoom::trailFramesShown() const { return static_cast<int>(m_TrailFilled); }
+std::size_t ViewRoom::trailBytesHeld() const { return m_Trail.bytesHeld(); }
 
 void ViewRoom::keepForTrail() {
     const bool afresh = m_TrailStartsAfresh;
     m_TrailStartsAfresh = false;
-    if (afresh || m_TrailLength <= 1 || m_RealTimeCloud->empty()) return;
-    const std::size_t slotCount = static_cast<std::size_t>(m_TrailLength - 1);
-    if (m_TrailSlots.size() != slotCount) {
-        m_TrailSlots.clear();
-        for (std::size_t k = 0; k < slotCount; ++k) m_TrailSlots.emplace_back(new Cloud);
-        m_TrailNext = 0;
-        m_TrailFilled = 0;
-    }
-    // The frame about to be replaced becomes the newest of the older ones: one slot takes
-    // its points, the others only change how faint they are.
-    *m_TrailSlots[m_TrailNext] = *m_RealTimeCloud;
-    m_TrailNext = (m_TrailNext + 1) % slotCount;
-    m_TrailFilled = std::min(m_TrailFilled + 1, slotCount);
+    if (afresh || m_RealTimeCloud->empty() || m_Trail.length() <= 1) return;
+    // The frame about to be replaced becomes the newest of the older ones.
+    m_Trail.push(*m_RealTimeCloud);
+    m_TrailPushed = true;
 }
 
 void ViewRoom::showTrail() {
-    const std::size_t slotCount = m_TrailSlots.size();
-    if (slotCount == 0 || m_TrailFilled == 0) return;
-    const std::size_t newest = (m_TrailNext + slotCount - 1) % slotCount;
-    for (std::size_t k = 0; k < slotCount; ++k) {
-        const std::size_t age = (newest + slotCount - k) % slotCount + 1;  // frames older than the newest
-        if (age > m_TrailFilled) continue;
-        const std::string id = trailId(k);
-        if (k == newest || !m_Viewer->contains(id))
-            showRgbCloud(*m_Viewer, m_TrailSlots[k], id, m_PointSize);
-        m_Viewer->setPointCloudRenderingProperties(pcl::visualization::PCL_VISUALIZER_OPACITY,
-                                                   trailFade(static_cast<int>(age), m_TrailLength), id);
+    for (const TrailFrames::Layer& layer : m_Trail.layers()) {
+        const std::string id = trailId(layer.slot);
+        // A frame is uploaded once, as it enters its slot; afterwards only its dimming changes.
+        if ((m_TrailPushed && layer.slot == m_Trail.newestSlot()) || !m_Viewer->contains(id)) {
+            const Cloud::ConstPtr frame(&m_Trail.slotFrame(layer.slot), [](const Cloud*) {});
+            showRgbCloud(*m_Viewer, frame, id, m_PointSize);
+        }
+        // Older frames fainter: their colours scaled towards the black background, drawn
+        // opaque (unlit points take their colour times the diffuse coefficient).
+        const auto actor = m_Viewer->getCloudActorMap()->find(id);
+        if (actor == m_Viewer->getCloudActorMap()->end()) continue;
+        vtkProperty* look = actor->second.actor->GetProperty();
+        look->SetAmbient(0.0);
+        look->SetDiffuse(layer.fade);
+        look->SetOpacity(1.0);
     }
+    m_TrailPushed = false;
 }
 
 void ViewRoom::showClouds() {

@@ -16,6 +16,7 @@
 
 #include "acquisition/lidar_frame.h"
 #include "display/cloud_builder.h"
+#include "display/trail_frames.h"
 
 class QComboBox;
 class QStandardItemModel;
@@ -100,12 +101,14 @@ public:
     void setPointSize(int size);
 
     // Trail of frames: the last `length` frames drawn together, older ones fainter (1 = off,
-    // at most 20). Changing it, clearing the view or the protocol empties the trail.
+    // at most kMaxTrail). Changing it, clearing the view or the protocol empties the trail and
+    // gives its memory back.
     void setTrailLength(int length);
-    int trailLength() const { return m_TrailLength; }
+    int trailLength() const { return m_Trail.length(); }
     void clearTrail();
-    // Older frames drawn beside the newest now.
-    int trailFramesShown() const;
+    // Older frames drawn beside the newest now, and the bytes they hold.
+    int trailFramesShown() const { return m_Trail.framesKept(); }
+    std::size_t trailBytesHeld() const;
 
     // Hands the window's own key to the visualizer (keys typed over the view other than "+"
     // and "-" never reach it).
@@ -138,10 +141,8 @@ private:
     vtkSmartPointer<vtkOrientationMarkerWidget> m_OrientationMarker;
     vtkSmartPointer<vtkWorldPointPicker> m_ReadoutPicker;
     std::unique_ptr<ViewKeyGate> m_KeyGate;
-    int m_TrailLength = 1;
-    std::vector<Cloud::Ptr> m_TrailSlots;  // length - 1 older frames, a ring
-    std::size_t m_TrailNext = 0;           // the slot the next older frame goes into
-    std::size_t m_TrailFilled = 0;
+    TrailFrames m_Trail;  // the older frames, one actor a slot ("trail_<slot>")
+    bool m_TrailPushed = false;  // the newest slot took a frame since the last drawing
     bool m_TrailStartsAfresh = false;
 };
 

@@ -1,6 +1,7 @@
 // Cost of drawing in the viewer: per frame, the point work alone and the whole slot with the
-// render, for revolutions of 16,000 and 32,000 points, with the grid and with a trail of ten
-// frames; then frames drawn against frames
+// render, for revolutions of 16,000 and 32,000 points, with the grid and with trails of ten
+// and twenty frames (and the memory a trail holds and gives back); then frames drawn against
+// frames
 // dropped with the simulated sensor at 1200 rpm over loopback. Run under Xvfb.
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkObject.h>
@@ -95,6 +96,26 @@ void frameCost(manwindow& window, int rpm, bool grid = false, int trail = 1) {
         w.median, w.p95, 1000.0 / w.mean);
 }
 
+// Resident memory with the trail off, with a full trail of twenty 32,000-point frames, and
+// once the trail is off again.
+void trailMemory(manwindow& window) {
+    const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(600, 8);
+    window.viewRoom()->setTrailLength(1);
+    for (int i = 0; i < 8; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
+    QCoreApplication::processEvents();
+    const long off = residentKb();
+    window.viewRoom()->setTrailLength(20);
+    for (int i = 0; i < 30; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
+    QCoreApplication::processEvents();
+    const long full = residentKb();
+    window.viewRoom()->setTrailLength(1);
+    for (int i = 0; i < 4; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
+    QCoreApplication::processEvents();
+    const long after = residentKb();
+    std::printf("resident memory: trail off %ld kB, trail of 20 at 600 rpm %ld kB, off again %ld kB\n",
+                off, full, after);
+}
+
 void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
     std::uint16_t dataPort = 0, devicePort = 0;
     {
@@ -186,8 +207,12 @@ int main(int argc, char* argv[]) {
     frameCost(window, 1200);  // about 16,000 points a revolution
     frameCost(window, 600);   // about 32,000
     frameCost(window, 1200, true);
-    // The trail of frames: nine older frames drawn beside the newest, fainter.
-    frameCost(window, 1200, false, 10);
+    // Trails of frames: nine or nineteen older frames drawn beside the newest, fainter.
+    for (int trail : {10, 20}) {
+        frameCost(window, 1200, false, trail);
+        frameCost(window, 600, false, trail);
+    }
+    trailMemory(window);
 
     liveRate(window, 1200, 10, false);
     liveRate(window, 600, 10, false);

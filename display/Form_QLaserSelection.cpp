@@ -3,6 +3,8 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QStyle>
+#include <algorithm>
 #include <QTableWidgetItem>
 
 #include "ui_Form_QLaserSelection.h"
@@ -31,6 +33,11 @@ Form_QLaserSelection::Form_QLaserSelection(QWidget* parent)
         table->setItem(row, 2, new QTableWidgetItem);
     }
     showTable(*k740::channelTable(0));
+    // All sixteen rows show in the fixed window: each row as tall as its text and check box.
+    const int rowHeight =
+        std::max(fontMetrics().height(), style()->pixelMetric(QStyle::PM_IndicatorHeight)) + 4;
+    table->verticalHeader()->setMinimumSectionSize(rowHeight);
+    table->verticalHeader()->setDefaultSectionSize(rowHeight);
 
     connect(ui->checkBox, &QCheckBox::clicked, this, &Form_QLaserSelection::Checkstate);
     connect(ui->pushButton_toggleselection, &QPushButton::clicked, this,

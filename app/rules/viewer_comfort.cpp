@@ -131,11 +131,16 @@ FiguresText figuresText(const FigureSample& start, const FigureSample& previous,
                      .arg(english.toString(cap), english.toString(flight));
         else if (cap > 0)
             t += QStringLiteral(" (at the frame cap)");
-        if (!context.sensorAddress.isEmpty()) t += dot + QStringLiteral("sensor ") + context.sensorAddress;
-        if (context.rpm >= 0) t += dot + QString::number(context.rpm) + QStringLiteral(" rpm");
+        QStringList sensor;
+        if (!context.sensorAddress.isEmpty()) sensor << QStringLiteral("sensor ") + context.sensorAddress;
+        if (context.rpm >= 0) sensor << QString::number(context.rpm) + QStringLiteral(" rpm");
         if (now.secondsSinceDatagram >= kNoDataAlarmSeconds) {
+            // Silence: what the sensor said is what it said when it was last heard.
             t += dot + QStringLiteral("no data for %1 s").arg(qFloor(now.secondsSinceDatagram));
+            if (!sensor.isEmpty()) t += dot + QStringLiteral("last seen: ") + sensor.join(QStringLiteral(", "));
             out.alarm = true;
+        } else if (!sensor.isEmpty()) {
+            t += dot + sensor.join(dot);
         }
     } else if (context.pacedPlay) {
         const long long skipped = now.framesDroppedFlight - start.framesDroppedFlight;
@@ -150,13 +155,6 @@ FiguresText figuresText(const FigureSample& start, const FigureSample& previous,
 int frameForSliderValue(int value, int frames) {
     if (frames <= 0) return 0;
     return std::clamp(value - 1, 0, frames - 1);
-}
-
-double trailFade(int age, int length) {
-    if (length < 1 || age < 0 || age >= length) return 0.0;
-    if (length == 1) return 1.0;
-    // Evenly from 1 (newest) down to 1/length (oldest).
-    return 1.0 - (1.0 - 1.0 / length) * double(age) / double(length - 1);
 }
 
 QString defaultSnapshotFileName(const QDateTime& localTime, int frame) {

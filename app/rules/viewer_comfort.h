@@ -1,6 +1,6 @@
 // The pure side of the viewer's comforts: which remembered settings are taken back, the live
-// figures of the status bar, the playback slider's frames, the fading of a trail of frames
-// and the default name of a snapshot. No widgets, no threads, no files.
+// figures of the status bar, the playback slider's frames and the default name of a snapshot
+// (the trail's fading is the display's: display/trail_frames.h). No widgets, no threads, no files.
 #pragma once
 
 #include <QDateTime>
@@ -90,13 +90,6 @@ FiguresText figuresText(const FigureSample& start, const FigureSample& previous,
 int frameForSliderValue(int value, int frames);
 // The counter value that shows frame index `frame`.
 inline int sliderValueForFrame(int frame) { return frame + 1; }
-
-// ---- Trail of frames ----
-
-constexpr int kMaxTrail = 20;
-// How strongly a frame `age` frames old is drawn in a trail of `length` frames: 1 for the
-// newest (age 0), falling evenly towards 1/length for the oldest; 0 outside the trail.
-double trailFade(int age, int length);
 
 // ---- Snapshot ----
 

@@ -1,5 +1,5 @@
 // The viewer's comforts without a window: remembered values taken back or refused, the live
-// figures from counters, the slider's frames, a trail's fading and the snapshot's name.
+// figures from counters, the slider's frames and the snapshot's name.
 #include <gtest/gtest.h>
 
 #include <QMap>
@@ -102,7 +102,11 @@ TEST(LiveFigures, RatesFromTwoReadingsDropsSinceTheStartAndTheSilenceAlarm) {
     now.secondsSinceDatagram = 3.4;
     f = k740::figuresText(start, previous, now, live);
     EXPECT_TRUE(f.text.contains("9 dropped (2 at the frame cap, 7 in flight)")) << f.text.toStdString();
-    EXPECT_TRUE(f.text.endsWith("no data for 3 s")) << f.text.toStdString();
+    // The sensor's address and speed are no longer live news: they follow as last seen.
+    EXPECT_TRUE(f.text.endsWith(QString::fromUtf8(
+        "no data for 3 s · last seen: sensor 127.0.0.2, 1200 rpm")))
+        << f.text.toStdString();
+    EXPECT_EQ(f.text.count("127.0.0.2"), 1);
     EXPECT_TRUE(f.alarm);
 
     // Before a device packet: no sensor; playback: frames only; recording: the file's size.
@@ -130,15 +134,6 @@ TEST(Seeking, SliderValuesNameFramesWithinTheFile) {
     EXPECT_EQ(k740::frameForSliderValue(5, 0), 0);
     for (int f = 0; f < 10; ++f)
         EXPECT_EQ(k740::frameForSliderValue(k740::sliderValueForFrame(f), 10), f);
-}
-
-TEST(Trail, NewestFullOldestFaintestNothingOutside) {
-    EXPECT_DOUBLE_EQ(k740::trailFade(0, 1), 1.0);
-    EXPECT_DOUBLE_EQ(k740::trailFade(0, 10), 1.0);
-    EXPECT_NEAR(k740::trailFade(9, 10), 0.1, 1e-12);
-    for (int age = 1; age < 10; ++age) EXPECT_LT(k740::trailFade(age, 10), k740::trailFade(age - 1, 10));
-    EXPECT_DOUBLE_EQ(k740::trailFade(10, 10), 0.0);
-    EXPECT_DOUBLE_EQ(k740::trailFade(-1, 10), 0.0);
 }
 
 TEST(Snapshot, DefaultNameCarriesTheTimeAndTheFrame) {

@@ -1,11 +1,15 @@
 // The window's CSV export and region picking, driven through the form and the dialogs seam:
 // an export of three frames from the options window to the completion message, a live export
 // whose file (written on the export's own thread) holds exactly the frames that arrived, a
-// file that cannot be opened, the paused export, and picking a region with its statistics
-// until Clear.
+// file that cannot be opened, the paused export, an export cut short by closing the window,
+// closing the window while the options window is open, and picking a region with its
+// statistics until Clear.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -14,7 +18,13 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
+
+#if defined(K740_HAVE_XCB)
+#include <xcb/xcb.h>
+#endif
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/export_room.h"
@@ -26,6 +36,38 @@
 #include "gui_test_support.h"
 
 namespace {
+
+// Asks the window system to close `window`, as a window manager's close button does. False
+// where this cannot be done (no X11).
+bool requestCloseAsTheWindowManagerDoes(QWidget* window) {
+#if defined(K740_HAVE_XCB)
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return false;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (!c || xcb_connection_has_error(c)) return false;
+    auto atom = [c](const char* name) {
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return a;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(window->winId());
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    // No event mask: the message goes to the client that made the window.
+    xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_flush(c);
+    xcb_disconnect(c);
+    return true;
+#else
+    Q_UNUSED(window);
+    return false;
+#endif
+}
 
 class ExportPickTest : public ::testing::Test, public WindowFixtureBase {
 protected:
@@ -205,6 +247,64 @@ TEST_F(ExportPickTest, CancelledOrUnopenableFileLeavesTheRunningExport) {
     EXPECT_EQ(text.count('\n'), 1 + 5 * 3);
     EXPECT_TRUE(text.contains(
         "2,12,0,0,7,90,12.7,2\n2,-68,-187,0,8,200,200,2\n2,141,-141,0,9,135,200,2\n"));
+}
+
+TEST_F(ExportPickTest, AnExportCutShortByClosingKeepsItsRowsUnderANameThatSaysSo) {
+    ASSERT_TRUE(exposed);
+    window->setAttribute(Qt::WA_QuitOnClose, false);  // the test's event loop goes on
+    const QString path = dir.filePath("cut.csv");
+    dialogs.answer.fileName = path;
+    pressOk("300", "90", "180");
+    ASSERT_TRUE(room()->saving());
+    for (std::uint64_t k = 1; k <= 2; ++k) window->CalculateCoordinates(frame(k));
+
+    window->close();
+    EXPECT_FALSE(room()->saving());
+    EXPECT_FALSE(QFile::exists(path)) << "an incomplete export must not pass for a whole one";
+    EXPECT_EQ(readFile(dir.filePath("cut.incomplete.csv")).toStdString(),
+              "FreamID,Points_X,Points_Y,Points_Z,intensity,azimuth,distance,timestamp\n"
+              "1,12,0,0,7,90,12.7,1\n1,141,-141,0,9,135,200,1\n"
+              "2,12,0,0,7,90,12.7,2\n2,141,-141,0,9,135,200,2\n");
+    // A frame after the close is no row; no message box opens for a closed window.
+    window->CalculateCoordinates(frame(3));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.calls.size(), 1u) << "only the save dialog";
+}
+
+TEST(ClosingTheWindow, EndsTheProgramWhileTheExportOptionsWindowIsOpen) {
+    WindowFixtureBase fixture;
+    ASSERT_TRUE(fixture.exposed);
+    fixture.window->setAttribute(Qt::WA_QuitOnClose);  // as the program sets it
+    SaveDataOptions* options = fixture.window->exportRoom()->optionsDialog();
+    bool blocked = false, requested = false;
+    QTimer::singleShot(0, fixture.window.get(), [&] {
+        ManwindowProbe::setMode(*fixture.window, k740::WindowMode::Live);
+        fixture.window->form()->Btn_SaveCSV->click();
+        // The options window is application-modal: the toolkit itself would drop the request.
+        blocked = QGuiApplication::modalWindow() == options->windowHandle();
+        requested = requestCloseAsTheWindowManagerDoes(fixture.window.get());
+        if (!requested) QCoreApplication::exit(2);
+    });
+    // A request sent from a second connection to the display now and then does not arrive
+    // under Xvfb; the operator would click again, and so does the test.
+    QTimer again;
+    QObject::connect(&again, &QTimer::timeout, [&] {
+        if (requested && fixture.window->isVisible()) requestCloseAsTheWindowManagerDoes(fixture.window.get());
+    });
+    again.start(1000);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    giveUp.start(10000);
+    const int code = QApplication::exec();
+    giveUp.stop();
+    again.stop();
+    ManwindowProbe::setMode(*fixture.window, k740::WindowMode::Idle);
+    if (!requested) GTEST_SKIP() << "no X11 window system to ask";
+    EXPECT_TRUE(blocked);
+    EXPECT_EQ(code, 0) << "the program would have run on behind the options window";
+    EXPECT_FALSE(fixture.window->isVisible());
+    EXPECT_FALSE(options->isVisible());
 }
 
 TEST_F(ExportPickTest, PausedDisplayExportsTheStoredFrameAtOnce) {

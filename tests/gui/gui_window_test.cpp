@@ -1,7 +1,8 @@
-// The main window: its form, palette and start-up state, the mode refusals, the live switch
-// and the combo boxes that reach the receiver.
+// The main window: its form, palette and start-up state, whole texts down to a small window,
+// the mode refusals, the live switch and the combo boxes that reach the receiver.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
@@ -13,11 +14,18 @@
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
 #include <QToolButton>
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/manwindow_form.h"
+#include "app/service_room.h"
+#include "app/settings_room.h"
+#include "device/InetactionSetupWidget.h"
+#include "display/Form_QLaserSelection.h"
+#include "display/whole_text.h"
 #include "device/GetSet.h"
 #include "gui_test_support.h"
 
@@ -204,6 +212,57 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
     ASSERT_NE(link, nullptr);
     EXPECT_TRUE(link->openExternalLinks());
     EXPECT_EQ(link->textFormat(), Qt::RichText);
+}
+
+// Whether a shown widget has the room its text asks for and lies inside `window`.
+void expectWhole(QWidget* w, QWidget* window) {
+    const std::string name = w->objectName().toStdString() + " in " + window->objectName().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        EXPECT_GE(edit->width(), k740::lineEditWidthFor(edit, edit->text())) << name;
+    else
+        EXPECT_GE(w->width(), w->sizeHint().width()) << name;
+    const QRect inWindow(w->mapTo(window, QPoint(0, 0)), w->size());
+    EXPECT_TRUE(window->rect().contains(inWindow)) << name;
+}
+
+TEST_F(MainWindowTest, EveryTextShowsWholeDownTo1024x700WithTheDockAndInServiceMode) {
+    ASSERT_TRUE(exposed);
+    window->onCodeData(QStringLiteral("k740service"));  // the service controls join the tabs
+    ASSERT_TRUE(window->serviceRoom()->unlocked());
+    window->showNormal();
+    window->resize(1024, 700);
+    ASSERT_TRUE(waitUntil([&] { return window->width() == 1024 && window->height() == 700; }, 3000))
+        << "the window cannot be made 1024 x 700: it needs " << window->minimumSizeHint().width();
+    ASSERT_TRUE(ui()->LidraDataDock->isVisible());
+    for (QWidget* tab : {ui()->Tab_1, ui()->Tab_4, ui()->Tab_3, ui()->Tab_5}) {
+        ui()->tabWidget->setCurrentWidget(tab);
+        QCoreApplication::processEvents();
+        for (QWidget* w : tab->findChildren<QWidget*>()) {
+            const bool hasText = qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
+                                 qobject_cast<QSpinBox*>(w);
+            if (hasText && w->isVisible()) expectWhole(w, window.get());
+        }
+    }
+    EXPECT_EQ(ui()->lineEdit_2->text(), "224.1.1.1");
+
+    // Opening "Parameter" leaves the main window as it was.
+    const QSize size = window->size();
+    ui()->Btn_Setting->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), size);
+    window->settingsRoom()->settingsDialog()->close();
+
+    // The channel window, fixed in size, shows its sixteen rows and its texts whole.
+    Form_QLaserSelection* channels = window->serviceRoom()->channelDialog();
+    ui()->Btn_Channel->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(channels));
+    auto* table = channels->findChild<QTableWidget*>(QStringLiteral("tableWidget_laserselection"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->viewport()->rect().contains(table->visualItemRect(table->item(15, 2))));
+    for (const char* name : {"checkBox", "pushButton_toggleselection", "checkBox_2"})
+        expectWhole(channels->findChild<QWidget*>(QString::fromLatin1(name)), channels);
+    channels->close();
 }
 
 TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
