@@ -255,8 +255,10 @@ void ReadLiveOffData::run() {
     LidarDataSingleLine frame;
     int retryDirection = 0;  // non-zero: the direction of a turn given up (see awaitTurn)
     for (;;) {
-        // The window first takes what it has been sent; a seek made meanwhile applies next.
-        if (!waitForWindow()) return;
+        // At the fixed pauses the window first takes what it has been sent (a seek made
+        // meanwhile applies next); at the recorded pace a frame not taken in its turn is
+        // passed over instead (awaitTurn), so the clock never waits for the window.
+        if (!realTime_.load() && !waitForWindow()) return;
         // The direction before the gate: after a turn given up, the one that turn was for.
         int before = retryDirection != 0 ? retryDirection : playDirection.load();
         retryDirection = 0;

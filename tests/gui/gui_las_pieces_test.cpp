@@ -51,8 +51,12 @@ TEST_F(LasAndPieces, TheOptionsWindowExportsLiveFramesToLas) {
     ASSERT_TRUE(window->exportRoom()->saving());
 
     // Two measured points a frame and an entry the carry-over zeroed, which is no point.
-    for (std::uint64_t k = 1; k <= 2; ++k)
-        window->CalculateCoordinates(makeFrame({{90.0, 63.5, 7, k}, {135.0, 1000.0, 9, k}, {0.0, 0.0, 0, 0}}));
+    for (std::uint64_t k = 1; k <= 2; ++k) {
+        LidarDataSingleLine frame = makeFrame({{90.0, 63.5, 7, k}, {135.0, 1000.0, 9, k}, {0.0, 0.0, 0, 0}});
+        frame.leftBehindBegin = 2;
+        frame.leftBehindEnd = 3;
+        window->CalculateCoordinates(frame);
+    }
     ASSERT_TRUE(waitUntil([&] { return dialogs.saw("The LAS file is saved successfully"); }, 5000));
     EXPECT_EQ(QFileInfo(path).size(), 227 + 28 * 4);
 }
