@@ -26,6 +26,12 @@ void TrailFrames::clear() {
     m_Kept = 0;
 }
 
+std::size_t trailStride(std::size_t points, int length) {
+    if (length <= 1) return 1;
+    const std::size_t older = points * static_cast<std::size_t>(length - 1);
+    return std::max<std::size_t>(1, (older + kTrailPointBudget - 1) / kTrailPointBudget);
+}
+
 void TrailFrames::push(const Cloud& shownFrame) {
     if (m_Length <= 1) return;
     const std::size_t slots = static_cast<std::size_t>(m_Length - 1);
@@ -34,8 +40,15 @@ void TrailFrames::push(const Cloud& shownFrame) {
         m_Slots.resize(slots);
     }
     // Copies into the slot's own vector: after the first round no revolution allocates.
-    m_Slots[m_Next].points.assign(shownFrame.points.begin(), shownFrame.points.end());
-    m_Slots[m_Next].width = static_cast<std::uint32_t>(shownFrame.points.size());
+    auto& kept = m_Slots[m_Next].points;
+    const std::size_t stride = trailStride(shownFrame.points.size(), m_Length);
+    if (stride == 1) {
+        kept.assign(shownFrame.points.begin(), shownFrame.points.end());
+    } else {
+        kept.clear();
+        for (std::size_t i = 0; i < shownFrame.points.size(); i += stride) kept.push_back(shownFrame.points[i]);
+    }
+    m_Slots[m_Next].width = static_cast<std::uint32_t>(kept.size());
     m_Slots[m_Next].height = 1;
     m_Next = (m_Next + 1) % slots;
     m_Kept = std::min(m_Kept + 1, slots);

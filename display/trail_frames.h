@@ -15,6 +15,14 @@ namespace k740 {
 
 // Frames drawn together at most (the newest included).
 constexpr int kMaxTrail = 20;
+// Points the older frames of a trail hold together at most: beyond it each older frame keeps
+// only every n-th point (n as small as fits), so a long trail of full revolutions still draws
+// at ten frames a second or more in software OpenGL. The newest frame is always whole.
+constexpr std::size_t kTrailPointBudget = 256000;
+
+// Every how many points an older frame of `points` points keeps one in a trail of `length`
+// frames (1: all of them).
+std::size_t trailStride(std::size_t points, int length);
 
 // How strongly a frame `age` frames old is drawn in a trail of `length` frames: 1 for the
 // newest (age 0), falling evenly towards 1/length for the oldest; 0 outside the trail.
@@ -30,8 +38,9 @@ public:
     // Forgets every kept frame and gives their memory back.
     void clear();
 
-    // The frame that has just left the screen becomes the newest of the older ones; the
-    // oldest falls out once length - 1 are kept. Nothing is kept while the trail is off.
+    // The frame that has just left the screen becomes the newest of the older ones (thinned
+    // to trailStride); the oldest falls out once length - 1 are kept. Nothing is kept while
+    // the trail is off.
     void push(const Cloud& shownFrame);
 
     // Older frames kept now (at most length - 1).

@@ -96,3 +96,29 @@ TEST(TrailFrames, ALengthChangeOrClearEmptiesTheTrailAndGivesItsMemoryBack) {
     trail.setLength(99);  // beyond the longest trail
     EXPECT_EQ(trail.length(), k740::kMaxTrail);
 }
+
+TEST(TrailFrames, LongTrailsOfFullRevolutionsKeepEveryNthPointWithinTheBudget) {
+    // Twenty frames of 32,000 points (600 rpm): the older ones are thinned evenly, the
+    // newest frame is never part of the trail; ten frames of 16,000 stay whole.
+    k740::TrailFrames trail;
+    trail.setLength(20);
+    k740::Cloud frame;
+    for (int i = 0; i < 32000; ++i) {
+        CloudPoint p;
+        p.y = float(i);
+        frame.points.push_back(p);
+    }
+    for (int k = 0; k < 20; ++k) trail.push(frame);
+    EXPECT_LE(trail.pointsKept(), k740::kTrailPointBudget);
+    EXPECT_GE(trail.pointsKept(), k740::kTrailPointBudget / 2);
+    const std::size_t stride = k740::trailStride(32000, 20);
+    const k740::Cloud& kept = trail.slotFrame(trail.newestSlot());
+    ASSERT_EQ(kept.points.size(), (32000 + stride - 1) / stride);
+    EXPECT_EQ(kept.width, kept.points.size());
+    for (std::size_t i = 0; i < kept.points.size(); ++i) ASSERT_EQ(kept.points[i].y, float(i * stride));
+
+    trail.setLength(10);
+    frame.points.resize(16000);
+    trail.push(frame);
+    EXPECT_EQ(trail.slotFrame(trail.newestSlot()).points.size(), 16000u);
+}
