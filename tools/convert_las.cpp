@@ -15,9 +15,9 @@
 #include "export/las_export_file.h"
 #include "playback/capture_index.h"
 #include "platform/same_file.h"
+#include "tools/capture_feed.h"
 #include "tools/convert_options.h"
 #include "tools/exit_codes.h"
-#include "tools/progress_line.h"
 
 namespace k740 {
 
@@ -136,23 +136,9 @@ int runConvertLas(int argc, char** argv) {
         ++files;
     };
 
-    CaptureFrameAnalyzer analyzer(o.singleLine);
-    SensorRecord record;
-    bool readFault = false;
-    {
-        ProgressLine progress(o.capture);
-        for (;;) {
-            const SensorRecordReader::Result r = reader.next(record);
-            if (r == SensorRecordReader::Result::End) break;
-            if (r == SensorRecordReader::Result::Error) {
-                readFault = true;
-                break;
-            }
-            if (record.index % 256 == 0) progress.update(record.filePosition);
-            analyzer.addPacket(record.payload, record.length, sink);
-            if (writeFailed) break;
-        }
-    }
+    convert::FeedMode mode;
+    mode.singleLine = o.singleLine;
+    const bool readFault = !convert::feedCapture(reader, o.capture, mode, sink, [&] { return writeFailed; });
     if (!o.split) {
         if (whole.close())
             files = 1;

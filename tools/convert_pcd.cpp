@@ -16,10 +16,10 @@
 #include "export/csv_format.h"
 #include "playback/capture_index.h"
 #include "platform/same_file.h"
+#include "tools/capture_feed.h"
 #include "tools/convert_options.h"
 #include "tools/exit_codes.h"
 #include "tools/point_cloud_files.h"
-#include "tools/progress_line.h"
 
 namespace k740 {
 
@@ -139,22 +139,9 @@ int runConvertPcd(int argc, char** argv) {
         ++written;
     };
 
-    CaptureFrameAnalyzer analyzer(o.singleLine);
-    SensorRecord record;
-    bool readFault = false;
-    ProgressLine progress(o.capture);
-    for (;;) {
-        const SensorRecordReader::Result r = reader.next(record);
-        if (r == SensorRecordReader::Result::End) break;
-        if (r == SensorRecordReader::Result::Error) {
-            readFault = true;
-            break;
-        }
-        if (record.index % 256 == 0) progress.update(record.filePosition);
-        analyzer.addPacket(record.payload, record.length, sink);
-        if (writeFailed) break;
-    }
-    progress.finish();
+    convert::FeedMode mode;
+    mode.singleLine = o.singleLine;
+    const bool readFault = !convert::feedCapture(reader, o.capture, mode, sink, [&] { return writeFailed; });
     std::printf("frames: %lu\nfiles: %lu\n", frames, written);
     std::fflush(stdout);
     if (writeFailed) return kExitFailure;

@@ -30,6 +30,7 @@
 #include "tools/convert_gps.h"
 #include "tools/convert_las.h"
 #include "platform/same_file.h"
+#include "tools/capture_feed.h"
 #include "tools/convert_options.h"
 #include "tools/convert_pcd.h"
 #include "tools/exit_codes.h"
@@ -219,21 +220,12 @@ using FrameCallback = std::function<void(const LidarDataSingleLine&)>;
 // Feeds the sensor packets of an open capture to the analysis or to the live assembly. Returns
 // false when reading stopped at a fault (the reader's error() says which).
 bool feedCapture(k740::SensorRecordReader& reader, const Options& o, const FrameCallback& onFrame) {
-    k740::ProgressLine progress(o.files[0]);
-    k740::CaptureFrameAnalyzer analyzer(o.singleLine);
-    const k740::FrameSink analysisSink = [&](LidarDataSingleLine&& f) { onFrame(f); };
-    k740::LiveFrameAssembler assembler([&](LidarDataSingleLine&& f) { onFrame(f); });
-    k740::SensorRecord record;
-    for (;;) {
-        const k740::SensorRecordReader::Result r = reader.next(record);
-        if (r == k740::SensorRecordReader::Result::End) return true;
-        if (r == k740::SensorRecordReader::Result::Error) return false;
-        if (record.index % 256 == 0) progress.update(record.filePosition);
-        if (o.live)
-            assembler.addDatagram(record.payload, record.length, o.returnMode, o.protocol);
-        else
-            analyzer.addPacket(record.payload, record.length, analysisSink);
-    }
+    k740::convert::FeedMode mode;
+    mode.singleLine = o.singleLine;
+    mode.live = o.live;
+    mode.returnMode = o.returnMode;
+    mode.protocol = o.protocol;
+    return k740::convert::feedCapture(reader, o.files[0], mode, [&](LidarDataSingleLine&& f) { onFrame(f); });
 }
 
 // The dump of one frame: "%.17g" numbers (putNumberG17) gathered in blocks of lines.
