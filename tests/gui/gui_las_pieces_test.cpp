@@ -18,7 +18,6 @@
 #include "export/SaveDataOptions_form.h"
 #include "gui_test_support.h"
 #include "playback/ReadLiveOffData.h"
-#include "playback/capture_index.h"
 #include "tests/core/capture_writer.h"
 
 namespace {
@@ -101,13 +100,10 @@ TEST_F(LasAndPieces, SaveFramesWritesAPieceOfTheOpenFileThatOpensAgain) {
         << save->text.toStdString();
     ASSERT_TRUE(dialogs.saw("Frames 1 to 3 are saved in", true));
 
-    // The piece opens in the window with the frames info counts in it.
-    const k740::CaptureSummary s = k740::summarizeCaptureFile(piece.toStdString(), false);
-    ASSERT_TRUE(s.status.ok());
-    EXPECT_GE(s.frames, 3u);
-    EXPECT_LE(s.frames, 4u);
+    // The piece opens in the window (what it holds is the core tests' CaptureCut).
     dialogs.answer.fileName = piece;
     ui()->toolButton_Open->click();
     ASSERT_EQ(window->playback()->fileName(), piece);
-    EXPECT_EQ(window->player()->frameCount(), static_cast<int>(s.frames));
+    EXPECT_GE(window->player()->frameCount(), 3);
+    EXPECT_LE(window->player()->frameCount(), 4);
 }
