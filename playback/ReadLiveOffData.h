@@ -22,7 +22,7 @@
 //   Pace:       player.setRealTime(true): frames come when the capture's record time stamps
 //               say, times the speed step's factor; frames too late to be drawn are skipped
 //               (framesSkipped()). The window calls frameConsumed() for every SendData it
-//               has drawn (setMaxFramesInFlight(1)), so the player knows what is drawn.
+//               has drawn (setMaxFramesInFlight), so the player knows what is drawn.
 //   End report: SendBool(true) once per pass (the end of the file, frame 0 going backward,
 //               or a file without frames); the player's thread has then returned, its gate
 //               is open and playbackFinished is 1. The next play() starts at frame 0.
