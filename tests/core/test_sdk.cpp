@@ -23,8 +23,10 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
+// One file a test: CTest runs the cases of this suite side by side.
 std::string writeSweepCapture(int packets) {
-    const std::string path = ::testing::TempDir() + "k740-sdk-sweep.pcap";
+    const std::string path = ::testing::TempDir() + "k740-sdk-sweep-" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".pcap";
     EXPECT_TRUE(k740test::writeFile(path, k740test::captureBytes(k740test::sweepRecords(packets),
                                                                  k740test::CaptureFormat::PcapLittleMicro)));
     return path;
