@@ -13,8 +13,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -36,6 +34,7 @@ using tooltest::kTimeoutMs;
 using tooltest::ToolRun;
 using tooltest::runConvert;
 using tooltest::runConvertBytes;
+using tooltest::fileBytes;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -346,15 +345,6 @@ TEST_F(ConvertTool, UsageErrorsExitWithTwo) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("k740-convert info FILE"), std::string::npos);
 }
-
-namespace {
-
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 TEST_F(ConvertTool, FileNamesArriveByteForByteAndNoExportWritesOverItsInput) {
     const std::string capture = fileBytes(tiny_), dir = dir_.path().toStdString();
