@@ -157,18 +157,13 @@ TEST_F(CaptureCut, RefusalsAndChangedFilesLeaveNothingBehind) {
     EXPECT_NE(k740::checkFrameRange(3, 2, frames).find("comes after"), std::string::npos);
     EXPECT_NE(k740::checkFrameRange(0, frames, frames).find("beyond"), std::string::npos);
     EXPECT_NE(k740::checkFrameRange(0, 0, 0).find("no frames"), std::string::npos);
-
-    const std::string out = path("out.pcap");
-    EXPECT_FALSE(k740::cutCapture(in, built.catalog, 0, frames, out).ok);
-    EXPECT_FALSE(std::ifstream(out).good());
-
-    // The capture itself as the output: k740-convert's tests (ConvertLasAndCut).
+    // A range beyond the capture and the capture itself as output: ConvertLasAndCut.
 
     // Cut short since the catalog was built: the last frames' packets are gone.
+    const std::string out = path("out.pcap");
     const std::vector<std::uint8_t> shortened(source.begin(), source.begin() + static_cast<long>(source.size() / 2));
     ASSERT_TRUE(writeFile(in, shortened));
     const k740::CaptureCutResult late = k740::cutCapture(in, built.catalog, 1, frames - 1, out);
-    EXPECT_FALSE(late.ok);
-    EXPECT_FALSE(late.error.empty());
+    EXPECT_FALSE(late.ok || late.error.empty());
     EXPECT_FALSE(std::ifstream(out).good());
 }

@@ -199,11 +199,11 @@ Lengths libraryLengths(const std::string& file) {
 
 TEST_F(CaptureFiles, VersionsAndLengthOrderAsTheCaptureLibraryReadsThem) {
     // Records cut short on capture tell the two lengths apart. Each case: the version and
-    // whether its record headers hold the original length first (as writers before 2.3 did).
+    // whether its record headers hold the original length first (as writers before 2.3 did);
+    // libpcap decides which versions are read.
     std::vector<TestRecord> records(2, udpRecord(makeSweepPacket(1000, 100), 0));
     records[0].originalLength = 1300;
     records[1].originalLength = 1400;
-    const std::vector<std::pair<unsigned, unsigned>> readable = {{2, 0}, {2, 2}, {2, 3}, {2, 4}, {543, 0}};
     for (const auto& [major, minor, originalFirst] : std::vector<std::tuple<unsigned, unsigned, bool>>{
              {1, 0, 0}, {2, 0, 1}, {2, 2, 1}, {2, 3, 1}, {2, 3, 0}, {2, 4, 0}, {2, 5, 0}, {3, 0, 0}, {543, 0, 1}, {543, 1, 1}}) {
         const std::string version = std::to_string(major) + "." + std::to_string(minor);
@@ -218,9 +218,7 @@ TEST_F(CaptureFiles, VersionsAndLengthOrderAsTheCaptureLibraryReadsThem) {
         std::string error;
         const Lengths ours = ourLengths(path("v.pcap"), &error);
         EXPECT_EQ(ours, libraryLengths(path("v.pcap")));
-        const bool accepted = std::count(readable.begin(), readable.end(), std::make_pair(major, minor)) > 0;
-        EXPECT_EQ(ours.has_value(), accepted);
-        if (accepted)
+        if (ours)
             EXPECT_EQ(ours->back(), std::make_pair(std::uint32_t(1248), std::uint32_t(1400)));
         else
             EXPECT_NE(error.find("version " + version + " "), std::string::npos) << error;

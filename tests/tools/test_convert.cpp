@@ -13,8 +13,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -36,6 +34,7 @@ using tooltest::kTimeoutMs;
 using tooltest::ToolRun;
 using tooltest::runConvert;
 using tooltest::runConvertBytes;
+using tooltest::fileBytes;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -347,15 +346,6 @@ TEST_F(ConvertTool, UsageErrorsExitWithTwo) {
     EXPECT_NE(help.out.find("k740-convert info FILE"), std::string::npos);
 }
 
-namespace {
-
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 TEST_F(ConvertTool, FileNamesArriveByteForByteAndNoExportWritesOverItsInput) {
     const std::string capture = fileBytes(tiny_), dir = dir_.path().toStdString();
     // Two names that are not UTF-8 and that a lossy decoding would make one.
@@ -390,8 +380,8 @@ TEST_F(ConvertTool, OptionsAreNamedAsTypedAndNumbersReadAlikeInEveryCommand) {
     for (const char* one : {" 1", "1 ", "1.0", "+1", "1e0"}) {
         EXPECT_EQ(runConvert({"csv", file, b, "--protocol", one, "--view-mode", "2.0"}).exitCode, 0) << one;
         EXPECT_EQ(fileBytes(b.toStdString()), fileBytes(a.toStdString())) << one;
-        EXPECT_EQ(runConvert({"pcd", file, dir_.path(), "--protocol", one}).exitCode, 0) << one;
     }
+    EXPECT_EQ(runConvert({"pcd", file, dir_.path(), "--protocol", "1.0"}).exitCode, 0);
     for (const char* bad : {"1.5", "0x1", " ", "1 1", "inf"})
         for (const QString& out : {b, dir_.path()})
             EXPECT_EQ(runConvert({out == b ? "csv" : "pcd", file, out, "--protocol", bad}).exitCode, 2) << bad;

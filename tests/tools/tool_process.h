@@ -46,6 +46,12 @@ inline ToolRun runConvert(const QStringList& args, const QString& workingDir = Q
     return runProgram(K740_CONVERT, args, workingDir);
 }
 
+// A file's bytes; empty when it cannot be read.
+inline std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Runs k740-convert with arguments handed over byte for byte (QProcess passes them through
 // the locale's encoding); its outputs go through files in `scratchDir`.
 inline ToolRun runConvertBytes(std::vector<std::string> args, const std::string& scratchDir) {
@@ -65,9 +71,8 @@ inline ToolRun runConvertBytes(std::vector<std::string> args, const std::string&
                  waitpid(pid, &status, 0) == pid;
     posix_spawn_file_actions_destroy(&actions);
     r.exitCode = r.finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream o(out, std::ios::binary), e(err, std::ios::binary);
-    r.out.assign(std::istreambuf_iterator<char>(o), {});
-    r.err.assign(std::istreambuf_iterator<char>(e), {});
+    r.out = fileBytes(out);
+    r.err = fileBytes(err);
     return r;
 }
 
