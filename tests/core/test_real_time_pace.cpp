@@ -1,19 +1,14 @@
-// Playback at the recorded pace: the timeline from the records' time stamps (gaps shortened),
-// the show times at every speed and in both directions, frames passed over when they come too
-// late, a clock that does not drift when drawing is slower than the capture, and the player thread skipping what is not drawn in time.
+// Playback at the recorded pace: the timeline (gaps shortened), show times at every speed both
+// ways, late frames passed over, no drift when drawing is slower than the capture.
 #include <gtest/gtest.h>
 
-#include <QObject>
 #include <algorithm>
-#include <string>
+#include <functional>
+#include <utility>
 #include <vector>
 
-#include "acquisition/frame_assembler.h"
-#include "acquisition/metatypes.h"
-#include "playback/ReadLiveOffData.h"
 #include "playback/capture_index.h"
 #include "playback/real_time_pace.h"
-#include "qt_support.h"
 
 using k740::PaceStep;
 using k740::RealTimePace;
@@ -29,8 +24,7 @@ std::vector<std::int64_t> steadyCapture(int frames, int hz) {
     return t;
 }
 
-// Plays a whole capture against a simulated clock on which every frame takes `drawUs` to
-// draw; returns the frames shown with the times they were shown, and the frames passed over.
+// A whole capture played on a simulated clock where each frame takes `drawUs` to draw.
 struct SimulatedPlay {
     std::vector<long> shown;
     std::vector<std::int64_t> shownAt;
@@ -82,17 +76,14 @@ TEST(RecordedPace, TheSpeedButtonsMultiplyThePaceInBothDirections) {
     // 21 frames at 20 Hz: frame 20 is one second after frame 0.
     RealTimePace pace(steadyCapture(21, 20));
     const std::int64_t start = 5 * kMs;
-    const struct {
-        int step;
-        std::int64_t oneSecondTakes;
-    } speeds[] = {{0, 1'000'000}, {1, 500'000}, {2, 333'333}, {3, 2'000'000}, {4, 4'000'000},
-                  {9, 4'000'000}};
-    for (const auto& s : speeds) {
-        SCOPED_TRACE(s.step);
-        pace.anchor(0, start, k740::paceFactor(s.step));
-        EXPECT_EQ(pace.dueAt(20), start + s.oneSecondTakes);
-        pace.anchor(20, start, k740::paceFactor(s.step));
-        EXPECT_EQ(pace.dueAt(0), start + s.oneSecondTakes) << "backward";
+    const std::pair<int, std::int64_t> speeds[] = {{0, 1'000'000}, {1, 500'000}, {2, 333'333},
+                                                   {3, 2'000'000}, {4, 4'000'000}, {9, 4'000'000}};
+    for (const auto& [step, oneSecondTakes] : speeds) {
+        SCOPED_TRACE(step);
+        pace.anchor(0, start, k740::paceFactor(step));
+        EXPECT_EQ(pace.dueAt(20), start + oneSecondTakes);
+        pace.anchor(20, start, k740::paceFactor(step));
+        EXPECT_EQ(pace.dueAt(0), start + oneSecondTakes) << "backward";
     }
 }
 
@@ -105,11 +96,6 @@ TEST(RecordedPace, LateFramesArePassedOverButNeverTheEndOfTheWay) {
     EXPECT_EQ(step.frame, 2);
     EXPECT_EQ(step.skipped, 1);
     EXPECT_EQ(step.showAtUs, 100 * kMs);
-    // On time: nothing passed over, shown at its due time.
-    step = pace.next(3, +1, 120 * kMs);
-    EXPECT_EQ(step.frame, 3);
-    EXPECT_EQ(step.skipped, 0);
-    EXPECT_EQ(step.showAtUs, 150 * kMs);
     // Far too late: everything up to the last frame is passed over, the last one shown.
     step = pace.next(1, +1, 3'600'000 * kMs);
     EXPECT_EQ(step.frame, 20);
@@ -124,9 +110,8 @@ TEST(RecordedPace, LateFramesArePassedOverButNeverTheEndOfTheWay) {
 }
 
 TEST(RecordedPace, SlowDrawingSkipsFramesAndTheClockDoesNotDrift) {
-    // A minute at 20 Hz, drawn at 70 ms a frame (slower than the capture): the last frame is
-    // still shown at its recorded time, at normal speed and at "2x", and every frame is
-    // either shown or counted as skipped.
+    // A minute at 20 Hz drawn at 70 ms a frame, at 1x and 2x: the last frame still comes at
+    // its recorded time, and every frame is shown once, in order, or counted as skipped.
     RealTimePace pace(steadyCapture(1200, 20));
     for (int speedStep : {0, 1}) {
         SCOPED_TRACE(speedStep);
@@ -136,45 +121,12 @@ TEST(RecordedPace, SlowDrawingSkipsFramesAndTheClockDoesNotDrift) {
         EXPECT_LE(play.shownAt.back(), lastDue + 70 * kMs);
         EXPECT_EQ(static_cast<long>(play.shown.size()) + play.skipped, 1200);
         EXPECT_GT(play.skipped, 0);
-        EXPECT_TRUE(std::is_sorted(play.shown.begin(), play.shown.end()));
-        EXPECT_EQ(std::adjacent_find(play.shown.begin(), play.shown.end()), play.shown.end())
-            << "no frame shown twice";
+        EXPECT_EQ(std::adjacent_find(play.shown.begin(), play.shown.end(), std::greater_equal<>()),
+                  play.shown.end());
     }
     // Drawing faster than the capture: every frame shown, each at its own time.
     const SimulatedPlay fast = simulatePlay(pace, 0, 10 * kMs);
     EXPECT_EQ(fast.skipped, 0);
     ASSERT_EQ(fast.shown.size(), 1200u);
     for (std::size_t i = 0; i < fast.shownAt.size(); i += 97) EXPECT_EQ(fast.shownAt[i], std::int64_t(i) * 50 * kMs);
-}
-
-TEST(RecordedPace, ThePlayerSkipsWhatIsNotDrawnAndStillReachesTheEnd) {
-    // Nobody reports a frame drawn: after the first frame every one but the last comes too
-    // late and is skipped; the last is shown and play ends as usual.
-    k740test::ensureCoreApp();
-    k740::registerMetaTypes();
-    playDirection = 1;
-    playSpeedStep = 2;  // "3x": the capture's second passes in a third
-    stepOnce = 0;
-    ReadLiveOffData player;
-    const CaptureOpenResult r = player.open(
-        QString::fromStdString(std::string(K740_TESTDATA) + "/real/rotating-32ch-b.pcap"), false);
-    ASSERT_TRUE(r.opened);
-    ASSERT_GE(r.frames, 3);
-    player.setRealTime(true);
-    player.setMaxFramesInFlight(1);
-    std::vector<int> sent;
-    int ends = 0;
-    QObject receiver;
-    QObject::connect(&player, &ReadLiveOffData::sendFrameIndex, &receiver, [&](int i) { sent.push_back(i); });
-    QObject::connect(&player, &ReadLiveOffData::SendBool, &receiver, [&](bool) { ++ends; });
-    ASSERT_TRUE(player.play());
-    ASSERT_TRUE(k740test::waitUntil([&] { return ends == 1 && player.isFinished(); }, 20000));
-    EXPECT_EQ(sent, (std::vector<int>{0, r.frames - 1}));
-    EXPECT_EQ(player.framesSkipped(), r.frames - 2);
-    EXPECT_EQ(player.framesInFlight(), 2);
-    player.frameConsumed();
-    player.frameConsumed();
-    player.frameConsumed();  // one report too many does not go below nothing in flight
-    EXPECT_EQ(player.framesInFlight(), 0);
-    playSpeedStep = 0;
 }

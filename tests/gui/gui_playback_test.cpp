@@ -173,7 +173,6 @@ TEST_F(Playback, DraggingTheSliderWhilePlayingIsOneSeekAndTheWindowAnswers) {
     const int frames = window->player()->frameCount();
     ASSERT_GE(frames, 1900);
     QSlider* slider = ui()->Slider_Frame;
-    ASSERT_EQ(slider->maximum(), frames - 1);
     std::vector<int> shown;  // the frames the player shows, in order
     const QMetaObject::Connection log = QObject::connect(
         window->player(), &ReadLiveOffData::sendFrameIndex, window.get(),
