@@ -265,7 +265,7 @@ void ACWPSettingWidget::sendOnCaptured(const k740::DevicePacketFound& found,
         const k740::CapturedDevicePacket& captured = found.packet;
         m_Packet = k740::buildAdvancedPacket(captured, m_LastStatus.motorState, values,
                                              k740::currentLocalTime());
-        const QString address = k740::ipv4Text(captured.sourceIp);
+        const QString address = QString::fromStdString(k740::ipv4Text(captured.sourceIp));
         const std::uint16_t port = captured.sourcePort;
         if (sendPacket(m_Packet, address, port))
             k740::Dialogs::information(this, tipsTitle(),
