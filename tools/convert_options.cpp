@@ -167,9 +167,9 @@ bool CommandLine::angleRange(float* lo, float* hi) const {
     if (!real(QStringLiteral("angle-max"), -kAny, kAny, "a number of degrees", &max)) return false;
     *lo = static_cast<float>(min);
     *hi = static_cast<float>(max);
-    const QString complaint = checkAngleRange(lo, hi);
-    if (complaint.isEmpty()) return true;
-    refuse("--angle-min/--angle-max: " + complaint.toStdString() +
+    const std::string complaint = checkAngleRange(lo, hi);
+    if (complaint.empty()) return true;
+    refuse("--angle-min/--angle-max: " + complaint +
            ": both lie within 0..360, the minimum not above the maximum");
     return false;
 }
