@@ -168,10 +168,11 @@ bool ACWPSettingWidget::sendPacket(const QByteArray& packet, const QString& addr
     m_SendBuffer = packet;
     m_LastAddress = address;
     m_LastPort = port;
-    QString why;
-    if (k740::sendConfigDatagram(packet, address, port, &why)) return true;
+    std::string why;
+    if (k740::sendConfigDatagram(packet.constData(), std::size_t(packet.size()), address.toStdString(), port, &why))
+        return true;
     k740::Dialogs::critical(this, errorTitle(),
-                            QString::fromLatin1(k740::kTextSendFailed).arg(address, why));
+                            QString::fromLatin1(k740::kTextSendFailed).arg(address, QString::fromStdString(why)));
     return false;
 }
 

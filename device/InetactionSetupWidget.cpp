@@ -207,7 +207,12 @@ void InetactionSetupWidget::onOK_Clicked() {
 }
 
 bool InetactionSetupWidget::send(const QByteArray& packet, const QString& address, QString* why) {
-    return k740::sendConfigDatagram(packet, address, k740::kSensorConfigPort, why);
+    std::string reason;
+    if (k740::sendConfigDatagram(packet.constData(), std::size_t(packet.size()), address.toStdString(),
+                                 k740::kSensorConfigPort, &reason))
+        return true;
+    if (why) *why = QString::fromStdString(reason);
+    return false;
 }
 
 void InetactionSetupWidget::onCancel_Clicked() { close(); }
