@@ -37,8 +37,9 @@ bool UdpReceiver::stopLoop(int waitMs) {
 bool UdpReceiver::setupSocket() {
     ReceiveSettings settings;
     settings.port = m_Port.load();
-    settings.group = m_MulticastIp.toStdString();
-    settings.interfaceAddress = m_InterfaceIp.toStdString();
+    settings.group = m_MulticastIp.trimmed().toStdString();
+    // The window keeps one interface for its sessions; it matters only when a group is joined.
+    if (!settings.group.empty()) settings.interfaceAddress = m_InterfaceIp.trimmed().toStdString();
     settings.receiveBuffer = m_RequestedReceiveBuffer;
     // A loop that has not yet ended keeps the socket: the engine refuses to replace it.
     stopLoop(kStopWaitMs);
