@@ -19,9 +19,7 @@ public:
     explicit GetlidarData_1(QObject* parent = nullptr);
     ~GetlidarData_1() override;
 
-    // Receive buffer asked for on the data port: a burst of the stream must not be lost
-    // (the system default holds about 150 ms of it).
-    static constexpr int kReceiveBufferRequest = 4 * 1024 * 1024;
+    static constexpr int kReceiveBufferRequest = k740::kLiveStreamReceiveBuffer;
 
     std::atomic<int> m_ErrorCount{0};
     // The engine's controls under the names the window writes.

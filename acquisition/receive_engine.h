@@ -28,6 +28,10 @@ struct ReceiveSettings {
     int receiveBuffer = 0;         // bytes asked of the system for the receive buffer, 0 = its default
 };
 
+// Receive buffer asked for on the data port: a burst of the stream must not be lost (the
+// system's default holds about 150 ms of it).
+constexpr int kLiveStreamReceiveBuffer = 4 * 1024 * 1024;
+
 // ---- The checks, before a socket is made. Each returns "" when the text is acceptable,
 // otherwise what is wrong, in the words every front end shows. ----
 

@@ -14,14 +14,6 @@
 
 namespace k740 {
 
-namespace {
-
-// Receive buffer asked for on the data port: a burst of the stream must not be lost (the
-// system default holds about 150 ms of it).
-constexpr int kReceiveBufferRequest = 4 * 1024 * 1024;
-
-}  // namespace
-
 struct Listener::Impl : ReceiveSink {
     ListenOptions options;
     ReceiveEngine engine{ReceiveEngine::Role::LiveStream, this};
@@ -52,7 +44,7 @@ Listener::Listener(const ListenOptions& options) : impl_(new Impl) {
     settings.port = options.port;
     settings.group = options.group;
     settings.interfaceAddress = options.interfaceAddress;
-    settings.receiveBuffer = kReceiveBufferRequest;
+    settings.receiveBuffer = kLiveStreamReceiveBuffer;
     if (const std::string why = settingsProblem(settings); !why.empty())
         throw Error(ErrorKind::InvalidArgument, why);
     Impl& d = *impl_;

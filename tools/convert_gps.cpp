@@ -116,6 +116,7 @@ int gpsTestCommand(int argc, char** argv) {
     engine.blockObserver = &log;
     k740::ReceiveSettings settings;
     settings.port = static_cast<std::uint16_t>(o.port);
+    settings.receiveBuffer = k740::kLiveStreamReceiveBuffer;
     if (!engine.open(settings)) {
         std::fprintf(stderr, "k740-convert: %s\n", engine.lastError().c_str());
         return kExitFailure;

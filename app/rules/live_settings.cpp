@@ -1,7 +1,6 @@
 // Reading the live display's port and group fields.
 #include "app/rules/live_settings.h"
 
-#include "device/typed_number.h"
 #include "acquisition/receive_engine.h"
 
 namespace k740 {
@@ -35,10 +34,8 @@ Verdict portRefusal(const char* field, const QString& typed) {
 }  // namespace
 
 bool parsePortField(const QString& text, std::uint16_t* port) {
-    const auto value = typedPort(text);
-    if (!value) return false;
-    if (port) *port = *value;
-    return true;
+    // The receivers' own reading of a port (1-65535 here: the window binds a given port).
+    return portProblem(text.toStdString(), false, port).empty();
 }
 
 bool isGroupField(const QString& text) {
