@@ -1,13 +1,15 @@
 // The sine and cosine of the azimuths a source's frames hold, worked out once for each
 // distinct azimuth value and kept for later frames: a sensor turning at a steady pace meets
-// the same azimuth values again every few revolutions, so most points of a long capture find
-// theirs here instead of working out a sine and a cosine each. A value found here is the very
-// value azimuthTrig() gives, so coordinates stay bit for bit those of the CSV export.
+// the same azimuth values again, in the same order, every few revolutions, so most points of
+// a long capture find theirs here instead of working out a sine and a cosine each. A value
+// found here is the very value azimuthTrig() gives, so coordinates stay bit for bit those of
+// the CSV export.
 //
-// Bounded: the table grows with the distinct values met (twice the slots when half are
-// taken) up to kMaxSlots, and starts empty again when three quarters of those are taken.
-// Not safe for several threads at once: users hold `lock` (a user that finds it taken works
-// its values out directly).
+// Values are kept in the order they were first met; looking one up first tries the value
+// kept right after the last one found (the order repeats), and only then an index by azimuth.
+// Bounded: at most kMaxValues are kept; the table then starts empty again. Memory is taken
+// from the system as values are kept. Not safe for several threads at once: users hold
+// `lock` (a user that finds it taken works its values out directly).
 #pragma once
 
 #include <cstddef>
@@ -16,129 +18,76 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "display/point_math.h"
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace k740 {
 
 class AzimuthTable {
 public:
-    static constexpr std::size_t kFirstSlots = std::size_t{1} << 14;
-    static constexpr std::size_t kMaxSlots = std::size_t{1} << 20;  // 24 MB
-    // A value whose slot and the next ones are all taken by others is worked out, not kept.
+    static constexpr std::size_t kMaxValues = std::size_t{1} << 20;  // 24 MB of values
+    static constexpr std::size_t kIndexSlots = 2 * kMaxValues;      // 8 MB of index
+    // A value whose index slot and the next ones are all taken by others is worked out, not kept.
     static constexpr int kProbes = 8;
 
     std::mutex lock;
 
     // azimuthTrig(azimuthDeg), from the table when it was met before.
     AzimuthTrig get(double azimuthDeg) {
-        // Only azimuths of a revolution are kept (a damaged value is worked out each time).
-        if (!(azimuthDeg >= 0.0 && azimuthDeg < 360.0)) return azimuthTrig(azimuthDeg);
-        if (!slots_) allocate(kFirstSlots);
         std::uint64_t key;
         std::memcpy(&key, &azimuthDeg, sizeof key);
-        const std::size_t mask = count_ - 1;
-        std::size_t i = slotOf(azimuthDeg);
-        for (int probe = 0; probe < kProbes; ++probe, i = (i + 1) & mask) {
-            Slot& s = slots_[i];
-            if (s.key == key) return s.trig;
-            if (s.key == kEmpty) {
+        if (next_ < kept_ && values_[next_].key == key) return values_[next_++].trig;
+        // Only azimuths of a revolution are kept (a damaged value is worked out each time).
+        if (!(azimuthDeg >= 0.0 && azimuthDeg < 360.0)) return azimuthTrig(azimuthDeg);
+        if (!values_) allocate();
+        // Index slots follow the azimuth.
+        std::size_t i = static_cast<std::size_t>(azimuthDeg * (kIndexSlots / 360.0)) & (kIndexSlots - 1);
+        for (int probe = 0; probe < kProbes; ++probe, i = (i + 1) & (kIndexSlots - 1)) {
+            const std::uint32_t at = index_[i];  // position + 1; 0 for a free slot
+            if (at != 0 && values_[at - 1].key == key) {
+                next_ = at;
+                return values_[at - 1].trig;
+            }
+            if (at == 0) {
+                if (kept_ == kMaxValues) {  // full: start empty again
+                    std::memset(index_.get(), 0, kIndexSlots * sizeof(std::uint32_t));
+                    kept_ = 0;
+                    return get(azimuthDeg);
+                }
                 const AzimuthTrig t = azimuthTrig(azimuthDeg);
-                s.key = key;
-                s.trig = t;
-                ++kept_;
-                if (count_ < kMaxSlots ? kept_ > count_ / 2 : kept_ > count_ / 4 * 3) makeRoom();
+                values_[kept_] = Value{key, t};
+                index_[i] = static_cast<std::uint32_t>(++kept_);
+                next_ = kept_;
                 return t;
             }
         }
         return azimuthTrig(azimuthDeg);
     }
 
-    // Asks the processor to fetch the slot of an azimuth that get() will be asked for soon
-    // (points come in azimuth order, so the slots of a frame are met from one end to the other).
-    void prefetch(double azimuthDeg) const {
-        if (!slots_ || !(azimuthDeg >= 0.0 && azimuthDeg < 360.0)) return;
-        const Slot* s = slots_.get() + slotOf(azimuthDeg);
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-        // Written out: the compiler drops __builtin_prefetch under a condition.
-        asm volatile("prefetcht0 %0" : : "m"(*s));
-#elif defined(__GNUC__)
-        __builtin_prefetch(s);
-#else
-        (void)s;
-#endif
-    }
-
-    // Values kept, and the slots that hold them.
+    // Values kept.
     std::size_t size() const { return kept_; }
-    std::size_t capacity() const { return count_; }
 
 private:
-    // The bits of a NaN: never those of an azimuth kept.
-    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
-    struct Slot {
+    struct Value {
         std::uint64_t key;  // the azimuth's bits
         AzimuthTrig trig;
     };
     struct Free {
-        void operator()(Slot* p) const { std::free(p); }
+        void operator()(void* p) const { std::free(p); }
     };
 
-    // Slots follow the azimuth (0 <= azimuthDeg < 360).
-    std::size_t slotOf(double azimuthDeg) const {
-        return static_cast<std::size_t>(azimuthDeg * scale_) & (count_ - 1);
+    // Zeroed memory the system hands out page by page as it is first written.
+    void allocate() {
+        values_.reset(static_cast<Value*>(std::malloc(kMaxValues * sizeof(Value))));
+        index_.reset(static_cast<std::uint32_t*>(std::calloc(kIndexSlots, sizeof(std::uint32_t))));
+        if (!values_ || !index_) throw std::bad_alloc();
     }
 
-    void allocate(std::size_t count) {
-        // A large table in large pages: a frame's points visit slots all over it.
-        constexpr std::size_t kAlign = std::size_t{2} << 20;
-        const std::size_t bytes = (count * sizeof(Slot) + kAlign - 1) / kAlign * kAlign;
-        Slot* p = static_cast<Slot*>(std::aligned_alloc(kAlign, bytes));
-        if (!p) throw std::bad_alloc();
-#if defined(__linux__)
-        if (bytes >= kAlign) ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: refused, small pages serve
-#endif
-        for (std::size_t i = 0; i < count; ++i) p[i].key = kEmpty;
-        slots_.reset(p);
-        count_ = count;
-        scale_ = static_cast<double>(count) / 360.0;
-        kept_ = 0;
-    }
-
-    // Twice the slots while under kMaxSlots (the values kept move over); at kMaxSlots, empty.
-    void makeRoom() {
-        if (count_ >= kMaxSlots) {
-            for (std::size_t i = 0; i < count_; ++i) slots_[i].key = kEmpty;
-            kept_ = 0;
-            return;
-        }
-        std::unique_ptr<Slot[], Free> old = std::move(slots_);
-        const std::size_t oldCount = count_;
-        allocate(count_ * 2);
-        for (std::size_t k = 0; k < oldCount; ++k) {
-            const Slot& s = old[k];
-            if (s.key == kEmpty) continue;
-            double a;
-            std::memcpy(&a, &s.key, sizeof a);
-            std::size_t i = slotOf(a);
-            for (int probe = 0; probe < kProbes; ++probe, i = (i + 1) & (count_ - 1)) {
-                if (slots_[i].key == kEmpty) {
-                    slots_[i] = s;
-                    ++kept_;
-                    break;
-                }
-            }
-        }
-    }
-
-    std::unique_ptr<Slot[], Free> slots_;
-    std::size_t count_ = 0;
-    double scale_ = 0.0;  // slots a degree
+    std::unique_ptr<Value[], Free> values_;
+    std::unique_ptr<std::uint32_t[], Free> index_;
     std::size_t kept_ = 0;
+    std::size_t next_ = 0;  // the value tried first: the one kept after the last found
 };
 
 }  // namespace k740

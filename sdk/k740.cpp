@@ -100,11 +100,8 @@ void Frame::xyz(float* out) const {
     if (data_->table) held = std::unique_lock<std::mutex>(data_->table->lock, std::try_to_lock);
     if (held.owns_lock()) {
         AzimuthTable& table = *data_->table;
-        constexpr std::size_t kAhead = 48;  // points whose slots are fetched ahead of their turn
-        for (std::size_t i = 0; i < n; ++i) {
-            if (i + kAhead < n) table.prefetch(azimuth[i + kAhead]);
+        for (std::size_t i = 0; i < n; ++i)
             put(i, pointCoordinates(scaleDistance(distance[i], protocol), table.get(azimuth[i]), viewIndex));
-        }
     } else {  // no table, or another thread is using it
         for (std::size_t i = 0; i < n; ++i)
             put(i, pointCoordinates(scaleDistance(distance[i], protocol), azimuth[i], viewIndex));

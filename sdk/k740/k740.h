@@ -273,7 +273,7 @@ public:
     // frame goes to exactly one caller, in the order of the calls' turns at the queue.
     //
     // The first frame is partial: it holds the points from wherever the stream was joined
-    // to the first frame boundary (and protocol 0 applies to it until that boundary).
+    // to the first frame boundary (and Protocol::V1_6 applies to it until that boundary).
     std::optional<Frame> next(double timeoutSeconds = -1.0) override;
     // Calls onFrame for every frame until it returns false, stop() is called, or no frame
     // came for idleTimeoutSeconds (negative: no limit). Returns the frames handed over.

@@ -195,30 +195,34 @@ TEST(SdkCapture, AsASourceGivesItsFramesInOrderThenNothing) {
     std::remove(path.c_str());
 }
 
-TEST(SdkAzimuthTable, GivesTheWorkedOutValuesThroughGrowthAndEmptying) {
+TEST(SdkAzimuthTable, GivesTheWorkedOutValuesInAnyOrderAndWhenFull) {
     k740::AzimuthTable table;
     const auto same = [](const k740::AzimuthTrig& a, const k740::AzimuthTrig& b) {
         return std::memcmp(&a.sin, &b.sin, sizeof a.sin) == 0 && std::memcmp(&a.cos, &b.cos, sizeof a.cos) == 0;
     };
-    // More distinct values than the largest table keeps: it grows, then starts empty again.
-    const std::size_t distinct = k740::AzimuthTable::kMaxSlots;
-    std::size_t largest = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        for (std::size_t k = 0; k < distinct; ++k) {
-            const double a = 360.0 * static_cast<double>(k) / static_cast<double>(distinct);
-            table.prefetch(a);
-            ASSERT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
-            largest = std::max(largest, table.capacity());
-            ASSERT_LE(table.size(), table.capacity());
+    // A revolution of values, met again in the same order, backwards and by strides.
+    const std::size_t n = 20000;
+    const auto value = [n](std::size_t k) { return 360.0 * static_cast<double>(k) / static_cast<double>(n) + 1e-9; };
+    for (int pass = 0; pass < 3; ++pass) {
+        for (std::size_t step = 0; step < n; ++step) {
+            const std::size_t k = pass == 0 ? step : pass == 1 ? n - 1 - step : (step * 7919) % n;
+            ASSERT_TRUE(same(table.get(value(k)), k740::azimuthTrig(value(k)))) << value(k);
         }
+        EXPECT_EQ(table.size(), n);
     }
-    EXPECT_EQ(largest, k740::AzimuthTable::kMaxSlots);
-    EXPECT_LT(table.size(), distinct);
-    // Values met again come from the table; values outside a revolution are worked out.
-    for (double a : {0.0, -0.0, 359.99999999999994, 0.011333333333333334, 90.0, 90.0, -1.0, 360.0, 1e300}) {
-        table.prefetch(a);
-        EXPECT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
+    // More distinct values than it keeps: it starts empty again and stays within its bound.
+    const std::size_t many = k740::AzimuthTable::kMaxValues + 1000;
+    for (std::size_t k = 0; k < many; ++k) {
+        const double a = 360.0 * static_cast<double>(k) / static_cast<double>(many);
+        ASSERT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
+        ASSERT_LE(table.size(), k740::AzimuthTable::kMaxValues);
     }
+    EXPECT_LT(table.size(), many - n);
+    // Values outside a revolution are worked out, never kept; 0 and -0 are two values.
+    const std::size_t kept = table.size();
+    for (double a : {-1.0, 360.0, 1e300}) EXPECT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
+    EXPECT_EQ(table.size(), kept);
+    for (double a : {0.0, -0.0, 0.0, -0.0}) EXPECT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
 }
 
 // Sends data packets turning 25 degrees each to the listener's port, on loopback.
