@@ -39,8 +39,8 @@ constexpr std::size_t kCaptureSingleLineRecordSize =
     kCaptureHeaderSize + kSingleLinePacketSize;  // 820
 
 // Packet protocols (index of the protocol combo box) and return modes (echo combo box).
-enum Protocol : int { kProtocol16 = 0, kProtocol17 = 1 };
-enum ReturnMode : int { kStrongEcho = 0, kDualEcho = 1, kDualEchoFirst = 2, kDualEchoSecond = 3 };
+enum ProtocolIndex : int { kProtocol16 = 0, kProtocol17 = 1 };
+enum ReturnModeIndex : int { kStrongEcho = 0, kDualEcho = 1, kDualEchoFirst = 2, kDualEchoSecond = 3 };
 
 enum class PacketKind { Unknown, Data, DeviceInfo, SingleLine };
 

@@ -26,7 +26,7 @@ file=${K740_BENCH_DIR:-/tmp}/k740-bench-${size}mb.pcap
 for exe in "$convert" "$maker" "$python"; do
   [[ -x $exe ]] || { echo "missing $exe (build the targets k740-convert, bench_make_capture and k740_python)" >&2; exit 1; }
 done
-compgen -G "$build/python/k740*.so" > /dev/null || { echo "missing $build/python/k740*.so (target k740_python)" >&2; exit 1; }
+compgen -G "$build/python/k740/_k740*.so" > /dev/null || { echo "missing $build/python/k740/_k740*.so (target k740_python)" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "missing /usr/bin/time (package 'time')" >&2; exit 1; }
 export PYTHONPATH=$build/python
 

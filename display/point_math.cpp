@@ -5,24 +5,9 @@
 
 namespace k740 {
 
-double scaleDistance(double raw, int protocol) {
-    return protocol == 0 ? raw / 0.5 : raw / 0.25;
-}
-
-PointCm pointCoordinates(double distanceMm, double azimuthDeg, int viewMode) {
+AzimuthTrig azimuthTrig(double azimuthDeg) {
     const double a = azimuthDeg * kDisplayPi / 180.0;
-    const double vertical = 0.0;
-    PointCm p;
-    p.x = static_cast<float>(distanceMm * std::cos(vertical) * std::sin(a) * 0.1);
-    p.y = static_cast<float>(distanceMm * std::cos(vertical) * std::cos(a) * 0.1);
-    p.z = static_cast<float>(distanceMm * std::sin(vertical) * 0.1);
-    if (viewMode == 0) {
-        // Adding 0 turns the -0 that truncating (-1, 0) leaves into 0, so it never prints "-0".
-        p.x = std::trunc(p.x) + 0.0f;
-        p.y = std::trunc(p.y) + 0.0f;
-        p.z = std::trunc(p.z) + 0.0f;
-    }
-    return p;
+    return {std::sin(a), std::cos(a)};
 }
 
 PointCm pointCoordinatesAddHalf(double distanceMm, double azimuthDeg, int viewMode) {

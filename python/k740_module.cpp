@@ -1,6 +1,7 @@
-// The Python module k740: capture files and the live stream as frames of NumPy arrays, and
-// the device information packet as a dict. Built on the consumer header alone; the arrays
-// are filled (or shared) in C++, never a Python object per point.
+// The extension k740._k740 beneath the Python package k740: capture files and the live stream
+// as frames of NumPy arrays, and the device information packet as a dict. Built on the
+// consumer header alone; the arrays are filled (or shared) in C++, never a Python object per
+// point. The package (k740/__init__.py) holds the enumerations and re-exports all of this.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -16,6 +17,17 @@
 namespace py = pybind11;
 
 namespace {
+
+// ---- enumerations ----
+
+// k740.Protocol, k740.ReturnMode or k740.ViewMode (enum.IntEnum classes of the package) for a
+// value: what the module returns where the C++ interface returns its enumerations.
+template <class E>
+py::object asEnum(const char* name, E value) {
+    return py::module_::import("k740").attr(name)(static_cast<int>(value));
+}
+py::object asProtocol(k740::Protocol p) { return asEnum("Protocol", p); }
+py::object asViewMode(k740::ViewMode v) { return asEnum("ViewMode", v); }
 
 // ---- frames ----
 
@@ -106,8 +118,8 @@ void warn(const py::str& text) {
 std::shared_ptr<PyCapture> openCapture(const py::object& path, bool singleLine, int protocol, int viewMode) {
     k740::CaptureOptions options;
     options.singleLine = singleLine;
-    options.protocol = protocol;
-    options.viewMode = viewMode;
+    options.protocol = static_cast<k740::Protocol>(protocol);  // checked by the capture
+    options.viewMode = static_cast<k740::ViewMode>(viewMode);
     const py::object os = py::module_::import("os");
     const py::object given = os.attr("fspath")(path);  // TypeError for anything else
     const std::string p = pathBytes(given);
@@ -239,9 +251,9 @@ std::shared_ptr<PyListener> listen(long port, const std::optional<std::string>& 
     o.port = static_cast<std::uint16_t>(port);
     o.group = group.value_or(std::string());
     o.interfaceAddress = interfaceAddress.value_or(std::string());
-    o.protocol = protocol;
-    o.returnMode = returnMode;
-    o.viewMode = viewMode;
+    o.protocol = static_cast<k740::Protocol>(protocol);  // all three checked by the listener
+    o.returnMode = static_cast<k740::ReturnMode>(returnMode);
+    o.viewMode = static_cast<k740::ViewMode>(viewMode);
     auto l = std::make_shared<PyListener>();
     l->framesLeft = frames;
     l->timeout = timeout;
@@ -267,7 +279,7 @@ py::dict decodeDevice(const py::buffer& data) {
 
 }  // namespace
 
-PYBIND11_MODULE(k740, m) {
+PYBIND11_MODULE(_k740, m) {
     m.doc() = R"(The K740-P sensor's data from Python.
 
     cap = k740.open("run.pcap")            # a capture file (classic pcap or pcapng)
@@ -334,10 +346,10 @@ len(frame) is the number of points. Arrays are read-only; copy one to change it.
                                "Coordinates of every point in centimetres, an (N, 3) float32 array, computed "
                                "exactly as the CSV export computes them for the protocol and view mode the "
                                "frame was read with (view mode 1: whole centimetres, truncated toward zero).")
-        .def_property_readonly("protocol", [](const PyFrame& f) { return f.frame.protocol(); },
-                               "Protocol the coordinates use: 0 (\"1.6\") or 1 (\"1.7\").")
-        .def_property_readonly("view_mode", [](const PyFrame& f) { return f.frame.viewMode(); },
-                               "View mode the coordinates use: 1 or 2.")
+        .def_property_readonly("protocol", [](const PyFrame& f) { return asProtocol(f.frame.protocol()); },
+                               "Protocol the coordinates use: a k740.Protocol (V1_6 or V1_7).")
+        .def_property_readonly("view_mode", [](const PyFrame& f) { return asViewMode(f.frame.viewMode()); },
+                               "View mode the coordinates use: a k740.ViewMode (WholeCentimetres or Exact).")
         .def("__repr__", [](const PyFrame& f) {
             return "<k740.Frame " + std::to_string(f.frame.index()) + ": " + std::to_string(f.frame.size()) +
                    " points, " + std::to_string(f.frame.blockAzimuth().size()) + " blocks>";
@@ -372,10 +384,10 @@ Use it in a with-statement, or call close(), to release the file early.)")
                                "`k740-convert info` counts them). Opening warns when there are any.")
         .def_property_readonly("single_line", [](PyCapture& c) { return c.open().options().singleLine; },
                                "True when the file is read for 778-byte single-line packets.")
-        .def_property_readonly("protocol", [](PyCapture& c) { return c.open().options().protocol; },
-                               "Protocol for the frames' coordinates: 0 or 1.")
-        .def_property_readonly("view_mode", [](PyCapture& c) { return c.open().options().viewMode; },
-                               "View mode for the frames' coordinates: 1 or 2.")
+        .def_property_readonly("protocol", [](PyCapture& c) { return asProtocol(c.open().options().protocol); },
+                               "Protocol for the frames' coordinates: a k740.Protocol.")
+        .def_property_readonly("view_mode", [](PyCapture& c) { return asViewMode(c.open().options().viewMode); },
+                               "View mode for the frames' coordinates: a k740.ViewMode.")
         .def_property_readonly("error",
                                [](PyCapture& c) -> std::optional<std::string> {
                                    const std::string& e = c.open().readError();
@@ -399,10 +411,13 @@ path         the file: str, bytes or path-like, as the os module takes them (a n
              not UTF-8 included; Capture.path gives it back as os.fsdecode() does)
 single_line  False: 1206-byte data packets (records of 1248 bytes whose payload begins FF EE);
              True: 778-byte single-line packets (820-byte records beginning A2 5C)
-protocol     distance divisor for Frame.xyz: 0 (protocol "1.6", count / 0.5) or 1 ("1.7", / 0.25)
-view_mode    1: coordinates truncated to whole centimetres; 2: exact
+protocol     distance divisor for Frame.xyz: k740.Protocol.V1_6 (count / 0.5) or V1_7
+             (count / 0.25); the plain integers 0 and 1 are taken too
+view_mode    k740.ViewMode.WholeCentimetres (1): coordinates truncated to whole centimetres;
+             ViewMode.Exact (2): unrounded
 
-The file is read once here to find the frames, the same frames `k740-convert info` counts;
+A Capture iterates over its frames as the Listener of k740.listen() iterates over live ones:
+a loop written for one serves the other. The file is read once here to find the frames, the same frames `k740-convert info` counts;
 each frame is decoded from the file when it is asked for, as the player does. Sensor packets
 of the other kind (single-line packets when single_line is False, and the reverse) are
 counted in Capture.other_kind_packets, with a UserWarning when there are any.
@@ -419,8 +434,13 @@ called; Ctrl+C raises KeyboardInterrupt and closes it.)")
         .def("__next__", &PyListener::next)
         .def_property_readonly("port", [](PyListener& l) -> int { return l.listener ? l.listener->port() : 0; },
                                "The data port bound (useful with port=0), 0 once closed.")
-        .def_property_readonly("protocol", [](PyListener& l) { return l.listener ? l.listener->protocol() : -1; },
-                               "Protocol in force for the frame under assembly (-1 once closed).")
+        .def_property_readonly("protocol",
+                               [](PyListener& l) -> py::object {
+                                   if (!l.listener) return py::none();
+                                   return asProtocol(l.listener->protocol());
+                               },
+                               "Protocol in force for the frame under assembly, a k740.Protocol (None once "
+                               "closed).")
         .def_property_readonly("datagrams", &PyListener::datagramsNow,
                                "Datagrams received so far; after the end, the count at the end.")
         .def_property_readonly("frames_dropped", &PyListener::framesDroppedNow,
@@ -443,14 +463,15 @@ called; Ctrl+C raises KeyboardInterrupt and closes it.)")
 port         data port (0: any free port, see Listener.port)
 group        multicast group to join, e.g. "224.1.1.1"; None for none
 interface    address of the interface to join the group on; None for any
-protocol     protocol requested: 0 ("1.6") or 1 ("1.7"); protocol 0 applies until the first
+protocol     protocol requested, a k740.Protocol (or 0, 1); V1_6 applies until the first
              frame boundary, as on the live display
-return_mode  0 strong echo, 1 dual echo, 2 first of dual, 3 second of dual
+return_mode  a k740.ReturnMode (or 0..3): StrongEcho, DualEcho, DualEchoFirst, DualEchoSecond
 frames       stop after this many frames (None: no limit)
 timeout      stop after this many seconds without a frame (None: no limit)
-view_mode    1 or 2, for Frame.xyz
+view_mode    a k740.ViewMode (or 1, 2), for Frame.xyz
 
-Frames are assembled by the live display's rules (carry-over of early points, the pending
+The Listener iterates over live frames as a Capture from k740.open() iterates over a file's:
+a loop written for one serves the other. Frames are assembled by the live display's rules (carry-over of early points, the pending
 protocol, echo selection, single-line packets). The first frame is partial: it holds the
 points from wherever the stream was joined up to the first frame boundary (and protocol 0
 applies to it); skip it when whole revolutions matter. Up to 64 frames wait to be taken;

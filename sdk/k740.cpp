@@ -1,100 +1,81 @@
 // The consumer library: capture files through the frame catalog and its on-demand decoding,
-// device information packets through the status lines of k740-convert (the live stream is in
-// k740_listener.cpp). Every rule comes from the layers below; this file only turns
+// the live stream through the receive engine (k740_listener.cpp), device information packets through the
+// status lines of k740-convert. Every rule comes from the layers below; this file only turns
 // their results into the consumer types and their failures into k740::Error.
 #include "k740/k740.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 #include "sdk/k740_shared.h"
 #include "acquisition/lidar_frame.h"
 #include "device/device_packet.h"
 #include "device/status_lines.h"
-#include "export/csv_format.h"
+#include "display/point_math.h"
 #include "playback/capture_index.h"
+#include "sdk/azimuth_table.h"
 
 namespace k740 {
 
+void checkProtocolAndViewMode(Protocol protocol, ViewMode viewMode) {
+    if (protocol != Protocol::V1_6 && protocol != Protocol::V1_7)
+        throw Error(ErrorKind::InvalidArgument, "protocol takes 0 (\"1.6\") or 1 (\"1.7\"), not " +
+                                                    std::to_string(static_cast<int>(protocol)));
+    if (viewMode != ViewMode::WholeCentimetres && viewMode != ViewMode::Exact)
+        throw Error(ErrorKind::InvalidArgument,
+                    "view mode takes 1 or 2, not " + std::to_string(static_cast<int>(viewMode)));
+}
+
+// ---- Frame ----
+
 namespace {
 
-const LidarDataSingleLine& emptyRecord() {
-    static const LidarDataSingleLine empty;
+const FrameMaker::Data& emptyData() {
+    static const FrameMaker::Data empty;
     return empty;
 }
 
 }  // namespace
 
-void checkProtocolAndViewMode(int protocol, int viewMode) {
-    if (protocol != kProtocol16 && protocol != kProtocol17)
-        throw Error(ErrorKind::InvalidArgument,
-                    "protocol takes 0 (\"1.6\") or 1 (\"1.7\"), not " + std::to_string(protocol));
-    if (viewMode != 1 && viewMode != 2)
-        throw Error(ErrorKind::InvalidArgument, "view mode takes 1 or 2, not " + std::to_string(viewMode));
-}
+Frame::Frame() : data_(std::shared_ptr<const Data>(), &emptyData()) {}
 
-// ---- Frame ----
+std::size_t Frame::size() const { return data_->record.pointAngle.size(); }
+const std::vector<double>& Frame::azimuth() const { return data_->record.pointAngle; }
+const std::vector<double>& Frame::distance() const { return data_->record.distance; }
+const std::vector<int>& Frame::intensity() const { return data_->record.intensity; }
+const std::vector<std::uint64_t>& Frame::time() const { return data_->record.timeStamp; }
+const std::vector<double>& Frame::blockAzimuth() const { return data_->record.blockAngle; }
 
-Frame FrameMaker::make(std::shared_ptr<const LidarDataSingleLine> data, std::size_t index, int protocol,
-                       int viewMode) {
-    Frame f;
-    f.data_ = std::move(data);
-    f.index_ = index;
-    f.protocol_ = protocol;
-    f.viewMode_ = viewMode;
-    return f;
-}
-
-Frame::Frame() : data_(std::shared_ptr<const LidarDataSingleLine>(), &emptyRecord()) {}
-
-std::size_t Frame::size() const { return data_->pointAngle.size(); }
-const std::vector<double>& Frame::azimuth() const { return data_->pointAngle; }
-const std::vector<double>& Frame::distance() const { return data_->distance; }
-const std::vector<int>& Frame::intensity() const { return data_->intensity; }
-const std::vector<std::uint64_t>& Frame::time() const { return data_->timeStamp; }
-const std::vector<double>& Frame::blockAzimuth() const { return data_->blockAngle; }
-
-namespace {
-
-// Coordinates of points [begin, end) of a frame by the CSV export's rule.
-void exportXyz(const LidarDataSingleLine& f, std::size_t begin, std::size_t end, const CsvExportOptions& options,
-               float* out) {
-    for (std::size_t i = begin; i < end; ++i) {
-        const PointCm p = exportCoordinates(scaleDistance(f.distance[i], options.protocol), f.pointAngle[i], options);
+void Frame::xyz(float* out) const {
+    // The CSV export's rule for the export pass: pointCoordinates (view mode 1 truncating
+    // toward zero) of the scaled distance.
+    const int protocol = static_cast<int>(protocol_);
+    const int viewIndex = static_cast<int>(viewMode_) - 1;  // the view-mode combo index
+    const LidarDataSingleLine& f = data_->record;
+    const std::size_t n = std::min(f.pointAngle.size(), f.distance.size());
+    const double* azimuth = f.pointAngle.data();
+    const double* distance = f.distance.data();
+    const auto put = [out](std::size_t i, const PointCm& p) {
         out[3 * i] = p.x;
         out[3 * i + 1] = p.y;
         out[3 * i + 2] = p.z;
+    };
+    std::unique_lock<std::mutex> held;
+    if (data_->table) held = std::unique_lock<std::mutex>(data_->table->lock, std::try_to_lock);
+    if (held.owns_lock()) {
+        AzimuthTable& table = *data_->table;
+        for (std::size_t i = 0; i < n; ++i)
+            put(i, pointCoordinates(scaleDistance(distance[i], protocol), table.get(azimuth[i]), viewIndex));
+    } else {  // no table, or another thread is using it
+        for (std::size_t i = 0; i < n; ++i)
+            put(i, pointCoordinates(scaleDistance(distance[i], protocol), azimuth[i], viewIndex));
     }
-}
-
-// A frame of more points than this is shared out among the processor's cores.
-constexpr std::size_t kPointsPerThread = 16384;
-constexpr unsigned kMaxThreads = 4;
-
-}  // namespace
-
-void Frame::xyz(float* out) const {
-    CsvExportOptions options;
-    options.protocol = protocol_;
-    options.viewMode = viewMode_ - 1;  // the view-mode combo index
-    const LidarDataSingleLine& f = *data_;
-    const std::size_t n = std::min(f.pointAngle.size(), f.distance.size());
-    const unsigned cores = std::max(1u, std::min(kMaxThreads, std::thread::hardware_concurrency()));
-    const std::size_t parts = std::max<std::size_t>(1, std::min<std::size_t>(cores, n / kPointsPerThread));
-    std::vector<std::thread> helpers;
-    const std::size_t step = (n + parts - 1) / parts;
-    for (std::size_t k = 1; k < parts; ++k)
-        helpers.emplace_back(exportXyz, std::cref(f), k * step, std::min(n, (k + 1) * step), std::cref(options), out);
-    exportXyz(f, 0, std::min(n, step), options, out);
-    for (std::thread& t : helpers) t.join();
     // A frame always has equal vectors; should one fall short, its points stay at the origin.
     std::fill(out + 3 * n, out + 3 * size(), 0.0f);
 }
@@ -106,6 +87,19 @@ std::vector<PointXyz> Frame::xyz() const {
     return points;
 }
 
+// ---- Source ----
+
+Source::~Source() = default;
+
+std::size_t Source::run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds) {
+    std::size_t handed = 0;
+    while (std::optional<Frame> f = next(idleTimeoutSeconds)) {
+        ++handed;
+        if (!onFrame(*f)) break;
+    }
+    return handed;
+}
+
 // ---- Capture ----
 
 struct Capture::Impl {
@@ -113,6 +107,9 @@ struct Capture::Impl {
     CaptureOptions options;
     FrameCatalog catalog;
     std::string readError;
+    std::size_t cursor = 0;  // next()'s frame
+    // Shared by the frames made here, and by them with each other.
+    std::shared_ptr<AzimuthTable> table = std::make_shared<AzimuthTable>();
 
     // Guards everything below: several threads may ask for frames at once.
     std::mutex lock;
@@ -123,7 +120,7 @@ struct Capture::Impl {
     // Reading in order, the next frame is decoded on a thread of its own while the caller works
     // on this one. Declared last: it ends before anything it uses.
     std::size_t aheadIndex = 0;
-    std::shared_future<std::shared_ptr<const LidarDataSingleLine>> ahead;
+    std::shared_future<std::shared_ptr<const FrameMaker::Data>> ahead;
 
     static constexpr std::size_t kIdleSources = 4;
 
@@ -147,11 +144,12 @@ struct Capture::Impl {
         if (idle.size() < kIdleSources) idle.push_back(std::move(s));
     }
 
-    std::shared_ptr<const LidarDataSingleLine> decode(std::size_t i) {
+    std::shared_ptr<const FrameMaker::Data> decode(std::size_t i) {
         std::unique_ptr<CaptureFrameSource> source = borrow();
-        auto data = std::make_shared<LidarDataSingleLine>();
+        auto data = std::make_shared<FrameMaker::Data>();
+        data->table = table;
         std::string why;
-        const bool ok = source->decode(i, *data, &why);
+        const bool ok = source->decode(i, data->record, &why);
         giveBack(std::move(source));
         if (!ok) throw Error(ErrorKind::ReadFailed, path + ": " + why);
         return data;
@@ -206,10 +204,10 @@ Frame Capture::frame(std::size_t i) const {
     if (i >= size())
         throw Error(ErrorKind::InvalidArgument, "frame " + std::to_string(i) + " is outside the capture's " +
                                                     std::to_string(size()) + " frames");
-    std::shared_future<std::shared_ptr<const LidarDataSingleLine>> decoded;
+    std::shared_future<std::shared_ptr<const FrameMaker::Data>> decoded;
     // The last holder of a decoding ahead waits for it to end: that happens here, after the
     // lock is released, since the decoding takes the lock too.
-    std::shared_future<std::shared_ptr<const LidarDataSingleLine>> replaced;
+    std::shared_future<std::shared_ptr<const FrameMaker::Data>> replaced;
     {
         std::lock_guard<std::mutex> guard(d.lock);
         if (d.ahead.valid() && d.aheadIndex == i) decoded = d.ahead;
@@ -221,9 +219,21 @@ Frame Capture::frame(std::size_t i) const {
             d.ahead = std::async(std::launch::async, [&d, next = i + 1] { return d.decode(next); }).share();
         }
     }
-    std::shared_ptr<const LidarDataSingleLine> data = decoded.valid() ? decoded.get() : d.decode(i);
+    std::shared_ptr<const FrameMaker::Data> data = decoded.valid() ? decoded.get() : d.decode(i);
     return FrameMaker::make(std::move(data), i, d.options.protocol, d.options.viewMode);
 }
+
+std::optional<Frame> Capture::next(double) {
+    Impl& d = impl();
+    if (d.cursor >= d.catalog.frames.size()) return std::nullopt;
+    Frame f = frame(d.cursor);
+    ++d.cursor;
+    return f;
+}
+
+std::size_t Capture::cursor() const { return impl().cursor; }
+
+void Capture::rewind(std::size_t index) { impl().cursor = index; }
 
 const Frame& Capture::iterator::operator*() {
     if (!loaded_) {
@@ -243,7 +253,7 @@ std::vector<std::pair<std::string, std::string>> decodeDevicePacket(const std::u
         throw Error(ErrorKind::InvalidArgument,
                     "not a device information packet: it does not begin A5 FF 00 5A 11 11 55 55");
     std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& [name, text] : deviceStatusLines(data)) out.emplace_back(name, text);
+    for (const auto& [name, text] : deviceStatusLines(data)) out.emplace_back(name, text.toStdString());
     return out;
 }
 

@@ -23,12 +23,15 @@ struct Listener::Impl : ReceiveSink {
     std::deque<Frame> queue;
     bool stopped = false;
     std::size_t received = 0;
+    std::shared_ptr<AzimuthTable> table = std::make_shared<AzimuthTable>();
     std::thread loop;  // last: ends before anything it uses
 
     // On the loop's thread, for every frame the engine finishes.
     void frame(LidarDataSingleLine&& f) override {
         if (!inFlight.take()) return;  // the queue is full: dropped, counted
-        auto data = std::make_shared<const LidarDataSingleLine>(std::move(f));
+        auto data = std::make_shared<FrameMaker::Data>();
+        data->record = std::move(f);
+        data->table = table;
         std::lock_guard<std::mutex> guard(lock);
         queue.push_back(FrameMaker::make(std::move(data), received++, options.protocol, options.viewMode));
         arrived.notify_all();
@@ -37,9 +40,9 @@ struct Listener::Impl : ReceiveSink {
 
 Listener::Listener(const ListenOptions& options) : impl_(new Impl) {
     checkProtocolAndViewMode(options.protocol, options.viewMode);
-    if (options.returnMode < kStrongEcho || options.returnMode > kDualEchoSecond)
-        throw Error(ErrorKind::InvalidArgument,
-                    "return mode takes 0, 1, 2 or 3, not " + std::to_string(options.returnMode));
+    const int returnMode = static_cast<int>(options.returnMode);
+    if (returnMode < kStrongEcho || returnMode > kDualEchoSecond)
+        throw Error(ErrorKind::InvalidArgument, "return mode takes 0, 1, 2 or 3, not " + std::to_string(returnMode));
     ReceiveSettings settings;
     settings.port = options.port;
     settings.group = options.group;
@@ -51,8 +54,8 @@ Listener::Listener(const ListenOptions& options) : impl_(new Impl) {
     d.options = options;
     if (d.options.maxQueued == 0) d.options.maxQueued = 1;
     d.inFlight.setLimit(static_cast<int>(std::min<std::size_t>(d.options.maxQueued, 1 << 20)));
-    d.engine.pendingProtocol = options.protocol;
-    d.engine.returnMode = options.returnMode;
+    d.engine.pendingProtocol = static_cast<int>(options.protocol);
+    d.engine.returnMode = returnMode;
     if (!d.engine.open(settings)) throw Error(ErrorKind::Network, d.engine.lastError());
     d.loop = std::thread([&d] { d.engine.run(); });
 }
@@ -66,7 +69,7 @@ Listener::~Listener() {
 
 std::uint16_t Listener::port() const { return impl_->engine.boundPort(); }
 int Listener::receiveBufferBytes() const { return impl_->engine.receiveBufferBytes(); }
-int Listener::protocol() const { return impl_->engine.protocol(); }
+Protocol Listener::protocol() const { return static_cast<Protocol>(impl_->engine.protocol()); }
 long long Listener::datagrams() const { return impl_->engine.datagramsReceived(); }
 long long Listener::framesDropped() const { return impl_->inFlight.dropped(); }
 

@@ -369,8 +369,8 @@ int runListen(const Options& o) {
     lo.port = static_cast<std::uint16_t>(o.port);
     lo.group = o.group;
     lo.interfaceAddress = o.interfaceAddress;
-    lo.protocol = o.protocol;
-    lo.returnMode = o.returnMode;
+    lo.protocol = static_cast<k740::Protocol>(o.protocol);
+    lo.returnMode = static_cast<k740::ReturnMode>(o.returnMode);
     lo.maxQueued = 64;  // a slow terminal must not let frames pile up
     std::unique_ptr<k740::Listener> listener;
     try {

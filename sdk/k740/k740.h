@@ -1,6 +1,6 @@
 // The K740-P sensor's data from C++: capture files frame by frame, the live stream, and the
-// device information packet. This header is the whole consumer interface; it needs no Qt
-// headers and no event loop (the library links Qt Core underneath).
+// device information packet. This header is the whole consumer interface: it needs nothing but
+// the C++17 standard library.
 //
 //   #include <k740/k740.h>
 //
@@ -11,6 +11,9 @@
 //
 //   k740::Listener live;                           // data port 2368 on every address
 //   if (auto f = live.next(1.0)) ...               // the next frame, or nothing within 1 s
+//
+// A capture and a listener are both a k740::Source: processing written once against
+// Source::next() or Source::run() serves files and live data alike.
 //
 // Every failure is reported by throwing k740::Error, whose text names what went wrong in the
 // words k740-convert and the viewer use.
@@ -27,9 +30,41 @@
 #include <utility>
 #include <vector>
 
-struct LidarDataSingleLine;  // the decoded frame record (implementation)
+// What the shared library exports (libk740.so exports nothing else).
+#if defined(_WIN32)
+#if defined(K740_BUILDING_SHARED)
+#define K740_API __declspec(dllexport)
+#elif defined(K740_SHARED)
+#define K740_API __declspec(dllimport)
+#else
+#define K740_API
+#endif
+#else
+#define K740_API __attribute__((visibility("default")))
+#endif
 
 namespace k740 {
+
+// The packet protocol: how many points a block of a data packet carries and the distance
+// divisor for coordinates (the viewer's protocol choice "1.6" or "1.7").
+enum class Protocol : int {
+    V1_6 = 0,  // two points a block; millimetres = count / 0.5
+    V1_7 = 1,  // thirty points a block; millimetres = count / 0.25
+};
+
+// Which echoes of a data packet make the live frames (the viewer's echo choice).
+enum class ReturnMode : int {
+    StrongEcho = 0,      // every block
+    DualEcho = 1,        // first echo (even blocks) followed by second echo (odd blocks)
+    DualEchoFirst = 2,   // even blocks only
+    DualEchoSecond = 3,  // odd blocks only
+};
+
+// How coordinates are given (the viewer's "View Mode 1" and "View Mode 2").
+enum class ViewMode : int {
+    WholeCentimetres = 1,  // truncated toward zero to whole centimetres
+    Exact = 2,             // unrounded
+};
 
 // What kind of failure an Error reports.
 enum class ErrorKind {
@@ -40,7 +75,7 @@ enum class ErrorKind {
     Network,          // the port is in use, the group cannot be joined, ...
 };
 
-class Error : public std::runtime_error {
+class K740_API Error : public std::runtime_error {
 public:
     Error(ErrorKind kind, const std::string& what, int systemError = 0)
         : std::runtime_error(what), kind_(kind), systemError_(systemError) {}
@@ -61,7 +96,8 @@ struct PointXyz {
 
 // One frame (one revolution): parallel per-point vectors, as `k740-convert dump` prints them.
 // Copies share the decoded data; a frame stays valid after its capture or listener is gone.
-class Frame {
+// A default-constructed frame has no points.
+class K740_API Frame {
 public:
     Frame();
 
@@ -76,32 +112,52 @@ public:
     const std::vector<std::uint64_t>& time() const;      // packet time unit, per point
     const std::vector<double>& blockAzimuth() const;     // degrees, one per decoded block
 
-    // Protocol (0: "1.6", 1: "1.7") and view mode (1 or 2) the coordinates use.
-    int protocol() const { return protocol_; }
-    int viewMode() const { return viewMode_; }
+    // Protocol and view mode the coordinates use.
+    Protocol protocol() const { return protocol_; }
+    ViewMode viewMode() const { return viewMode_; }
 
     // Coordinates in cm of every point, computed exactly as the CSV export computes them for
     // this frame's protocol and view mode (view mode 1: truncated to whole centimetres).
     std::vector<PointXyz> xyz() const;
-    // The same into out[0 .. 3 * size()), x y z of each point in turn.
+    // The same into out[0 .. 3 * size()), x y z of each point in turn. Runs on the calling
+    // thread alone; frames of one source share what they have worked out for earlier frames.
     void xyz(float* out) const;
-
-    // The decoded record itself (for code built inside this project).
-    const LidarDataSingleLine& record() const { return *data_; }
 
 private:
     friend struct FrameMaker;
-    std::shared_ptr<const LidarDataSingleLine> data_;
+    struct Data;
+    std::shared_ptr<const Data> data_;
     std::size_t index_ = 0;
-    int protocol_ = 0;
-    int viewMode_ = 2;
+    Protocol protocol_ = Protocol::V1_6;
+    ViewMode viewMode_ = ViewMode::Exact;
+};
+
+// Where frames come from: a capture file (Capture) or the live stream (Listener). Code that
+// takes a Source& processes files and live data alike.
+class K740_API Source {
+public:
+    virtual ~Source();
+    // The next frame, waiting at most timeoutSeconds for one (negative: no limit); nothing
+    // when the source has no more (the end of a capture, a time-out or stop() of a listener).
+    virtual std::optional<Frame> next(double timeoutSeconds = -1.0) = 0;
+    // Calls onFrame for every frame next() gives until it returns false or next() gives
+    // nothing (waiting at most idleTimeoutSeconds for each; negative: no limit). Returns the
+    // frames handed over.
+    virtual std::size_t run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds = -1.0);
+
+protected:
+    Source() = default;
+    Source(const Source&) = default;
+    Source(Source&&) = default;
+    Source& operator=(const Source&) = default;
+    Source& operator=(Source&&) = default;
 };
 
 // How a capture file is read.
 struct CaptureOptions {
     bool singleLine = false;  // false: 1206-byte data packets; true: 778-byte single-line packets
-    int protocol = 0;         // distance divisor for xyz(): 0 ("1.6", / 0.5), 1 ("1.7", / 0.25)
-    int viewMode = 2;         // 1: whole centimetres, 2: exact
+    Protocol protocol = Protocol::V1_6;  // distance divisor for Frame::xyz()
+    ViewMode viewMode = ViewMode::Exact;
 };
 
 // A capture file (classic pcap or pcapng). Opening reads the file once to find its frames
@@ -110,7 +166,11 @@ struct CaptureOptions {
 // several threads at once; moving or destroying a Capture may not overlap any other call.
 // A moved-from Capture holds no file: every member but assignment and destruction throws
 // Error InvalidArgument.
-class Capture {
+//
+// As a Source, a capture gives its frames in order from a cursor of its own (next() and
+// run() move it; frame(i) and iterating do not), and nothing after the last. next() and
+// run() are not const: one thread at a time.
+class K740_API Capture : public Source {
 public:
     // Throws Error: FileNotFound, NotACapture, InvalidArgument (options out of range).
     explicit Capture(const std::string& path, const CaptureOptions& options = {});
@@ -137,7 +197,14 @@ public:
     // the file with a file position of its own.
     Frame frame(std::size_t i) const;
 
-    class iterator {
+    // The frame at the cursor, which then moves on; nothing after the last frame. A file
+    // never waits: the time-out is not used. Throws as frame() does (the cursor stays).
+    std::optional<Frame> next(double timeoutSeconds = -1.0) override;
+    // The index next() reads; rewind(0) starts again from the first frame.
+    std::size_t cursor() const;
+    void rewind(std::size_t index = 0);
+
+    class K740_API iterator {
     public:
         using iterator_category = std::input_iterator_tag;
         using value_type = Frame;
@@ -178,16 +245,16 @@ struct ListenOptions {
     std::uint16_t port = 2368;     // data port; 0 takes any free port (see Listener::port())
     std::string group;             // multicast group to join, empty for none
     std::string interfaceAddress;  // interface to join the group on, empty for any
-    int protocol = 0;              // protocol requested; applies from the next frame boundary
-    int returnMode = 0;            // 0 strong echo, 1 dual echo, 2 first, 3 second of dual
-    int viewMode = 2;              // for Frame::xyz(): 1 whole centimetres, 2 exact
+    Protocol protocol = Protocol::V1_6;  // requested; applies from the next frame boundary
+    ReturnMode returnMode = ReturnMode::StrongEcho;
+    ViewMode viewMode = ViewMode::Exact;  // for Frame::xyz()
     std::size_t maxQueued = 64;    // frames kept for next(); newer ones are dropped beyond it
 };
 
 // The live receiver on the data port, on a thread of its own from construction to
 // destruction: the live display's frame assembly (carry-over, pending protocol, echo
 // selection, single-line packets). Frames wait in a bounded queue for next().
-class Listener {
+class K740_API Listener : public Source {
 public:
     // Throws Error Network with the viewer's words ("Port 2368 is in use", "Cannot join
     // multicast group ..."), InvalidArgument for options out of range.
@@ -206,17 +273,17 @@ public:
     // frame goes to exactly one caller, in the order of the calls' turns at the queue.
     //
     // The first frame is partial: it holds the points from wherever the stream was joined
-    // to the first frame boundary (and protocol 0 applies to it until that boundary).
-    std::optional<Frame> next(double timeoutSeconds = -1.0);
+    // to the first frame boundary (and Protocol::V1_6 applies to it until that boundary).
+    std::optional<Frame> next(double timeoutSeconds = -1.0) override;
     // Calls onFrame for every frame until it returns false, stop() is called, or no frame
     // came for idleTimeoutSeconds (negative: no limit). Returns the frames handed over.
     // Takes frames by next(), so it shares them with any next() on another thread.
-    std::size_t run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds = -1.0);
+    std::size_t run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds = -1.0) override;
     // Ends waiting in next() and run(); safe from any thread.
     void stop();
 
     // The protocol in force for the frame under assembly.
-    int protocol() const;
+    Protocol protocol() const;
     // Datagrams read, and frames dropped because the queue was full.
     long long datagrams() const;
     long long framesDropped() const;
@@ -229,10 +296,10 @@ private:
 // The status values of a device information packet (1206 bytes beginning A5 FF 00 5A 11 11
 // 55 55), as `k740-convert status` prints them: pairs of name ("lidar-ip", "rpm", ...) and
 // text, in its order. Throws Error InvalidArgument for anything else.
-std::vector<std::pair<std::string, std::string>> decodeDevicePacket(const std::uint8_t* data,
+K740_API std::vector<std::pair<std::string, std::string>> decodeDevicePacket(const std::uint8_t* data,
                                                                     std::size_t length);
 
 // "5.0.7"
-const char* version();
+K740_API const char* version();
 
 }  // namespace k740

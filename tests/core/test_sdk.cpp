@@ -1,21 +1,27 @@
 // The consumer interface k740/k740.h: frames of a capture in any order of reading (in-order
-// reading decodes ahead) and from several threads, a moved-from capture, and the listener's frames, callback, time-out and stop over loopback.
+// reading decodes ahead) and from several threads, a moved-from capture, captures and the
+// listener read alike through k740::Source, the listener's frames, callback, time-out and stop
+// over loopback, and the table of azimuth sines and cosines behind Frame::xyz.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "acquisition/frame_assembler.h"
 #include "capture_writer.h"
+#include "display/point_math.h"
 #include "k740/k740.h"
 #include "packet_writer.h"
 #include "platform/udp_socket.h"
 #include "playback/capture_index.h"
+#include "sdk/azimuth_table.h"
 
 namespace {
 
@@ -30,6 +36,24 @@ std::string writeSweepCapture(int packets) {
     EXPECT_TRUE(k740test::writeFile(path, k740test::captureBytes(k740test::sweepRecords(packets),
                                                                  k740test::CaptureFormat::PcapLittleMicro)));
     return path;
+}
+
+// True when a frame holds exactly the record's points and blocks.
+bool sameFrame(const k740::Frame& f, const LidarDataSingleLine& want) {
+    return f.azimuth() == want.pointAngle && f.distance() == want.distance && f.intensity() == want.intensity &&
+           f.time() == want.timeStamp && f.blockAzimuth() == want.blockAngle;
+}
+
+// Every frame a source gives, by the processing a consumer writes once for files and live data.
+std::vector<k740::Frame> collect(k740::Source& source, std::size_t atMost, double idleSeconds) {
+    std::vector<k740::Frame> frames;
+    source.run(
+        [&](const k740::Frame& f) {
+            frames.push_back(f);
+            return frames.size() < atMost;
+        },
+        idleSeconds);
+    return frames;
 }
 
 // The frames the capture-file analysis gives, straight from the catalog.
@@ -52,7 +76,7 @@ TEST(SdkCapture, AnyOrderOfReadingGivesTheCatalogFrames) {
     std::size_t n = 0;
     for (const k740::Frame& f : cap) {  // in order: each next frame decoded ahead
         EXPECT_EQ(f.index(), n);
-        EXPECT_TRUE(f.record() == want[n]) << "frame " << n;
+        EXPECT_TRUE(sameFrame(f, want[n])) << "frame " << n;
         ++n;
     }
     EXPECT_EQ(n, want.size());
@@ -60,13 +84,13 @@ TEST(SdkCapture, AnyOrderOfReadingGivesTheCatalogFrames) {
     for (std::size_t i : {0u, 1u, 4u, 2u, 3u, 3u, 0u, 1u, 2u}) {
         const k740::Frame f = cap.frame(i);
         EXPECT_EQ(f.index(), i);
-        EXPECT_TRUE(f.record() == want[i]) << "frame " << i;
+        EXPECT_TRUE(sameFrame(f, want[i])) << "frame " << i;
     }
     EXPECT_THROW(cap.frame(want.size()), k740::Error);
 
     // A frame outlives its capture; the two coordinate calls agree.
     k740::Frame kept = cap.frame(1);
-    cap = k740::Capture(path, {false, 1, 1});
+    cap = k740::Capture(path, {false, k740::Protocol::V1_7, k740::ViewMode::WholeCentimetres});
     std::vector<float> flat(3 * kept.size());
     kept.xyz(flat.data());
     const std::vector<k740::PointXyz> points = kept.xyz();
@@ -87,7 +111,7 @@ TEST(SdkCapture, FourThreadsReadingAtOnceGetTheCatalogFrames) {
     auto read = [&](std::size_t k) {
         for (std::size_t step = 0; step < 3 * n; ++step) {
             const std::size_t i = k == 0 ? step % n : k == 1 ? n - 1 - step % n : (step * (5 + 2 * k)) % n;
-            if (!(cap.frame(i).record() == want[i])) ++wrong;
+            if (!sameFrame(cap.frame(i), want[i])) ++wrong;
         }
     };
     std::vector<std::thread> readers;
@@ -128,11 +152,77 @@ TEST(SdkCapture, ErrorsNameTheFileAndTheKind) {
     }
     std::remove(text.c_str());
     try {
-        k740::Capture cap(text, {false, 0, 3});
+        k740::Capture cap(text, {false, k740::Protocol::V1_6, static_cast<k740::ViewMode>(3)});
         FAIL() << "took view mode 3";
     } catch (const k740::Error& e) {
         EXPECT_EQ(e.kind(), k740::ErrorKind::InvalidArgument);
     }
+}
+
+TEST(SdkCapture, AsASourceGivesItsFramesInOrderThenNothing) {
+    const std::string path = writeSweepCapture(100);
+    const std::vector<LidarDataSingleLine> want = catalogFrames(path);
+    ASSERT_GE(want.size(), 4u);
+    k740::Capture cap(path, {false, k740::Protocol::V1_7, k740::ViewMode::Exact});
+    // Indexed reading leaves the cursor alone; the cursor moves frame by frame.
+    EXPECT_EQ(cap.frame(3).index(), 3u);
+    ASSERT_EQ(cap.next()->index(), 0u);
+    EXPECT_EQ(cap.cursor(), 1u);
+    std::vector<k740::Frame> rest = collect(cap, 2, -1.0);  // stops when the callback says so
+    ASSERT_EQ(rest.size(), 2u);
+    EXPECT_EQ(rest[1].index(), 2u);
+    rest = collect(cap, want.size(), -1.0);  // the remaining frames, then the end
+    ASSERT_EQ(rest.size(), want.size() - 3);
+    for (const k740::Frame& f : rest) EXPECT_TRUE(sameFrame(f, want[f.index()])) << "frame " << f.index();
+    EXPECT_FALSE(cap.next().has_value());
+    EXPECT_FALSE(cap.next(0.0).has_value());
+
+    // Read again from the start: the coordinates now come from the azimuths kept by the first
+    // pass, and equal the point maths' own bit for bit.
+    cap.rewind();
+    const std::vector<k740::Frame> again = collect(cap, want.size(), -1.0);
+    ASSERT_EQ(again.size(), want.size());
+    for (const k740::Frame& f : again) {
+        const std::vector<k740::PointXyz> got = f.xyz();
+        ASSERT_EQ(got.size(), f.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            const k740::PointCm p = k740::pointCoordinates(k740::scaleDistance(f.distance()[i], 1), f.azimuth()[i], 1);
+            ASSERT_TRUE(got[i].x == p.x && got[i].y == p.y && got[i].z == p.z) << "frame " << f.index() << " point " << i;
+        }
+    }
+    k740::Capture moved(std::move(cap));
+    EXPECT_THROW(cap.next(), k740::Error);
+    std::remove(path.c_str());
+}
+
+TEST(SdkAzimuthTable, GivesTheWorkedOutValuesInAnyOrderAndWhenFull) {
+    k740::AzimuthTable table;
+    const auto same = [](const k740::AzimuthTrig& a, const k740::AzimuthTrig& b) {
+        return std::memcmp(&a.sin, &b.sin, sizeof a.sin) == 0 && std::memcmp(&a.cos, &b.cos, sizeof a.cos) == 0;
+    };
+    // A revolution of values, met again in the same order, backwards and by strides.
+    const std::size_t n = 20000;
+    const auto value = [n](std::size_t k) { return 360.0 * static_cast<double>(k) / static_cast<double>(n) + 1e-9; };
+    for (int pass = 0; pass < 3; ++pass) {
+        for (std::size_t step = 0; step < n; ++step) {
+            const std::size_t k = pass == 0 ? step : pass == 1 ? n - 1 - step : (step * 7919) % n;
+            ASSERT_TRUE(same(table.get(value(k)), k740::azimuthTrig(value(k)))) << value(k);
+        }
+        EXPECT_EQ(table.size(), n);
+    }
+    // More distinct values than it keeps: it starts empty again and stays within its bound.
+    const std::size_t many = k740::AzimuthTable::kMaxValues + 1000;
+    for (std::size_t k = 0; k < many; ++k) {
+        const double a = 360.0 * static_cast<double>(k) / static_cast<double>(many);
+        ASSERT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
+        ASSERT_LE(table.size(), k740::AzimuthTable::kMaxValues);
+    }
+    EXPECT_LT(table.size(), many - n);
+    // Values outside a revolution are worked out, never kept; 0 and -0 are two values.
+    const std::size_t kept = table.size();
+    for (double a : {-1.0, 360.0, 1e300}) EXPECT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
+    EXPECT_EQ(table.size(), kept);
+    for (double a : {0.0, -0.0, 0.0, -0.0}) EXPECT_TRUE(same(table.get(a), k740::azimuthTrig(a))) << a;
 }
 
 // Sends data packets turning 25 degrees each to the listener's port, on loopback.
@@ -157,25 +247,18 @@ TEST(SdkListener, FramesAsTheLiveAssemblyMakesThem) {
 
     k740::ListenOptions o;
     o.port = 0;
-    o.protocol = 1;
+    o.protocol = k740::Protocol::V1_7;
     k740::Listener live(o);
     ASSERT_NE(live.port(), 0);
     std::thread sender(sendSweep, live.port(), 60);
-    std::vector<k740::Frame> got;
-    const std::size_t handed = live.run(
-        [&](const k740::Frame& f) {
-            got.push_back(f);
-            return got.size() < 3;
-        },
-        5.0);
+    const std::vector<k740::Frame> got = collect(live, 3, 5.0);  // the listener as a Source
     sender.join();
-    EXPECT_EQ(handed, 3u);
     ASSERT_EQ(got.size(), 3u);
     for (std::size_t i = 0; i < got.size(); ++i) {
         EXPECT_EQ(got[i].index(), i);
-        EXPECT_TRUE(got[i].record() == want[i]) << "frame " << i;
+        EXPECT_TRUE(sameFrame(got[i], want[i])) << "frame " << i;
     }
-    EXPECT_EQ(live.protocol(), 1);
+    EXPECT_EQ(live.protocol(), k740::Protocol::V1_7);
     // The receiver goes on reading what the sender sent after the third frame.
     const auto start = Clock::now();
     while (live.datagrams() < 60 && secondsSince(start) < 5.0)

@@ -1,10 +1,13 @@
-# Installs the library part of a build (component dev) into a fresh prefix, builds
-# examples/read_capture.cpp against it twice — through find_package(k740) and through
-# pkg-config — outside the source tree, and checks what the example prints against
-# k740-convert info on the same capture.
+# Installs the library part of a build (component dev) into a fresh prefix and checks what a
+# consumer meets there: the one public header and no Qt in it, the shared library with its
+# soname beside the archive; then builds the examples outside the source tree against that
+# prefix alone — through find_package(k740) (shared and static) and through pkg-config — and
+# checks what they print against k740-convert info on the same capture. With QT_FREE set
+# (the layers beneath the library link no Qt), nothing of Qt may be on any link line either.
 #
-# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCAPTURE=... -DCONVERT=... -P this file
-foreach(v BUILD_DIR SOURCE_DIR WORK_DIR CAPTURE CONVERT)
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCAPTURE=... -DCONVERT=... -DSOVERSION=...
+#       [-DQT_FREE=ON] -P this file
+foreach(v BUILD_DIR SOURCE_DIR WORK_DIR CAPTURE CONVERT SOVERSION)
   if(NOT DEFINED ${v})
     message(FATAL_ERROR "${v} is not set")
   endif()
@@ -18,45 +21,125 @@ function(run)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
+# The shared libraries a program or library asks for, as readelf names them.
+function(needed file)
+  run(readelf -d ${file})
+  string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" libs "${out}")
+  set(needed "${libs}" PARENT_SCOPE)
+endfunction()
+
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component dev)
-foreach(f include/k740/k740.h include/k740/playback/capture_index.h lib/cmake/k740/k740Config.cmake
+
+# The header alone, and nothing of Qt in it.
+file(GLOB_RECURSE headers RELATIVE ${prefix}/include ${prefix}/include/*)
+if(NOT headers STREQUAL "k740/k740.h")
+  message(FATAL_ERROR "the install's include/ holds more than k740/k740.h: ${headers}")
+endif()
+file(READ ${prefix}/include/k740/k740.h header)
+if(header MATCHES "Qt|#include <Q")
+  message(FATAL_ERROR "the public header names Qt")
+endif()
+foreach(f lib/libk740.so lib/libk740.so.${SOVERSION} lib/libk740.a lib/cmake/k740/k740Config.cmake
     lib/pkgconfig/k740.pc)
   if(NOT EXISTS ${prefix}/${f})
     message(FATAL_ERROR "the install lacks ${f}")
   endif()
 endforeach()
-if(EXISTS ${prefix}/include/k740/device/CodeDialog.h)
-  message(FATAL_ERROR "a dialog's widget header was installed")
+file(GLOB libs RELATIVE ${prefix}/lib ${prefix}/lib/*.a ${prefix}/lib/*.so*)
+list(SORT libs)
+if(NOT libs MATCHES "^libk740.a;libk740.so;libk740.so.${SOVERSION};libk740.so.${SOVERSION}\\.[0-9.]+$")
+  message(FATAL_ERROR "the install's lib/ holds other libraries than libk740: ${libs}")
 endif()
+run(readelf -d ${prefix}/lib/libk740.so)
+if(NOT out MATCHES "Library soname: \\[libk740.so.${SOVERSION}\\]")
+  message(FATAL_ERROR "libk740.so has no soname libk740.so.${SOVERSION}:\n${out}")
+endif()
+# Only the interface's names are exported: k740:: names, and none of the layers beneath.
+run(nm -D --defined-only -C ${prefix}/lib/libk740.so)
+string(REGEX REPLACE "(^|\n)[0-9a-f]* [A-Za-z] " "\\1" names "${out}")
+string(STRIP "${names}" names)
+string(REPLACE "\n" ";" names "${names}")
+foreach(name IN LISTS names)
+  if(NOT name MATCHES "^(K740_${SOVERSION}$|k740::|typeinfo for k740::|typeinfo name for k740::|vtable for k740::)"
+      OR name MATCHES "anonymous|k740::(AzimuthTable|FrameCatalog|CaptureFrameSource|UdpSocket|buildFrameCatalog|pointCoordinates|LiveFrameAssembler)")
+    message(FATAL_ERROR "libk740.so exports ${name}")
+  endif()
+endforeach()
 
-# The example is copied out of the tree so that nothing but the prefix can be found.
-file(COPY ${SOURCE_DIR}/examples/read_capture.cpp ${SOURCE_DIR}/examples/CMakeLists.txt
-  DESTINATION ${WORK_DIR}/src)
+# The examples are copied out of the tree so that nothing but the prefix can be found.
+file(COPY ${SOURCE_DIR}/examples/read_capture.cpp ${SOURCE_DIR}/examples/process_frames.cpp
+  ${SOURCE_DIR}/examples/CMakeLists.txt DESTINATION ${WORK_DIR}/src)
 run(${CMAKE_COMMAND} -S ${WORK_DIR}/src -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix}
   -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 
 run(${CONVERT} info ${CAPTURE})
-string(REGEX MATCH "frames: [0-9]+" want "${out}")
-run(${WORK_DIR}/build/read_capture ${CAPTURE})
-if(NOT out MATCHES "^${want}\npoints: [1-9][0-9]*\n$")
-  message(FATAL_ERROR "read_capture printed:\n${out}\nk740-convert info has '${want}'")
-endif()
+string(REGEX MATCH "frames: ([0-9]+)" want "${out}")
+set(frames ${CMAKE_MATCH_1})
+foreach(program read_capture read_capture_static)
+  run(${WORK_DIR}/build/${program} ${CAPTURE})
+  if(NOT out MATCHES "^${want}\npoints: [1-9][0-9]*\n$")
+    message(FATAL_ERROR "${program} printed:\n${out}\nk740-convert info has '${want}'")
+  endif()
+endforeach()
 message(STATUS "find_package build: ${out}")
+needed(${WORK_DIR}/build/read_capture)
+if(NOT needed MATCHES "libk740.so.${SOVERSION}")
+  message(FATAL_ERROR "read_capture does not load the shared library: ${needed}")
+endif()
+needed(${WORK_DIR}/build/read_capture_static)
+if(needed MATCHES "libk740")
+  message(FATAL_ERROR "read_capture_static loads the shared library: ${needed}")
+endif()
+# The same processing through a Source: every frame of the file, then the end.
+run(${WORK_DIR}/build/process_frames ${CAPTURE})
+string(REGEX MATCHALL "frame [0-9]+: [0-9]+ points, farthest [0-9.]+ cm\n" lines "${out}")
+list(LENGTH lines printed)
+if(NOT printed EQUAL frames OR NOT out MATCHES "\nframes: ${frames}\n$")
+  message(FATAL_ERROR "process_frames printed:\n${out}\nk740-convert info has ${frames} frames")
+endif()
 
 # pkg-config, with the prefix found from the .pc file's own place.
 find_program(PKG_CONFIG pkg-config)
 find_program(CXX NAMES c++ g++)
 if(PKG_CONFIG AND CXX)
   set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+  run(${PKG_CONFIG} --cflags k740)
+  if(out MATCHES "include/k740")
+    message(FATAL_ERROR "pkg-config --cflags k740 names include/k740: ${out}")
+  endif()
   run(${PKG_CONFIG} --cflags --libs k740)
   string(STRIP "${out}" flags)
   separate_arguments(flags UNIX_COMMAND "${flags}")
   run(${CXX} -std=c++17 ${WORK_DIR}/src/read_capture.cpp -o ${WORK_DIR}/read_capture_pc ${flags})
+  set(ENV{LD_LIBRARY_PATH} ${prefix}/lib)
   run(${WORK_DIR}/read_capture_pc ${CAPTURE})
   if(NOT out MATCHES "^${want}\n")
     message(FATAL_ERROR "read_capture (pkg-config build) printed:\n${out}")
   endif()
+  needed(${WORK_DIR}/read_capture_pc)
+  if(NOT needed MATCHES "libk740.so.${SOVERSION}")
+    message(FATAL_ERROR "the pkg-config build does not load the shared library: ${needed}")
+  endif()
+  run(${PKG_CONFIG} --libs --static k740)
+  set(static_libs "${out}")
+endif()
+
+# No Qt beneath: not loaded by the library, not asked for by the package or pkg-config.
+if(QT_FREE)
+  needed(${prefix}/lib/libk740.so)
+  file(GLOB targets ${prefix}/lib/cmake/k740/*.cmake)
+  set(package "")
+  foreach(f IN LISTS targets)
+    file(READ ${f} text)
+    string(APPEND package "${text}")
+  endforeach()
+  file(READ ${prefix}/lib/pkgconfig/k740.pc pc)
+  foreach(what needed package pc static_libs)
+    if("${${what}}" MATCHES "Qt")
+      message(FATAL_ERROR "Qt is on the link line (${what}): ${${what}}")
+    endif()
+  endforeach()
 endif()
