@@ -14,6 +14,10 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <memory>
 #include <string>
 #include <vector>
@@ -424,6 +428,11 @@ int runListen(int argc, char** argv, const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The same bytes on every system: a dump or a count piped into a file or compared with
+    // another machine's has no "\r\n" for "\n".
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
