@@ -1,9 +1,11 @@
 # The Qt-free build (-DK740_WITH_QT=OFF): which sources it can take.
 #
 # k740_needs_qt_build(SOURCE RESULT) sets RESULT to TRUE when SOURCE includes, itself or
-# through the project's headers it includes, a header of Qt, PCL, VTK or libpcap, or a header
-# of a library that only the Qt build has (the folders in K740_QT_ONLY_FOLDERS).
-set(K740_QT_ONLY_FOLDERS app sim CACHE STRING "Folders whose libraries only the Qt build has")
+# through the project's headers it includes, a header of Qt, PCL, VTK, Boost or (in a build
+# without it) libpcap, or a header of a library that only the Qt build has (the folders in
+# K740_QT_ONLY_FOLDERS). Includes under "#if K740_HAVE_PCAP" are the code's own choice and do
+# not count.
+set(K740_QT_ONLY_FOLDERS app sim)
 
 function(k740_needs_qt_build source result)
   set(seen "")
@@ -14,10 +16,22 @@ function(k740_needs_qt_build source result)
       continue()
     endif()
     list(APPEND seen "${file}")
-    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include")
+    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*(include|if|el|endif)")
     get_filename_component(dir "${file}" DIRECTORY)
+    set(guarded FALSE)
     foreach(line IN LISTS includes)
-      if(line MATCHES "<(Q[A-Za-z0-9]*|Qt[A-Za-z]*/|pcl/|vtk|QVTK|pcap[/.]|boost/)")
+      if(NOT line MATCHES "^[ \t]*#[ \t]*include")
+        set(guarded FALSE)
+        if(line MATCHES "^[ \t]*#[ \t]*if[ \t]+K740_HAVE_PCAP")
+          set(guarded TRUE)
+        endif()
+        continue()
+      endif()
+      if(guarded)
+        continue()
+      endif()
+      if(line MATCHES "<(Q[A-Za-z0-9]*|Qt[A-Za-z]*/|pcl/|vtk|QVTK|boost/)" OR
+         (NOT K740_WITH_PCAP AND line MATCHES "<pcap[/.]"))
         set(${result} TRUE PARENT_SCOPE)
         return()
       endif()
@@ -39,4 +53,33 @@ function(k740_needs_qt_build source result)
     endforeach()
   endwhile()
   set(${result} FALSE PARENT_SCOPE)
+endfunction()
+
+# k740_keep_qt_free(TARGET...): in the Qt-free build, each library keeps the sources that need
+# no Qt (as k740_needs_qt_build decides) and drops Qt from what it links.
+function(k740_keep_qt_free)
+  foreach(target IN LISTS ARGN)
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(dir ${target} SOURCE_DIR)
+    set(kept "")
+    foreach(source IN LISTS sources)
+      get_filename_component(source "${source}" ABSOLUTE BASE_DIR "${dir}")
+      k740_needs_qt_build("${source}" needed)
+      if(NOT needed)
+        list(APPEND kept "${source}")
+      endif()
+    endforeach()
+    if(NOT kept)  # nothing left: an empty library, which links as nothing
+      set(kept "${CMAKE_BINARY_DIR}/k740_empty.cpp")
+      file(WRITE "${kept}" "// No sources of this library build without Qt.\n")
+    endif()
+    set_property(TARGET ${target} PROPERTY SOURCES "${kept}")
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(libraries ${target} ${property})
+      if(libraries)
+        list(FILTER libraries EXCLUDE REGEX "^Qt5::")
+        set_property(TARGET ${target} PROPERTY ${property} "${libraries}")
+      endif()
+    endforeach()
+  endforeach()
 endfunction()

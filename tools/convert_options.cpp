@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "export/save_options.h"
+#include "export/save_options.h"  // the angle-range rule
 #include "tools/exit_codes.h"
 
 namespace k740::convert {

@@ -1,8 +1,10 @@
 // k740-convert: the field engineer's command-line tool. Counts, dumps and exports the frames
 // of capture files, and listens to a live sensor stream on the data port.
+#if K740_CONVERT_LISTEN
 #include <QCoreApplication>
 #include <QObject>
 #include <QTimer>
+#endif
 
 #include <cerrno>
 #include <charconv>
@@ -22,21 +24,29 @@
 #include <string>
 #include <vector>
 
+#if K740_CONVERT_LISTEN
 #include "acquisition/GetlidarData_1.h"
-#include "acquisition/frame_assembler.h"
 #include "acquisition/metatypes.h"
+#endif
+#include "acquisition/frame_assembler.h"
 #include "acquisition/packet_format.h"
 #include "export/csv_format.h"
 #include "export/number_text.h"
 #include "playback/capture_index.h"
 #include "tools/convert_cut.h"
+#if K740_CONVERT_DEVICE
 #include "tools/convert_device.h"
+#endif
+#if K740_CONVERT_GPS
 #include "tools/convert_gps.h"
+#endif
 #include "tools/convert_las.h"
 #include "platform/same_file.h"
 #include "tools/capture_feed.h"
 #include "tools/convert_options.h"
+#if K740_CONVERT_PCD
 #include "tools/convert_pcd.h"
+#endif
 #include "tools/exit_codes.h"
 #include "tools/progress_line.h"
 
@@ -338,6 +348,38 @@ int runCsv(const Options& o) {
     return kExitOk;
 }
 
+// The commands a build without Qt (or PCL) leaves out, and what each needs.
+struct LeftOut {
+    const char* command;
+    bool built;
+    const char* needs;
+};
+constexpr LeftOut kLeftOut[] = {
+    {"pcd", K740_CONVERT_PCD, "PCL"},
+    {"status", K740_CONVERT_DEVICE, "Qt"},
+    {"configure", K740_CONVERT_DEVICE, "Qt"},
+    {"gps-test", K740_CONVERT_GPS, "Qt"},
+    {"listen", K740_CONVERT_LISTEN, "Qt"},
+};
+
+// "pcd (needs PCL), listen (needs Qt)", empty when every command is built.
+std::string missingCommands() {
+    std::string missing;
+    for (const LeftOut& c : kLeftOut) {
+        if (c.built) continue;
+        if (!missing.empty()) missing += ", ";
+        missing += std::string(c.command) + " (needs " + c.needs + ")";
+    }
+    return missing;
+}
+
+bool leftOut(const std::string& command) {
+    for (const LeftOut& c : kLeftOut)
+        if (!c.built && command == c.command) return true;
+    return false;
+}
+
+#if K740_CONVERT_LISTEN
 // ---- live listening ----
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -424,6 +466,7 @@ int runListen(int argc, char** argv, const Options& o) {
         std::fprintf(stderr, "k740-convert: %lld frames dropped while printing\n", receiver.framesDropped());
     return kExitOk;
 }
+#endif
 
 }  // namespace
 
@@ -441,19 +484,33 @@ int main(int argc, char** argv) {
     o.command = argv[1];
     if (o.command == "--help" || o.command == "-h" || o.command == "help") {
         std::fputs(kUsage, stdout);
+        const std::string missing = missingCommands();
+        if (!missing.empty()) std::printf("\nThis build leaves out: %s.\n", missing.c_str());
         return kExitOk;
     }
     if (o.command == "--version") {
         std::printf("k740-convert %s\n", K740_VERSION);
         return kExitOk;
     }
+#if K740_CONVERT_DEVICE
     if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;
+#endif
+#if K740_CONVERT_GPS
     if (const int rc = k740::convert::gpsTestCommand(argc, argv); rc >= 0) return rc;
+#endif
+#if K740_CONVERT_PCD
     if (o.command == "pcd") return k740::runConvertPcd(argc, argv);
+#endif
     if (o.command == "las") return k740::runConvertLas(argc, argv);
     if (o.command == "cut") return k740::runConvertCut(argc, argv);
-    if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
+    const bool known = o.command == "info" || o.command == "dump" || o.command == "csv" ||
+                       (K740_CONVERT_LISTEN && o.command == "listen");
+    if (!known) {
+        if (leftOut(o.command))
+            return k740::convert::usageError("", "'" + o.command + "' is not in this build, which leaves out " +
+                                                     missingCommands());
         return k740::convert::usageError("", "unknown command '" + o.command + "'");
+    }
     if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
 
     static char outBuffer[1 << 16];
@@ -462,7 +519,13 @@ int main(int argc, char** argv) {
     if (o.command == "info") return runInfo(o);
     if (o.command == "dump") return runDump(o);
     if (o.command == "csv") return runCsv(o);
+#if K740_CONVERT_LISTEN
     return runListen(argc, argv, o);
+#else
+    return kExitUsage;
+#endif
 }
 
+#if K740_CONVERT_LISTEN
 #include "k740_convert.moc"
+#endif
