@@ -4,7 +4,6 @@
 // leave nothing behind.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "packet_writer.h"
 #include "playback/capture_cut.h"
 #include "playback/capture_index.h"
+#include "temp_dir.h"
 
 using namespace k740test;
 
@@ -77,8 +77,8 @@ bool sameFrame(const LidarDataSingleLine& a, const LidarDataSingleLine& b) {
 class CaptureCut : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    std::string path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
-    QTemporaryDir dir_;
+    std::string path(const std::string& name) const { return dir_.filePath(name); }
+    k740test::TempDir dir_;
 };
 
 }  // namespace
