@@ -69,8 +69,8 @@ void ExportRoom::receiveOptions(bool isSave, int freams, float angleMin, float a
     const bool las = format == ExportFormat::Las;
     const QString path = Dialogs::getSaveFileName(
         m_Window, las ? QStringLiteral("Save LAS") : QStringLiteral("Save CSV"),
-        las ? defaultExportFileName(QDateTime::currentDateTime(), QStringLiteral("las"))
-            : defaultCsvFileName(QDateTime::currentDateTime()),
+        QString::fromStdString(las ? defaultExportFileName(localTimeNow(), "las")
+                                   : defaultCsvFileName(localTimeNow())),
         las ? QStringLiteral("LAS files (*.las)") : QString());
     if (path.isEmpty()) return;
 

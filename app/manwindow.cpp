@@ -485,8 +485,8 @@ void manwindow::FinshorStart(bool Finshone) { m_Playback->finishedOrStarted(Fins
 void manwindow::process(int) {}
 
 void manwindow::noteDevicePacket(QByteArray packet) {
-    m_LastSensorAddress = k740::sensorAddressText(reinterpret_cast<const std::uint8_t*>(packet.constData()),
-                                                  std::size_t(packet.size()));
+    m_LastSensorAddress = QString::fromStdString(k740::sensorAddressText(
+        reinterpret_cast<const std::uint8_t*>(packet.constData()), std::size_t(packet.size())));
 }
 
 void manwindow::onCodeData(QString code) { m_ServiceRoom->onCodeData(code); }

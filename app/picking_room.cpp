@@ -95,7 +95,7 @@ void PickingRoom::pickIndices(const std::vector<int>& indices) {
 InBoxHook PickingRoom::inBoxHook(const LidarDataSingleLine& frame) {
     return [this, &frame](const CloudPoint& p, std::size_t i) {
         const RegionStatistics::Step step = m_Stats.add(p.x, p.y);
-        if (step.textRefreshed) showStatistics(m_Stats.text());
+        if (step.textRefreshed) showStatistics(QString::fromStdString(m_Stats.text()));
         if (!*m_State.selectionActive) return;
         if (!regionRowVisible(step.row, m_View.table->verticalScrollBar()->value())) return;
         const double d = i < frame.distance.size() ? frame.distance[i] : 0.0;

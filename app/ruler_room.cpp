@@ -158,7 +158,7 @@ void RulerRoom::show() {
         m_Viewer->addLine(a, b, 1.0, 1.0, 0.0, kLineId);
         m_Viewer->setShapeRenderingProperties(pcl::visualization::PCL_VISUALIZER_LINE_WIDTH, 2,
                                               kLineId);
-        m_Text = rulerText(rulerReading(*m_A, *m_B));
+        m_Text = QString::fromStdString(rulerText(rulerReading(*m_A, *m_B)));
         m_Viewer->addText(m_Text.toStdString(), kTextX, kTextY, kTextSize, 1.0, 1.0, 0.0, kTextId);
     }
     m_Repaint();

@@ -94,8 +94,8 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
     for (k740::UdpReceiver* source : {static_cast<k740::UdpReceiver*>(receiver),
                                       static_cast<k740::UdpReceiver*>(statusReceiver)})
         connect(source, &k740::UdpReceiver::SendDataDifo, m_Advanced, [advanced = m_Advanced](QByteArray packet) {
-            advanced->noteSensorAddress(k740::sensorAddressText(
-                reinterpret_cast<const std::uint8_t*>(packet.constData()), std::size_t(packet.size())));
+            advanced->noteSensorAddress(QString::fromStdString(k740::sensorAddressText(
+                reinterpret_cast<const std::uint8_t*>(packet.constData()), std::size_t(packet.size()))));
         });
     connect(receiver, &GetlidarData_1::SendLidarStatusToSettingUI, m_Advanced,
             &ACWPSettingWidget::onLidarStatusReceiving, Qt::UniqueConnection);

@@ -287,7 +287,7 @@ void ViewRoom::refreshReadout() {
     const double distance = readoutDistance(p[0], p[1], p[2]);
     const double azimuth = readoutAzimuth(p[0], p[1]);
     if (m_Selection.active) return;
-    m_ReadoutText = k740::readoutText(distance, azimuth);
+    m_ReadoutText = QString::fromStdString(k740::readoutText(distance, azimuth));
     showOverlayText(*m_Viewer, m_ReadoutText.toStdString());
 }
 

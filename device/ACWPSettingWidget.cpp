@@ -168,10 +168,11 @@ bool ACWPSettingWidget::sendPacket(const QByteArray& packet, const QString& addr
     m_SendBuffer = packet;
     m_LastAddress = address;
     m_LastPort = port;
-    QString why;
-    if (k740::sendConfigDatagram(packet, address, port, &why)) return true;
+    std::string why;
+    if (k740::sendConfigDatagram(packet.constData(), std::size_t(packet.size()), address.toStdString(), port, &why))
+        return true;
     k740::Dialogs::critical(this, errorTitle(),
-                            QString::fromLatin1(k740::kTextSendFailed).arg(address, why));
+                            QString::fromLatin1(k740::kTextSendFailed).arg(address, QString::fromStdString(why)));
     return false;
 }
 
@@ -265,7 +266,7 @@ void ACWPSettingWidget::sendOnCaptured(const k740::DevicePacketFound& found,
         const k740::CapturedDevicePacket& captured = found.packet;
         m_Packet = k740::buildAdvancedPacket(captured, m_LastStatus.motorState, values,
                                              k740::currentLocalTime());
-        const QString address = k740::ipv4Text(captured.sourceIp);
+        const QString address = QString::fromStdString(k740::ipv4Text(captured.sourceIp));
         const std::uint16_t port = captured.sourcePort;
         if (sendPacket(m_Packet, address, port))
             k740::Dialogs::information(this, tipsTitle(),

@@ -11,6 +11,7 @@
 #include "resources/runtime_icons.h"
 #include "device/config_sender.h"
 #include "device/device_texts.h"
+#include "device/form_text.h"
 #include "ui_InetactionSetupWidget.h"
 
 using k740::Dialogs;
@@ -98,28 +99,28 @@ void InetactionSetupWidget::OnLidarStatusReceiving(SettingData data, std::vector
     m_VersionText.clear();
 
     m_NewGeneration = !k740::isEarlierGeneration(data);
-    m_VersionText = k740::board3VersionText(data.board3Version);
-    emit sVersionsToHelp(k740::versionList(data));
+    m_VersionText = k740::qtText(k740::board3VersionText(data.board3Version));
+    emit sVersionsToHelp(k740::qtTexts(k740::versionList(data)));
 
-    ui->lineEdit_Motor_State->setText(k740::motorSpeedText(data.motorSpeed));
-    ui->lineEdit_utc_time->setText(k740::gpsTimeText(data.gpsTime));
-    ui->lineEdit_PPS_Set_Angle->setText(k740::ppsSetAngleText(data.ppsSetAngle));
+    ui->lineEdit_Motor_State->setText(k740::qtText(k740::motorSpeedText(data.motorSpeed)));
+    ui->lineEdit_utc_time->setText(k740::qtText(k740::gpsTimeText(data.gpsTime)));
+    ui->lineEdit_PPS_Set_Angle->setText(k740::qtText(k740::ppsSetAngleText(data.ppsSetAngle)));
     ui->lineEdit_GPS_Position_longitude->setText(
-        k740::positionText(data.longitude, data.longitudeHemisphere));
+        k740::qtText(k740::positionText(data.longitude, data.longitudeHemisphere)));
     ui->lineEdit_GPS_Position_latitude->setText(
-        k740::positionText(data.latitude, data.latitudeHemisphere));
-    ui->lineEdit_mac_addr->setText(k740::macText(Mac));
+        k740::qtText(k740::positionText(data.latitude, data.latitudeHemisphere)));
+    ui->lineEdit_mac_addr->setText(k740::qtText(k740::macText(Mac)));
     const double deviation = k740::ppsDeviationDegrees(Mac[6]);
     ui->lineEdit->setText(deviation >= -15.0 && deviation <= 15.0 ? QStringLiteral("0")
                                                                   : QStringLiteral("1"));
-    ui->lineEdit_2->setText(k740::ppsDeviationText(Mac[6]));
-    ui->lineEdit_Plate_2_T->setText(k740::boardTemperatureText(data.boardTemperature));
+    ui->lineEdit_2->setText(k740::qtText(k740::ppsDeviationText(Mac[6])));
+    ui->lineEdit_Plate_2_T->setText(k740::qtText(k740::boardTemperatureText(data.boardTemperature)));
     ui->comboBox_LVDS_Valuse->setCurrentIndex((data.lvdsState[1] & 1) ? 1 : 0);
     ui->lineEdit_GPS_State->setText(QString::number(data.gpsState));
     ui->lineEdit_PPS_State->setText(QString::number(data.ppsState));
     ui->lineEdit_High_T_Pause->setText(QString::number(data.highTempPause));
-    ui->lineEdit_Machine_Stop_T->setText(k740::stopTemperatureText(data.stopTemperature));
-    ui->lineEdit_Plate_3_V->setText(k740::board3ValuesText(data));
+    ui->lineEdit_Machine_Stop_T->setText(k740::qtText(k740::stopTemperatureText(data.stopTemperature)));
+    ui->lineEdit_Plate_3_V->setText(k740::qtText(k740::board3ValuesText(data)));
 }
 
 void InetactionSetupWidget::OnLidarDifoData(QByteArray packet) {
@@ -137,15 +138,15 @@ void InetactionSetupWidget::onRefreshCilcked() {
     }
     const k740::RefreshValues v =
         k740::refreshValues(m_DevicePacket.data(), m_DataPort, m_DevicePort);
-    ui->lineEdit_DefaultIP->setText(v.sensorIp);
-    ui->lineEdit_DestIP->setText(v.destIp);
+    ui->lineEdit_DefaultIP->setText(k740::qtText(v.sensorIp));
+    ui->lineEdit_DestIP->setText(k740::qtText(v.destIp));
     if (m_NewGeneration) {
-        if (v.ntpIp) ui->lineEdit_NTP->setText(*v.ntpIp);
-        if (v.gateway) ui->lineEdit_Gateway->setText(*v.gateway);
-        if (v.subnetMask) ui->lineEdit_Subnet->setText(*v.subnetMask);
+        if (v.ntpIp) ui->lineEdit_NTP->setText(k740::qtText(*v.ntpIp));
+        if (v.gateway) ui->lineEdit_Gateway->setText(k740::qtText(*v.gateway));
+        if (v.subnetMask) ui->lineEdit_Subnet->setText(k740::qtText(*v.subnetMask));
     } else {
-        m_DataPort = v.dataPort.toInt();
-        m_DevicePort = v.devicePort.toInt();
+        m_DataPort = k740::qtText(v.dataPort).toInt();
+        m_DevicePort = k740::qtText(v.devicePort).toInt();
     }
     ui->lineEdit_defaultPort->setText(QString::number(m_DataPort));
     ui->lineEdit_destPort->setText(QString::number(m_DevicePort));
@@ -153,7 +154,7 @@ void InetactionSetupWidget::onRefreshCilcked() {
         const int speed = m_NewGeneration ? m_LastStatus.motorSpeed : v.motorSpeed;
         if (m_NewGeneration)
             ui->lineEdit_interval->setText(QString::number(m_LastStatus.packetInterval));
-        ui->lineEdit_Motor_State->setText(m_NewGeneration ? k740::motorSpeedText(speed)
+        ui->lineEdit_Motor_State->setText(m_NewGeneration ? k740::qtText(k740::motorSpeedText(speed))
                                                           : QString::number(speed));
         const int rotation = k740::rotationIndexForSpeed(speed);
         if (rotation >= 0) ui->comboBox_rotateSpeed->setCurrentIndex(rotation);
@@ -206,7 +207,12 @@ void InetactionSetupWidget::onOK_Clicked() {
 }
 
 bool InetactionSetupWidget::send(const QByteArray& packet, const QString& address, QString* why) {
-    return k740::sendConfigDatagram(packet, address, k740::kSensorConfigPort, why);
+    std::string reason;
+    if (k740::sendConfigDatagram(packet.constData(), std::size_t(packet.size()), address.toStdString(),
+                                 k740::kSensorConfigPort, &reason))
+        return true;
+    if (why) *why = QString::fromStdString(reason);
+    return false;
 }
 
 void InetactionSetupWidget::onCancel_Clicked() { close(); }

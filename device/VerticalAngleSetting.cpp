@@ -179,7 +179,12 @@ void VerticalAngleSetting::sendDataTolidar() {
 
 bool VerticalAngleSetting::SendPacketDataToLidar(const QByteArray& packet, const QString& ip_data,
                                                  quint16 portdata, QString* why) {
-    return k740::sendConfigDatagram(packet, ip_data, portdata, why);
+    std::string reason;
+    if (k740::sendConfigDatagram(packet.constData(), std::size_t(packet.size()), ip_data.toStdString(), portdata,
+                                 &reason))
+        return true;
+    if (why) *why = QString::fromStdString(reason);
+    return false;
 }
 
 void VerticalAngleSetting::onCodeData(QString) {}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/device_texts.h"
+#include "device/form_text.h"
 #include "device/typed_number.h"
 #include "platform/byte_order.h"
 
@@ -199,8 +200,8 @@ AdvancedReadback advancedReadback(const SettingData& data, const std::vector<int
     if (s[13] == 0 || s[13] == 1) r.echoMode = s[13];
     r.offsetAngle = hundredthsAsDegreesText(s[14] > 32767 ? s[14] - 65536 : s[14]);
     r.calibrationAngle = hundredthsAsDegreesText(s[15] > 32767 ? s[15] - 65535 : s[15]);
-    r.board2Version = board2VersionText(data.board2Version);
-    r.board3Version = board3VersionTextCompact(data.board3Version);
+    r.board2Version = k740::qtText(board2VersionText(data.board2Version));
+    r.board3Version = k740::qtText(board3VersionTextCompact(data.board3Version));
     r.rotationIndex = rotationIndexForSpeed(data.motorSpeed);
     return r;
 }

@@ -5,17 +5,16 @@
 
 namespace k740 {
 
-bool sendConfigDatagram(const QByteArray& packet, const QString& address, std::uint16_t port,
-                        QString* why) {
+bool sendConfigDatagram(const void* packet, std::size_t size, const std::string& address, std::uint16_t port,
+                        std::string* why) {
     UdpSocket socket;
     if (!socket.open()) {
-        if (why) *why = QStringLiteral("no UDP socket");
+        if (why) *why = "no UDP socket";
         return false;
     }
-    const long sent = socket.sendTo(packet.constData(), static_cast<std::size_t>(packet.size()),
-                                    address.toStdString(), port);
-    if (sent != packet.size()) {
-        if (why) *why = QStringLiteral("the datagram did not leave");
+    const long sent = socket.sendTo(packet, size, address, port);
+    if (sent < 0 || static_cast<std::size_t>(sent) != size) {
+        if (why) *why = "the datagram did not leave";
         return false;
     }
     return true;

@@ -113,16 +113,17 @@ EarlierNetworkFields decodeEarlierNetworkFields(const std::uint8_t* p) {
     return f;
 }
 
-QString sensorAddressText(const std::uint8_t* packet, std::size_t length) {
-    if (!isDevicePacket(packet, length)) return QString();
+std::string sensorAddressText(const std::uint8_t* packet, std::size_t length) {
+    if (!isDevicePacket(packet, length)) return std::string();
     return ipv4Text(isEarlierGeneration(packet) ? decodeEarlierNetworkFields(packet).sensorIp
                                                 : decodeNetworkFields(packet).sensorIp);
 }
 
-QString ipv4Text(const Ipv4& ip) { return ipv4Text(ip.data()); }
+std::string ipv4Text(const Ipv4& ip) { return ipv4Text(ip.data()); }
 
-QString ipv4Text(const std::uint8_t* b) {
-    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+std::string ipv4Text(const std::uint8_t* b) {
+    return std::to_string(b[0]) + '.' + std::to_string(b[1]) + '.' + std::to_string(b[2]) + '.' +
+           std::to_string(b[3]);
 }
 
 DevicePacket buildDevicePacket(const DevicePacketFields& f) {

@@ -3,10 +3,10 @@
 // the settings dialogs make of these values are in device/device_texts.h.
 #pragma once
 
-#include <QString>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The sensor's status as the settings dialogs keep it: a byte-packed record copied as a block.
@@ -151,11 +151,11 @@ struct EarlierNetworkFields {
 EarlierNetworkFields decodeEarlierNetworkFields(const std::uint8_t* packet);
 
 // "192.168.1.222"
-QString ipv4Text(const Ipv4& ip);
+std::string ipv4Text(const Ipv4& ip);
 // The sensor's own address in a device information packet of either generation; empty when
 // the bytes are not such a packet.
-QString sensorAddressText(const std::uint8_t* packet, std::size_t length);
-QString ipv4Text(const std::uint8_t* fourBytes);
+std::string sensorAddressText(const std::uint8_t* packet, std::size_t length);
+std::string ipv4Text(const std::uint8_t* fourBytes);
 
 // ---- Packet writer ----
 

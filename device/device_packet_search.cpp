@@ -42,7 +42,7 @@ DevicePacketFound searchDevicePacket(const DevicePacketSearch& search) {
         [fullHeader, &sensorFilter](const std::uint8_t* bytes, std::size_t length) {
             const auto packet = devicePacketFromFrame(bytes, length, fullHeader);
             return packet &&
-                   (sensorFilter.isEmpty() || ipv4Text(packet->sourceIp) == sensorFilter);
+                   (sensorFilter.isEmpty() || QString::fromStdString(ipv4Text(packet->sourceIp)) == sensorFilter);
         },
         &frame, &error);
     if (result == FrameSearchResult::OpenFailed) {

@@ -101,13 +101,6 @@ int rotationRpm(const QString& item) {
     return 600;
 }
 
-int rotationIndexForSpeed(int rpm) {
-    if (rpm >= 250 && rpm <= 350) return 0;
-    if (rpm >= 550 && rpm <= 650) return 1;
-    if (rpm >= 1150 && rpm <= 1250) return 2;
-    return -1;
-}
-
 LocalTime currentLocalTime() {
     const QDateTime now = QDateTime::currentDateTime();
     const QDate d = now.date();
@@ -172,16 +165,16 @@ ConfigPacket buildConfigPacket(DevicePacket& device, bool newGeneration, const N
         writeBE16(p + kEcfgRotationSpeed, rpm);
         std::memcpy(p + kEcfgTrailer, kEarlierConfigTrailer, sizeof kEarlierConfigTrailer);
         out.bytes = QByteArray(reinterpret_cast<const char*>(p), static_cast<int>(packet.size()));
-        out.sensorAddress = ipv4Text(device.data() + kDevOldSensorIp);
+        out.sensorAddress = QString::fromStdString(ipv4Text(device.data() + kDevOldSensorIp));
         return out;
     }
 
     // Mask and gateway are checked on every Set, not only after an edit: a gateway outside
     // the subnet (or a broken mask) can cut the sensor off the network. An empty field keeps
     // the device's bytes, which stand in for it in the gateway check.
-    const QString mask = form.subnetMask.isEmpty() ? ipv4Text(device.data() + kDevSubnetMask)
+    const QString mask = form.subnetMask.isEmpty() ? QString::fromStdString(ipv4Text(device.data() + kDevSubnetMask))
                                                    : form.subnetMask;
-    const QString dest = form.destIp.isEmpty() ? ipv4Text(device.data() + kDevDestIp) : form.destIp;
+    const QString dest = form.destIp.isEmpty() ? QString::fromStdString(ipv4Text(device.data() + kDevDestIp)) : form.destIp;
     if (!form.subnetMask.isEmpty()) {
         const CheckResult r = checkSubnetMask(form.subnetMask);
         if (!r.ok) {
@@ -266,7 +259,7 @@ ConfigPacket buildConfigPacket(DevicePacket& device, bool newGeneration, const N
     }
     std::memcpy(p + kConfigTrailerOffset, kConfigTrailer, sizeof kConfigTrailer);
     out.bytes = QByteArray(reinterpret_cast<const char*>(p), static_cast<int>(packet.size()));
-    out.sensorAddress = ipv4Text(device.data() + kDevSensorIp);
+    out.sensorAddress = QString::fromStdString(ipv4Text(device.data() + kDevSensorIp));
     return out;
 }
 
@@ -337,62 +330,23 @@ std::optional<QString> gatewayOnFocus(const QString& current, const QString& des
     return QStringLiteral("%1.%2.%3.1").arg(d[0] & m[0]).arg(d[1] & m[1]).arg(d[2] & m[2]);
 }
 
-RefreshValues refreshValues(const std::uint8_t* p, int dataPort, int devicePort) {
-    RefreshValues v;
-    v.newGeneration = !isEarlierGeneration(p);
-    if (v.newGeneration) {
-        v.sensorIp = ipv4Text(p + kDevSensorIp);
-        v.destIp = ipv4Text(p + kDevDestIp);
-        if (p[0] == 0xA5 && p[1] == 0xFF) {
-            v.ntpIp = ipv4Text(p + kDevNtpIp);
-            v.gateway = ipv4Text(p + kDevGateway);
-            v.subnetMask = ipv4Text(p + kDevSubnetMask);
-        }
-        v.dataPort = QString::number(dataPort);
-        v.devicePort = QString::number(devicePort);
-        v.motorSpeed = readBE16(p + kDevMotorSpeed);
-        v.lidarStatus = readBE16(p + kDevSensorStatus);
-        const int state = readBE16(p + kDevMotorState);
-        if (state == 0) v.motorState = QStringLiteral("Run");
-        if (state == 1) v.motorState = QStringLiteral("Stop");
-        v.packetInterval = readBE16(p + kDevPacketInterval);
-    } else {
-        v.sensorIp = ipv4Text(p + kDevOldSensorIp);
-        v.destIp = ipv4Text(p + kDevOldDestIp);
-        v.dataPort = QString::number(readBE16(p + kDevOldDataPort));
-        v.devicePort = QString::number(readBE16(p + kDevOldDevicePort));
-        v.motorSpeed = readBE16(p + kDevOldMotorSpeed);
-    }
-    v.rotationIndex = rotationIndexForSpeed(v.motorSpeed);
-    v.mac = macText(p + kDevMac);
-    return v;
-}
-
 NetworkForm formFromDevicePacket(const std::uint8_t* p) {
     const RefreshValues v =
         refreshValues(p, readBE16(p + kDevDataPort), readBE16(p + kDevDevicePort));
     NetworkForm f;
-    f.sensorIp = v.sensorIp;
-    f.destIp = v.destIp;
-    f.dataPort = v.dataPort;
-    f.devicePort = v.devicePort;
-    f.ntpIp = v.ntpIp.value_or(QString());
-    f.gateway = v.gateway.value_or(QString());
-    f.subnetMask = v.subnetMask.value_or(QString());
-    f.mac = v.mac;
+    f.sensorIp = QString::fromStdString(v.sensorIp);
+    f.destIp = QString::fromStdString(v.destIp);
+    f.dataPort = QString::fromStdString(v.dataPort);
+    f.devicePort = QString::fromStdString(v.devicePort);
+    f.ntpIp = QString::fromStdString(v.ntpIp.value_or(std::string()));
+    f.gateway = QString::fromStdString(v.gateway.value_or(std::string()));
+    f.subnetMask = QString::fromStdString(v.subnetMask.value_or(std::string()));
+    f.mac = QString::fromStdString(v.mac);
     if (v.newGeneration) f.packetInterval = QString::number(v.packetInterval);
     if (v.rotationIndex >= 0) f.rotateSpeed = QString::fromLatin1(kRotationItems[v.rotationIndex]);
-    f.motorState = v.motorState.value_or(QStringLiteral("Run"));
+    f.motorState = QString::fromStdString(v.motorState.value_or("Run"));
     f.lidarStatus = v.lidarStatus == 1 ? 1 : 0;
     return f;
-}
-
-QStringList versionList(const SettingData& d) {
-    QStringList list;
-    list << board2VersionText(d.board2Version) << board3VersionText(d.board3Version)
-         << serialText(d);
-    for (const auto& pair : d.versionPairs) list << versionPairText(pair[0], pair[1]);
-    return list;
 }
 
 }  // namespace k740

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "device/device_packet.h"
+#include "device/device_texts.h"
 
 namespace k740 {
 
@@ -49,9 +50,6 @@ extern const char* const kRotationItems[3];  // " 5 HZ", " 10 HZ", " 20 HZ"
 constexpr int kRotationRpm[3] = {300, 600, 1200};
 // rpm of a rotation item; any other text counts as 600.
 int rotationRpm(const QString& item);
-// Index of the rotation item for a measured speed (250-350, 550-650, 1150-1250, bounds
-// included); -1 leaves the list as it is.
-int rotationIndexForSpeed(int rpm);
 
 // What the settings window holds when Set is pressed, as texts.
 struct NetworkForm {
@@ -140,27 +138,9 @@ extern const char* const kTextFirstOctet;  // %1 the octet
 extern const char* const kTextCloseQuestion;
 extern const char* const kTextSendFailed;  // %1 the address, %2 the reason
 
-// ---- What a Refresh shows ----
-
-struct RefreshValues {
-    bool newGeneration = true;
-    QString sensorIp, destIp, dataPort, devicePort;
-    std::optional<QString> ntpIp, gateway, subnetMask;  // newer generation only
-    int motorSpeed = 0;                                 // measured rpm
-    int rotationIndex = -1;                             // rotationIndexForSpeed
-    int lidarStatus = 0;                                // newer generation only
-    std::optional<QString> motorState;                  // "Run" / "Stop" / nullopt (unchanged)
-    int packetInterval = 0;
-    QString mac;
-};
-// dataPort/devicePort: status values 7 and 8 (used by the newer generation).
-RefreshValues refreshValues(const std::uint8_t* packet, int dataPort, int devicePort);
+// ---- What a Refresh shows: refreshValues (device/device_texts.h) ----
 
 // The form a Refresh leaves for the device packet, for scripted configuration.
 NetworkForm formFromDevicePacket(const std::uint8_t* packet);
-
-// The eight version texts sent to the About window: board-2, board-3, the 20 serial
-// characters, the five version pairs.
-QStringList versionList(const SettingData& data);
 
 }  // namespace k740

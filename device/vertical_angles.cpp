@@ -119,7 +119,7 @@ AnglePacket buildVerticalAnglePacket(const DevicePacket& templ,
     std::memset(p.data() + kAngleClearedOffset, 0, kAngleClearedSize);
     std::memcpy(p.data() + kConfigTrailerOffset, kConfigTrailer, sizeof kConfigTrailer);
     out.bytes = QByteArray(reinterpret_cast<const char*>(p.data()), static_cast<int>(p.size()));
-    out.sensorAddress = ipv4Text(templ.data() + kDevSensorIp);
+    out.sensorAddress = QString::fromStdString(ipv4Text(templ.data() + kDevSensorIp));
     return out;
 }
 

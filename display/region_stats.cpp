@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "export/number_text.h"
+
 namespace k740 {
 
 std::vector<BoxRow> frameRowsInBox(const LidarDataSingleLine& frame, int protocol, int viewMode,
@@ -70,15 +72,13 @@ RegionStatistics::Step RegionStatistics::add(float x, float y) {
     return s;
 }
 
-QString regionStatisticsText(float xMin, float xMax, float xSum, float yMin, float yMax, float ySum,
-                             int n) {
-    auto f = [](double v) { return QString::number(v, 'f', 6); };
+std::string regionStatisticsText(float xMin, float xMax, float xSum, float yMin, float yMax, float ySum,
+                                 int n) {
+    auto f = [](double v) { return fixedText(v, 6); };
     const double div = n > 0 ? n : 1;
-    return QStringLiteral("x_Min:") + f(xMin) + QStringLiteral("    x_Max:") + f(xMax) +
-           QStringLiteral("    x_Average:") + f(xSum / div) + QStringLiteral("    x_Error:") +
-           f(double(xMax) - xMin) + QStringLiteral("\ny_Min:") + f(yMin) +
-           QStringLiteral("    y_Max:") + f(yMax) + QStringLiteral("    y_Average:") +
-           f(ySum / div) + QStringLiteral("    y_Error:") + f(double(yMax) - yMin);
+    return "x_Min:" + f(xMin) + "    x_Max:" + f(xMax) + "    x_Average:" + f(xSum / div) + "    x_Error:" +
+           f(double(xMax) - xMin) + "\ny_Min:" + f(yMin) + "    y_Max:" + f(yMax) + "    y_Average:" +
+           f(ySum / div) + "    y_Error:" + f(double(yMax) - yMin);
 }
 
 }  // namespace k740

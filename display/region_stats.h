@@ -2,7 +2,7 @@
 // the stored frame's points inside the box, and the running x/y statistics with their text.
 #pragma once
 
-#include <QString>
+#include <string>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -88,17 +88,17 @@ public:
 
     int picked() const { return picked_; }
     int count() const { return count_; }
-    const QString& text() const { return text_; }
+    const std::string& text() const { return text_; }
 
 private:
     int picked_ = 0;
     int count_ = 0;
     float xMin_ = 0, xMax_ = 0, xSum_ = 0, yMin_ = 0, yMax_ = 0, ySum_ = 0;
-    QString text_;
+    std::string text_;
 };
 
 // "x_Min:… x_Max:… x_Average:… x_Error:…\ny_Min:…" with six decimals; averages over n.
-QString regionStatisticsText(float xMin, float xMax, float xSum, float yMin, float yMax, float ySum,
+std::string regionStatisticsText(float xMin, float xMax, float xSum, float yMin, float yMax, float ySum,
                              int n);
 
 }  // namespace k740

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "display/viewer_geometry.h"
+#include "export/number_text.h"
 
 namespace k740 {
 
@@ -59,13 +60,12 @@ RulerReading rulerReading(const RulerPoint& a, const RulerPoint& b) {
     return r;
 }
 
-QString rulerText(const RulerReading& reading) {
+std::string rulerText(const RulerReading& reading) {
     auto azimuth = [](double a) {
-        return std::isfinite(a) ? QString::number(a, 'f', 3) + QChar(0x00B0) : QStringLiteral("-");
+        return std::isfinite(a) ? fixedText(a, 3) + "\u00B0" : std::string("-");
     };
-    return QStringLiteral("Length: ") + QString::number(reading.lengthCm, 'f', 1) +
-           QStringLiteral(" cm    Azimuth A: ") + azimuth(reading.azimuthA) +
-           QStringLiteral("    Azimuth B: ") + azimuth(reading.azimuthB);
+    return "Length: " + fixedText(reading.lengthCm, 1) + " cm    Azimuth A: " + azimuth(reading.azimuthA) +
+           "    Azimuth B: " + azimuth(reading.azimuthB);
 }
 
 }  // namespace k740

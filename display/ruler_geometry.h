@@ -3,7 +3,7 @@
 // the ruler says about the two points it joins. No rendering: the camera comes in as a matrix.
 #pragma once
 
-#include <QString>
+#include <string>
 #include <vector>
 
 namespace k740 {
@@ -46,6 +46,6 @@ struct RulerReading {
 RulerReading rulerReading(const RulerPoint& a, const RulerPoint& b);
 // "Length: 123.4 cm    Azimuth A: 12.345°    Azimuth B: 56.789°" (an azimuth at the origin
 // reads "-").
-QString rulerText(const RulerReading& reading);
+std::string rulerText(const RulerReading& reading);
 
 }  // namespace k740

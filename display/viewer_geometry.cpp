@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "display/point_math.h"
+#include "export/number_text.h"
 
 namespace k740 {
 
@@ -65,11 +66,10 @@ double readoutAzimuth(double x, double y) {
     return a;
 }
 
-QString readoutText(double distance, double azimuth) {
+std::string readoutText(double distance, double azimuth) {
     // At the origin a point has no azimuth: nothing is shown rather than "nan".
-    if (!std::isfinite(distance) || !std::isfinite(azimuth)) return QString();
-    return QStringLiteral("Distance:") + QString::number(distance, 'f', 6) + QStringLiteral("    Azimuth:") +
-           QString::number(azimuth, 'f', 6);
+    if (!std::isfinite(distance) || !std::isfinite(azimuth)) return std::string();
+    return "Distance:" + fixedText(distance, 6) + "    Azimuth:" + fixedText(azimuth, 6);
 }
 
 int overlayFontSize(const std::string& text, int width, int x, int preferred) {

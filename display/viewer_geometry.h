@@ -2,7 +2,6 @@
 // measuring grid (lines, rings and range labels with their ids) and the cursor read-out.
 #pragma once
 
-#include <QString>
 #include <string>
 #include <vector>
 
@@ -52,7 +51,7 @@ std::vector<GridLabel> gridLabels();        // "Circle" + p/100, text p/100 + "m
 double readoutDistance(double x, double y, double z);
 double readoutAzimuth(double x, double y);
 // "Distance:" D "    Azimuth:" A, six decimals each; empty when either is no number.
-QString readoutText(double distance, double azimuth);
+std::string readoutText(double distance, double azimuth);
 
 // Font size for the view's overlay text starting `x` pixels from the left of a view `width`
 // pixels wide: the preferred size, made smaller until the longest line fits (never below 8).

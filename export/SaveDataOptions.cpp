@@ -20,12 +20,14 @@ k740::ExportFormat SaveDataOptions::format() const {
 
 void SaveDataOptions::onOk_Clicked() {
     const k740::SaveDataChoice c =
-        k740::checkSaveDataOptions(ui->lineEdit_freamCount->text(), ui->lineEdit_AngleMin->text(),
-                                   ui->lineEdit_AngleMax->text());
-    if (c.frameCountText != ui->lineEdit_freamCount->text())
-        ui->lineEdit_freamCount->setText(c.frameCountText);
+        k740::checkSaveDataOptions(ui->lineEdit_freamCount->text().toStdString(),
+                                   ui->lineEdit_AngleMin->text().toStdString(),
+                                   ui->lineEdit_AngleMax->text().toStdString());
+    const QString frameCountText = QString::fromStdString(c.frameCountText);
+    if (frameCountText != ui->lineEdit_freamCount->text()) ui->lineEdit_freamCount->setText(frameCountText);
     if (!c.accepted) {
-        k740::Dialogs::warning(nullptr, c.warningTitle, c.warningText, QMessageBox::Ok);
+        k740::Dialogs::warning(nullptr, QString::fromStdString(c.warningTitle),
+                               QString::fromStdString(c.warningText), QMessageBox::Ok);
         return;
     }
     // One channel on this single-line sensor; the list travels for the sake of the signal.

@@ -1,11 +1,45 @@
 // An export cut short (see incomplete_export.h).
 #include "export/incomplete_export.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace k740 {
+
+namespace {
+
+bool pathExists(const std::string& path) {
+    struct stat s;
+    return ::stat(path.c_str(), &s) == 0;
+}
+
+// Renames `from` to `to` unless `to` exists: an existing file is never replaced.
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return std::rename(from.c_str(), to.c_str()) == 0;  // never replaces there
+#else
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // A file system without the no-replace rename: a second link fails on an existing name.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    if (::unlink(from.c_str()) != 0) {
+        ::unlink(to.c_str());
+        return false;
+    }
+    return true;
+#endif
+}
+
+}  // namespace
 
 std::string incompleteExportName(const std::string& path,
                                  const std::function<bool(const std::string&)>& exists) {
@@ -26,10 +60,8 @@ IncompleteMark markExportIncomplete(const std::string& path, int framesWritten, 
                                     bool appendLine) {
     IncompleteMark mark;
     mark.path = path;
-    const std::string target = incompleteExportName(
-        path, [](const std::string& p) { return QFileInfo::exists(QFile::decodeName(p.c_str())); });
-    // QFile::rename never replaces an existing file.
-    if (QFile::rename(QFile::decodeName(path.c_str()), QFile::decodeName(target.c_str()))) {
+    const std::string target = incompleteExportName(path, pathExists);
+    if (renameWithoutReplacing(path, target)) {
         mark.path = target;
         mark.renamed = true;
         return mark;

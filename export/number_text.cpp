@@ -88,6 +88,17 @@ char* putNumberG(char* out, double v) {
     return std::to_chars(out, out + kNumberTextRoom, v, std::chars_format::general, 6).ptr;
 }
 
+std::string fixedText(double v, int decimals) {
+    char text[400];  // the largest double with decimals up to 50
+    const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    return r.ec == std::errc() ? std::string(text, r.ptr) : std::string();
+}
+
+std::string numberTextG(double v) {
+    char text[kNumberTextRoom];
+    return std::string(text, putNumberG(text, v));
+}
+
 char* putNumberG17(char* out, double v) {
     if (wholeBelow(v, 1e15)) return std::to_chars(out, out + kNumberTextRoom, static_cast<long long>(v)).ptr;
     return std::to_chars(out, out + kNumberTextRoom, v, std::chars_format::general, 17).ptr;

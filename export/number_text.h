@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace k740 {
 
@@ -14,5 +15,11 @@ char* putNumberG(char* out, double v);
 
 // Writes v as "%.17g" does (17 significant digits) at out; returns the end of the text.
 char* putNumberG17(char* out, double v);
+
+// v with a fixed number of decimals, as "%.*f" writes it in the C locale ("-0.50" for -0.5, 2).
+std::string fixedText(double v, int decimals);
+
+// v as "%g" writes it in the C locale.
+std::string numberTextG(double v);
 
 }  // namespace k740

@@ -1,7 +1,23 @@
 // The recorder thread and the rules for the recording's file name and filter.
 #include "export/pcap_recorder.h"
 
+#include <QFile>
+#ifdef _WIN32
+#include <QTextCodec>
+#endif
+
 namespace k740 {
+
+std::string captureFileNameBytes(const QString& path) {
+#ifdef _WIN32
+    // The library's file functions take names in the ANSI code page of Chinese Windows.
+    if (QTextCodec* codec = QTextCodec::codecForName("GB2312"))
+        return codec->fromUnicode(path).toStdString();
+    return path.toLocal8Bit().toStdString();
+#else
+    return QFile::encodeName(path).toStdString();
+#endif
+}
 
 QString recordingFileName(const QDateTime& localTime) {
     return localTime.toString(QStringLiteral("yyyy-MM-dd-hh-mm")) + QStringLiteral(".pcap");

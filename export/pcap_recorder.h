@@ -16,6 +16,10 @@ namespace k740 {
 // Proposed name of a new recording: local date and time "yyyy-MM-dd-hh-mm" + ".pcap".
 QString recordingFileName(const QDateTime& localTime);
 
+// The bytes of a file name as the capture library's narrow-character file functions want
+// them: the local 8-bit encoding of the file system (the GB2312 code page on Windows).
+std::string captureFileNameBytes(const QString& path);
+
 // The capture filter for the data port: "port " + the port number ("port 2368").
 std::string recordingFilter(std::uint16_t port);
 

@@ -1,63 +1,79 @@
 // CSV export rules without widgets.
 #include "export/save_options.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace k740 {
 
 namespace {
-const QString kWarning = QStringLiteral("Warning");
+const char* const kWarning = "Warning";
+
+std::string trimmed(const std::string& text) {
+    const char* const kBlank = " \t\n\v\f\r";
+    const std::size_t first = text.find_first_not_of(kBlank);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
 }
 
-QString checkAngleRange(float* angleMin, float* angleMax) {
+// The whole text as one number in decimal notation (a leading '+' allowed); false for
+// anything else, including a number out of the type's range.
+template <typename T>
+bool wholeNumber(std::string text, T* value) {
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.erase(0, 1);
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, *value);
+    return !text.empty() && r.ec == std::errc() && r.ptr == end;
+}
+
+}  // namespace
+
+std::string checkAngleRange(float* angleMin, float* angleMax) {
     float& lo = *angleMin;
     float& hi = *angleMax;
     // NaN fails every comparison, so it is tested for on its own.
     if (!std::isfinite(lo) || !std::isfinite(hi) || lo > 360.0f || hi > 360.0f || lo < 0.0f ||
         hi < 0.0f)
-        return QStringLiteral("Invalid angle");
-    if (lo > hi) return QStringLiteral("Angle range invalid");
+        return "Invalid angle";
+    if (lo > hi) return "Angle range invalid";
     if (lo == hi) {
         lo -= 0.5f;
         hi += 0.5f;
     }
-    return QString();
+    return std::string();
 }
 
-SaveDataChoice checkSaveDataOptions(const QString& frameCount, const QString& angleMin,
-                                    const QString& angleMax) {
+SaveDataChoice checkSaveDataOptions(const std::string& frameCount, const std::string& angleMin,
+                                    const std::string& angleMax) {
     SaveDataChoice c;
     c.warningTitle = kWarning;
-    const QString frames = frameCount.trimmed();
+    const std::string frames = trimmed(frameCount);
     c.frameCountText = frameCount;
-    if (frames.isEmpty()) {
-        c.frameCountText = QStringLiteral("1");
+    if (frames.empty()) {
+        c.frameCountText = "1";
         c.frames = 1;
     } else {
         // "0", "-2", "2.5" and "abc" would start an export that never ends or never starts.
-        bool ok = false;
-        const int n = frames.toInt(&ok);
-        if (!ok || n < 1) {
-            c.warningText = QStringLiteral("Fream count must be a positive whole number");
+        int n = 0;
+        if (!wholeNumber(frames, &n) || n < 1) {
+            c.warningText = "Fream count must be a positive whole number";
             return c;
         }
         c.frames = n;
     }
 
-    const QString lo = angleMin.trimmed(), hi = angleMax.trimmed();
-    if (lo.isEmpty() || hi.isEmpty()) {
-        c.warningText = QStringLiteral("Angle range can not be empty");
+    const std::string lo = trimmed(angleMin), hi = trimmed(angleMax);
+    if (lo.empty() || hi.empty()) {
+        c.warningText = "Angle range can not be empty";
         return c;
     }
-    bool okLo = false, okHi = false;
-    float min = lo.toFloat(&okLo);
-    float max = hi.toFloat(&okHi);
-    if (!okLo || !okHi) {
-        c.warningText = QStringLiteral("Invalid angle");
+    float min = 0.0f, max = 0.0f;
+    if (!wholeNumber(lo, &min) || !wholeNumber(hi, &max)) {
+        c.warningText = "Invalid angle";
         return c;
     }
-    const QString complaint = checkAngleRange(&min, &max);
-    if (!complaint.isEmpty()) {
+    const std::string complaint = checkAngleRange(&min, &max);
+    if (!complaint.empty()) {
         c.warningText = complaint;
         return c;
     }
@@ -68,10 +84,23 @@ SaveDataChoice checkSaveDataOptions(const QString& frameCount, const QString& an
     return c;
 }
 
-QString defaultCsvFileName(const QDateTime& localTime) { return defaultExportFileName(localTime, QStringLiteral("csv")); }
+std::string defaultCsvFileName(const std::tm& localTime) { return defaultExportFileName(localTime, "csv"); }
 
-QString defaultExportFileName(const QDateTime& localTime, const QString& extension) {
-    return localTime.toString(QStringLiteral("yyyy-MM-dd-hh-mm")) + QLatin1Char('.') + extension;
+std::string defaultExportFileName(const std::tm& localTime, const std::string& extension) {
+    char text[64];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d-%H-%M", &localTime);
+    return std::string(text, n) + '.' + extension;
+}
+
+std::tm localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
 }
 
 void CsvExportCounter::start(int frames) {

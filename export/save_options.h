@@ -3,8 +3,8 @@
 // FreamIDs and progress values of one export.
 #pragma once
 
-#include <QDateTime>
-#include <QString>
+#include <ctime>
+#include <string>
 
 namespace k740 {
 
@@ -12,9 +12,9 @@ namespace k740 {
 // (the dialog then stays open and nothing is sent).
 struct SaveDataChoice {
     bool accepted = false;
-    QString warningTitle;  // "Warning" when refused
-    QString warningText;
-    QString frameCountText;  // what the frame-count field shows afterwards ("1" when it was empty)
+    std::string warningTitle;  // "Warning" when refused
+    std::string warningText;
+    std::string frameCountText;  // what the frame-count field shows afterwards ("1" when it was empty)
     int frames = 1;
     float angleMin = 0.0f;
     float angleMax = 360.0f;
@@ -22,18 +22,21 @@ struct SaveDataChoice {
 
 // Checks the three fields of the options dialog in the dialog's order: frame count (empty
 // means 1; otherwise a positive whole number), then the angle range.
-SaveDataChoice checkSaveDataOptions(const QString& frameCount, const QString& angleMin,
-                                    const QString& angleMax);
+// The fields as typed (UTF-8); blanks around a number do not count.
+SaveDataChoice checkSaveDataOptions(const std::string& frameCount, const std::string& angleMin,
+                                    const std::string& angleMax);
 
 // The angle-range rule: both within 0..360 and min <= max; equal bounds widen by 0.5 on each
 // side. Returns an empty string, or the dialog's warning text ("Invalid angle",
 // "Angle range invalid").
-QString checkAngleRange(float* angleMin, float* angleMax);
+std::string checkAngleRange(float* angleMin, float* angleMax);
 
 // "yyyy-MM-dd-hh-mm.csv" of the given local time.
-QString defaultCsvFileName(const QDateTime& localTime);
+std::string defaultCsvFileName(const std::tm& localTime);
 // "yyyy-MM-dd-hh-mm.<extension>" of the given local time.
-QString defaultExportFileName(const QDateTime& localTime, const QString& extension);
+std::string defaultExportFileName(const std::tm& localTime, const std::string& extension);
+// The local time now, for the default file name.
+std::tm localTimeNow();
 
 // FreamID and progress of one export: each exported frame takes the next FreamID from 1; the
 // progress is the written share in whole percent (truncated); the export ends when the written

@@ -7,7 +7,6 @@
 #include <pcap/pcap.h>
 #endif
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -20,8 +19,6 @@
 #include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <QTextCodec>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -148,17 +145,6 @@ std::vector<CaptureAdapter> listCaptureAdapters(std::string* error) {
 }
 
 #endif
-
-std::string captureFileNameBytes(const QString& path) {
-#ifdef _WIN32
-    // The library's file functions take names in the ANSI code page of Chinese Windows.
-    if (QTextCodec* codec = QTextCodec::codecForName("GB2312"))
-        return codec->fromUnicode(path).toStdString();
-    return path.toLocal8Bit().toStdString();
-#else
-    return QFile::encodeName(path).toStdString();
-#endif
-}
 
 LiveCapture::~LiveCapture() { close(); }
 

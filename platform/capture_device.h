@@ -3,7 +3,6 @@
 // The only place that talks to the capture library for live capture.
 #pragma once
 
-#include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -58,10 +57,6 @@ std::string adapterChoiceHelp(const std::vector<CaptureAdapter>& adapters);
 // The adapters the capture library can open, in its order; empty with *error set when the
 // library cannot list them.
 std::vector<CaptureAdapter> listCaptureAdapters(std::string* error);
-
-// The bytes of a file name as the capture library's narrow-character file functions want
-// them: the local 8-bit encoding of the file system (the GB2312 code page on Windows).
-std::string captureFileNameBytes(const QString& path);
 
 // A live capture on one adapter writing every packet that passes its filter into a dump
 // file. Not thread-safe: one thread owns it at a time.

@@ -355,7 +355,7 @@ std::vector<std::pair<std::string, std::string>> decodeDevicePacket(const std::u
         throw Error(ErrorKind::InvalidArgument,
                     "not a device information packet: it does not begin A5 FF 00 5A 11 11 55 55");
     std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& [name, text] : deviceStatusLines(data)) out.emplace_back(name, text.toStdString());
+    for (const auto& [name, text] : deviceStatusLines(data)) out.emplace_back(name, text);
     return out;
 }
 

@@ -33,7 +33,7 @@ bool applyNetwork(SimState& s, const Ipv4& sensorIp, const Ipv4& destIp, std::ui
         return refuse("rotation speed " + std::to_string(rpm) + " rpm is not 300, 600 or 1200");
     if (dataPort == 0 || devicePort == 0) return refuse("port 0");
     if (!isLoopback(sensorIp))
-        return refuse("sensor address " + ipv4Text(sensorIp).toStdString() +
+        return refuse("sensor address " + ipv4Text(sensorIp) +
                       " is outside 127.0.0.0/8; the simulated sensor stays on loopback");
     s.lidarIp = sensorIp;
     s.destIp = destIp;
@@ -248,7 +248,7 @@ void ConfigListener::run() {
         }
         if (s.lidarIp != oldIp) {
             // The sensor moves to its new address; it stays where it was if it cannot.
-            const std::string newAddress = ipv4Text(s.lidarIp).toStdString();
+            const std::string newAddress = ipv4Text(s.lidarIp);
             if (bindTo(newAddress)) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 address_ = newAddress;

@@ -126,8 +126,8 @@ bool waitForDevicePacket(std::uint16_t port, double timeoutSeconds, DevicePacket
     return false;
 }
 
-void line(const char* name, const QString& value) {
-    std::printf("%s: %s\n", name, value.toUtf8().constData());
+void line(const char* name, const std::string& value) {
+    std::printf("%s: %s\n", name, value.c_str());
 }
 
 int runStatus(const DeviceOptions& o) {

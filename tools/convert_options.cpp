@@ -73,13 +73,6 @@ bool parseWhole(const std::string& text, long lo, long hi, long* out) {
 
 namespace {
 
-// The angle-range rule's complaint as plain text.
-[[maybe_unused]] std::string plainText(std::string text) { return text; }
-template <class Text>
-std::string plainText(const Text& text) {
-    return text.toStdString();
-}
-
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // The option's name in an argument after its dashes: up to the first '='.
@@ -216,9 +209,10 @@ bool CommandLine::angleRange(float* lo, float* hi) const {
     if (!real("angle-max", -kAny, kAny, "a number of degrees", &max)) return false;
     *lo = static_cast<float>(min);
     *hi = static_cast<float>(max);
-    const std::string complaint = plainText(checkAngleRange(lo, hi));
+    const std::string complaint = checkAngleRange(lo, hi);
     if (complaint.empty()) return true;
-    refuse("--angle-min/--angle-max: " + complaint + ": both lie within 0..360, the minimum not above the maximum");
+    refuse("--angle-min/--angle-max: " + complaint +
+           ": both lie within 0..360, the minimum not above the maximum");
     return false;
 }
 

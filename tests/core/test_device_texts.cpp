@@ -74,10 +74,16 @@ TEST(DeviceTexts, VersionsMacSerialAndPosition) {
 
     const DevicePacket p = buildDevicePacket(k740test::distinctFields());
     const SettingData d = decodeSettingData(p.data());
-    const QString serial = serialText(d);
-    EXPECT_EQ(serial.size(), 20);
-    EXPECT_TRUE(serial.startsWith("K740P-2024-0001"));
-    EXPECT_EQ(serial.at(19), QChar(0));
+    const std::string serial = serialText(d);
+    EXPECT_EQ(serial.size(), 20u);
+    EXPECT_EQ(serial.rfind("K740P-2024-0001", 0), 0u);
+    EXPECT_EQ(serial.at(19), '\0');
+    // Bytes above 127 are Latin-1 characters: each becomes its two-byte UTF-8 form.
+    SettingData latin1 = d;
+    latin1.serialText[0] = '\xE9';
+    latin1.serialText[1] = '\xFF';
+    EXPECT_EQ(serialText(latin1).substr(0, 5), "\u00e9\u00ff4");
+    EXPECT_EQ(positionText("3114.5678\xB0", 'N'), "3114.5678\u00b0N");
     EXPECT_EQ(positionText(d.latitude, d.latitudeHemisphere), "3114.5678NN");
     EXPECT_EQ(positionText(d.longitude, d.longitudeHemisphere), "12128.1234E");
     EXPECT_EQ(board3ValuesText(d), "0112233445566778899");

@@ -22,10 +22,10 @@ TEST(SaveDataOptionsCheck, EmptyFrameCountBecomesOneAndEqualAnglesWiden) {
     EXPECT_EQ(c.angleMin, 29.5f);
     EXPECT_EQ(c.angleMax, 30.5f);
 
-    const k740::SaveDataChoice d = checkSaveDataOptions("10", "90", "180");
+    const k740::SaveDataChoice d = checkSaveDataOptions(" +10\t", " 90 ", "1.8e2");
     ASSERT_TRUE(d.accepted);
     EXPECT_EQ(d.frames, 10);
-    EXPECT_EQ(d.frameCountText, "10");
+    EXPECT_EQ(d.frameCountText, " +10\t");  // the field keeps what was typed
     EXPECT_EQ(d.angleMin, 90.0f);
     EXPECT_EQ(d.angleMax, 180.0f);
 }
@@ -39,6 +39,9 @@ TEST(SaveDataOptionsCheck, RefusalsCarryTheWindowsWarnings) {
         {"1", "-1", "100", "Invalid angle"},
         {"1", "0", "360.5", "Invalid angle"},
         {"1", "abc", "100", "Invalid angle"},
+        {"1", "10x", "100", "Invalid angle"},
+        {"1", "1e39", "100", "Invalid angle"},  // beyond a float
+        {"1", "nan", "100", "Invalid angle"},
         {"1", "10", "", "Angle range can not be empty"},
         {"1", "", "10", "Angle range can not be empty"},
         // Counts that would never end an export, or never start one.
@@ -47,6 +50,7 @@ TEST(SaveDataOptionsCheck, RefusalsCarryTheWindowsWarnings) {
         {"2.5", "0", "360", "Fream count must be a positive whole number"},
         {"abc", "0", "360", "Fream count must be a positive whole number"},
         {"99999999999", "0", "360", "Fream count must be a positive whole number"},
+        {"3 4", "0", "360", "Fream count must be a positive whole number"},
     };
     for (const Case& c : cases) {
         const k740::SaveDataChoice r = checkSaveDataOptions(c.frames, c.min, c.max);
@@ -57,8 +61,15 @@ TEST(SaveDataOptionsCheck, RefusalsCarryTheWindowsWarnings) {
 }
 
 TEST(SaveDataOptionsCheck, DefaultFileNameIsTheLocalMinute) {
-    const QDateTime t(QDate(2026, 3, 7), QTime(9, 5, 59));
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 7;
+    t.tm_hour = 9;
+    t.tm_min = 5;
+    t.tm_sec = 59;
     EXPECT_EQ(k740::defaultCsvFileName(t), "2026-03-07-09-05.csv");
+    EXPECT_EQ(k740::defaultExportFileName(t, "las"), "2026-03-07-09-05.las");
 }
 
 TEST(CsvExportCounter, ThreeFramesGiveIdsOneToThreeAndThirds) {

@@ -310,10 +310,10 @@ TEST(AboutTexts, VersionsAndTheDataReceivedRule) {
     EXPECT_FALSE(t.hardware[0]);
 
     const SettingData d = decodeSettingData(newerDevice().data());
-    const QStringList versions = versionList(d);
-    ASSERT_EQ(versions.size(), 8);
+    const std::vector<std::string> versions = versionList(d);
+    ASSERT_EQ(versions.size(), 8u);
     EXPECT_EQ(versions[1], "2024.5.12-V.1.2.3");
-    EXPECT_EQ(versions[2].size(), 20);  // all 20 serial characters, zeros included
+    EXPECT_EQ(versions[2].size(), 20u);  // all 20 serial characters, zeros included
 }
 
 TEST(SimConfiguration, AppliesTheBuiltPacketsAndRefusesOthers) {

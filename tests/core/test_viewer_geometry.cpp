@@ -41,10 +41,10 @@ TEST(ViewerGeometry, ReadoutAzimuthIsTheTablesAzimuth) {
     EXPECT_NEAR(k740::readoutAzimuth(-1e-9, 5), 360.0 - 1.1459e-8, 1e-9);  // just below 360
     EXPECT_NEAR(k740::readoutDistance(3, 4, 12), 13.0, 1e-12);
     EXPECT_EQ(k740::readoutText(13, 315.5),
-              QStringLiteral("Distance:13.000000    Azimuth:315.500000"));
+              "Distance:13.000000    Azimuth:315.500000");
     // The origin has no azimuth: the read-out shows nothing instead of "nan".
     EXPECT_TRUE(std::isnan(k740::readoutAzimuth(0, 0)));
-    EXPECT_TRUE(k740::readoutText(0, k740::readoutAzimuth(0, 0)).isEmpty());
+    EXPECT_TRUE(k740::readoutText(0, k740::readoutAzimuth(0, 0)).empty());
 }
 
 TEST(ViewerGeometry, OverlayTextShrinksUntilItsLongestLineFits) {
