@@ -85,8 +85,11 @@ protected:
 
 TEST_F(CaptureCut, PiecesHoldTheRecordsByteForByteAndTheAskedFrames) {
     const PieceCapture c = pieceCapture();
-    const CaptureFormat formats[] = {CaptureFormat::PcapLittleMicro, CaptureFormat::PcapBigMicro,
-                                     CaptureFormat::PcapLittleNano, CaptureFormat::PcapBigNano, CaptureFormat::PcapNg};
+    std::vector<CaptureFormat> formats = {CaptureFormat::PcapLittleMicro, CaptureFormat::PcapBigMicro,
+                                          CaptureFormat::PcapLittleNano, CaptureFormat::PcapBigNano};
+#if K740_HAVE_PCAP
+    formats.push_back(CaptureFormat::PcapNg);  // read through the capture library
+#endif
     bool sawPacketStart = false, sawShortFirst = false, sawOneBlockBefore = false;
     for (const CaptureFormat format : formats) {
         const std::string in = path(std::string("in-") + formatName(format));
