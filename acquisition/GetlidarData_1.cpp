@@ -1,18 +1,20 @@
-// Live receiver thread: feeds every datagram of the data port to the live frame assembly and
-// emits finished frames and device information packets as values.
+// Live receiver thread: the receive engine's live assembly on the data port; finished frames
+// and device information packets leave as values through queued signals.
 #include "acquisition/GetlidarData_1.h"
 
 GetlidarData_1::GetlidarData_1(QObject* parent)
-    : k740::UdpReceiver(2368, kReceiveBufferRequest, parent) {
+    : k740::UdpReceiver(k740::ReceiveEngine::Role::LiveStream, 2368, kReceiveBufferRequest, parent),
+      m_GpsTestActive(m_Engine.observing),
+      m_Paused(m_Engine.paused),
+      m_ReturnMode(m_Engine.returnMode),
+      m_PendingProtocol(m_Engine.pendingProtocol) {
     k740::registerMetaTypes();  // the frame record travels through SendData
-    m_Assembler = std::make_unique<k740::LiveFrameAssembler>(
-        [this](LidarDataSingleLine&& frame) { handleFrame(std::move(frame)); });
-    m_GpsLog = std::make_unique<k740::GpsTestLog>(
-        [this](const QString& stamp) { emit sendTimeStamp(stamp); },
+    m_GpsLog = std::make_unique<k740::GpsStampLog>(
+        [this](const std::string& stamp) { emit sendTimeStamp(QString::fromStdString(stamp)); },
         [this] { emit sendErrorCount(++m_ErrorCount); },
-        [this](const QString& why) {
+        [this](const std::string& why) {
             m_GpsTestActive = false;
-            emit gpsTestFailed(why);
+            emit gpsTestFailed(QString::fromStdString(why));
         });
     setBlockObserver(m_GpsLog.get());
 }
@@ -40,36 +42,12 @@ void GetlidarData_1::stopCheckGPSTime() {
     m_GpsLog->close();
 }
 
-void GetlidarData_1::frameConsumed() {
-    int n = m_InFlight.load();
-    while (n > 0 && !m_InFlight.compare_exchange_weak(n, n - 1)) {
-    }
-}
-
-void GetlidarData_1::handleFrame(LidarDataSingleLine&& frame) {
-    const int limit = m_MaxInFlight.load();
-    if (limit > 0 && m_InFlight.load() >= limit) {
-        ++m_FramesDropped;
-        return;
-    }
-    ++m_InFlight;
-    ++m_FramesEmitted;
-    emit SendData(frame);
+void GetlidarData_1::frame(LidarDataSingleLine&& frame) {
+    if (m_InFlight.take()) emit SendData(frame);
 }
 
 void GetlidarData_1::loopStarting() {
-    m_Assembler->reset();
-    m_InFlight = 0;
+    m_InFlight.clear();
     // A session starts drawing: a pause left over from an earlier one must not blank it.
     m_Paused = false;
-}
-
-void GetlidarData_1::datagramArrived(const std::uint8_t* data, std::size_t length) {
-    if (m_Paused.load()) return;  // drained and thrown away
-    k740::BlockObserver* observer = m_GpsTestActive.load() ? m_BlockObserver.load() : nullptr;
-    const k740::PacketKind kind = m_Assembler->addDatagram(data, length, m_ReturnMode.load(),
-                                                           m_PendingProtocol.load(), observer);
-    if (kind == k740::PacketKind::DeviceInfo) handOnDevicePacket(data);
-    m_Protocol.store(m_Assembler->protocol(), std::memory_order_relaxed);
-    m_FramesCapped.store(m_Assembler->framesCapped(), std::memory_order_relaxed);
 }

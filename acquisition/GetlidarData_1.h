@@ -1,6 +1,7 @@
 // Live receiver: takes the sensor's data stream on the data port, assembles frames and
 // emits each finished frame; device information packets arriving here are forwarded too.
-// The socket, the loop and the device-packet hand-off come from k740::UdpReceiver.
+// A thread shell over the receive engine (through k740::UdpReceiver): the engine assembles,
+// this class bounds the frames in flight and emits them.
 #pragma once
 
 #include <QString>
@@ -8,8 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "acquisition/frame_assembler.h"
-#include "acquisition/gps_test_log.h"
+#include "acquisition/gps_stamp_log.h"
 #include "acquisition/metatypes.h"
 #include "device/udp_receiver.h"
 
@@ -19,36 +19,35 @@ public:
     explicit GetlidarData_1(QObject* parent = nullptr);
     ~GetlidarData_1() override;
 
-    // Receive buffer asked for on the data port: a burst of the stream must not be lost
-    // (the system default holds about 150 ms of it).
-    static constexpr int kReceiveBufferRequest = 4 * 1024 * 1024;
+    static constexpr int kReceiveBufferRequest = k740::kLiveStreamReceiveBuffer;
 
     std::atomic<int> m_ErrorCount{0};
-    std::atomic<bool> m_GpsTestActive{false};
-    std::atomic<bool> m_Paused{false};
-    std::atomic<int> m_ReturnMode{0};
-    std::atomic<int> m_PendingProtocol{0};
+    // The engine's controls under the names the window writes.
+    std::atomic<bool>& m_GpsTestActive;
+    std::atomic<bool>& m_Paused;
+    std::atomic<int>& m_ReturnMode;
+    std::atomic<int>& m_PendingProtocol;
 
     // Protocol in force for the frame under assembly.
-    int protocol() const { return m_Protocol.load(); }
+    int protocol() const { return m_Engine.protocol(); }
 
     // Frames in flight to a slow consumer: at most this many are queued; newer frames are
     // dropped (and counted) until the consumer calls frameConsumed().
-    void setMaxFramesInFlight(int n) { m_MaxInFlight.store(n); }
-    int maxFramesInFlight() const { return m_MaxInFlight.load(); }
-    void frameConsumed();
-    int framesInFlight() const { return m_InFlight.load(); }
-    long long framesDropped() const { return m_FramesDropped.load(); }
-    long long framesEmitted() const { return m_FramesEmitted.load(); }
+    void setMaxFramesInFlight(int n) { m_InFlight.setLimit(n); }
+    int maxFramesInFlight() const { return m_InFlight.limit(); }
+    void frameConsumed() { m_InFlight.release(); }
+    int framesInFlight() const { return m_InFlight.inFlight(); }
+    long long framesDropped() const { return m_InFlight.dropped(); }
+    long long framesEmitted() const { return m_InFlight.sent(); }
     // Frames dropped because they reached the frame cap without an azimuth wrap.
-    long long framesCapped() const { return m_FramesCapped.load(); }
+    long long framesCapped() const { return m_Engine.framesCapped(); }
 
     // Called on the receiver thread for every block decoded in the strong-echo mode while
     // m_GpsTestActive is set (null = none). The observer must outlive the loop.
-    void setBlockObserver(k740::BlockObserver* observer) { m_BlockObserver.store(observer); }
+    void setBlockObserver(k740::BlockObserver* observer) { m_Engine.blockObserver.store(observer); }
 
     // The GPS time-stamp test's logs (the block observer installed at construction).
-    k740::GpsTestLog& gpsTestLog() { return *m_GpsLog; }
+    k740::GpsStampLog& gpsTestLog() { return *m_GpsLog; }
     // Starts a GPS time-stamp test writing to the two logs from the next whole packet decoded
     // in `protocol` (any when -1); false, with *why naming the file, when either cannot be
     // opened (no test runs then).
@@ -70,18 +69,9 @@ signals:
 
 protected:
     void loopStarting() override;
-    void datagramArrived(const std::uint8_t* data, std::size_t length) override;
+    void frame(LidarDataSingleLine&& frame) override;
 
 private:
-    void handleFrame(LidarDataSingleLine&& frame);
-
-    std::atomic<int> m_Protocol{0};
-    std::unique_ptr<k740::LiveFrameAssembler> m_Assembler;
-    std::unique_ptr<k740::GpsTestLog> m_GpsLog;
-    std::atomic<k740::BlockObserver*> m_BlockObserver{nullptr};
-    std::atomic<int> m_MaxInFlight{0};  // 0 = unbounded
-    std::atomic<int> m_InFlight{0};
-    std::atomic<long long> m_FramesDropped{0};
-    std::atomic<long long> m_FramesEmitted{0};
-    std::atomic<long long> m_FramesCapped{0};
+    std::unique_ptr<k740::GpsStampLog> m_GpsLog;
+    k740::FramesInFlight m_InFlight;
 };

@@ -15,12 +15,11 @@ namespace k740 {
 
 namespace {
 
-// Sets up a receiver's socket; false with the receiver's reason when a step failed.
+// Sets up a receiver's socket; false with the receive engine's reason when a check or a
+// step failed.
 bool setUpSocket(UdpReceiver* r, QString* reason) {
     if (r->setupSocket()) return true;
     *reason = r->lastError();
-    if (reason->isEmpty())
-        *reason = QStringLiteral("port %1 cannot be opened").arg(r->m_Port.load());
     return false;
 }
 

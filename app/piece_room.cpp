@@ -32,10 +32,10 @@ QString PieceRoom::proposedName(const QString& capture, int first, int last) {
 
 void PieceRoom::saveFramesClicked() {
     QWidget* parent = m_DialogParent.data();
-    const int frames = m_Player->isLoaded() ? m_Player->frameCount() : 0;
+    const int frames = m_Player->frameCount();  // 0 while no file is loaded
     if (frames == 0) {
         Dialogs::warning(parent, QStringLiteral("warn"),
-                         m_Player->isLoaded() ? QStringLiteral("The open capture file holds no frames")
+                         !m_Player->fileName().isEmpty() ? QStringLiteral("The open capture file holds no frames")
                                               : QStringLiteral("Please open a capture file first"));
         return;
     }

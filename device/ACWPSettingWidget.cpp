@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QTimer>
 
-#include "acquisition/gps_time_test.h"
+#include "acquisition/gps_stamp_log.h"
 #include "display/dialogs_seam.h"
 #include "resources/runtime_icons.h"
 #include "device/config_sender.h"

@@ -69,7 +69,6 @@ CaptureOpenResult ReadLiveOffData::open(const QString& path, bool singleLine,
     catalog_ = std::move(built.catalog);
     path8_ = name;
     path_ = path;
-    loaded_ = true;
     current_ = -1;
     seekFrame_ = -1;
     peek_.reset();
@@ -93,7 +92,7 @@ void ReadLiveOffData::seekTo(int frame, bool shown) {
 }
 
 bool ReadLiveOffData::frameAt(int frame, LidarDataSingleLine* out) {
-    if (!loaded_ || frame < 0 || frame >= frameCount()) return false;
+    if (frame < 0 || frame >= frameCount()) return false;
     if (!peek_) {
         peek_ = std::make_unique<k740::CaptureFrameSource>();
         if (!peek_->open(path8_, &catalog_)) {
@@ -105,7 +104,7 @@ bool ReadLiveOffData::frameAt(int frame, LidarDataSingleLine* out) {
 }
 
 bool ReadLiveOffData::play() {
-    if (!loaded_) return false;
+    if (path_.isEmpty()) return false;
     if (isRunning() && !ending_.load()) {
         gate_.open();
         return true;
@@ -116,23 +115,18 @@ bool ReadLiveOffData::play() {
     playbackFinished = 0;
     ending_ = false;
     current_ = -1;
-    inFlight_ = 0;  // frames of an earlier pass have been taken or dropped by now
+    inFlight_.clear();  // frames of an earlier pass have been taken or dropped by now
     start();
     return true;
 }
 
 void ReadLiveOffData::pause() { gate_.close(); }
 
-void ReadLiveOffData::frameConsumed() {
-    int n = inFlight_.load();
-    while (n > 0 && !inFlight_.compare_exchange_weak(n, n - 1)) {
-    }
-}
+void ReadLiveOffData::frameConsumed() { inFlight_.release(); }
 
 bool ReadLiveOffData::waitForWindow() {
     for (;;) {
-        const int limit = maxInFlight_.load();
-        if (limit <= 0 || inFlight_.load() < limit) return true;
+        if (inFlight_.hasRoom()) return true;
         if (!gate_.sleepFor(std::chrono::milliseconds(2))) return false;
     }
 }
@@ -157,7 +151,7 @@ void ReadLiveOffData::stopPlayback() {
 }
 
 void ReadLiveOffData::sendFrame(int index, const LidarDataSingleLine& frame) {
-    if (maxInFlight_.load() > 0) ++inFlight_;
+    if (inFlight_.limit() > 0) inFlight_.takeAlways();
     emit sendFrameIndex(index);
     emit SendData(frame);
 }
@@ -210,11 +204,11 @@ ReadLiveOffData::Turn ReadLiveOffData::awaitTurn(long k, PaceState& state) {
         // The frame before must be drawn first. Waiting for it past the next frame's turn
         // makes this one too late as well: round again, and it is passed over. The frame at
         // the end of the way is never passed over and goes at its turn.
-        const int limit = maxInFlight_.load() > 0 ? 1 : 0;
+        const int limit = inFlight_.limit() > 0 ? 1 : 0;
         const long after = k + direction;
         if (limit <= 0 || after < 0 || after >= state.pace.frames()) return turn;
-        if (!sleepUntil(state.pace.dueAt(after), [&] { return inFlight_.load() < limit; })) return turn;
-        if (inFlight_.load() < limit) return turn;
+        if (!sleepUntil(state.pace.dueAt(after), [&] { return inFlight_.inFlight() < limit; })) return turn;
+        if (inFlight_.inFlight() < limit) return turn;
     }
 }
 

@@ -18,7 +18,7 @@
 //   Play:       playDirection = +1; stepOnce = 0; player.play();   // starts or resumes
 //   Pause:      player.pause();
 //   Steps:      player.stepForward() / player.stepBackward()       // while paused
-//   Speed:      playSpeedStep = 0..4; playDirection = +1 / -1 (or setSpeedStep / setDirection)
+//   Speed:      playSpeedStep = 0..4; playDirection = +1 / -1 (or setDirection)
 //   Pace:       player.setRealTime(true): frames come when the capture's record time stamps
 //               say, times the speed step's factor; frames too late to be drawn are skipped
 //               (framesSkipped()). The window calls frameConsumed() for every SendData it
@@ -37,6 +37,7 @@
 #include <string>
 
 #include "acquisition/lidar_frame.h"
+#include "acquisition/receive_engine.h"
 #include "playback/capture_index.h"
 #include "playback/pause_gate.h"
 
@@ -70,12 +71,10 @@ public:
     // released; on failure nothing changes.
     CaptureOpenResult open(const QString& path, bool singleLine,
                            const std::function<bool(int percent)>& progress = {});
-    bool isLoaded() const { return loaded_; }
     QString fileName() const { return path_; }
     bool singleLineMode() const { return catalog_.singleLine; }
     int frameCount() const { return static_cast<int>(catalog_.frames.size()); }
     int sliderFrameCount() const { return static_cast<int>(catalog_.sliderFrames); }
-    std::uint64_t packetCount() const { return catalog_.packets; }
     // The loaded file's catalog and its name for the file functions (changed only by open).
     const k740::FrameCatalog& catalog() const { return catalog_; }
     const std::string& filePath() const { return path8_; }
@@ -90,7 +89,6 @@ public:
     void stepForward();
     void stepBackward();
     void setDirection(int direction) { playDirection = direction < 0 ? -1 : 1; }
-    void setSpeedStep(int step) { playSpeedStep = step; }
     // Ends the player's thread now, without an end report, and waits for it.
     void stopPlayback();
 
@@ -115,7 +113,7 @@ public:
     // Frames skipped at the recorded pace because they could not be drawn in their turn,
     // since the player was made.
     long long framesSkipped() const { return skipped_.load(); }
-    int framesInFlight() const { return inFlight_.load(); }
+    int framesInFlight() const { return inFlight_.inFlight(); }
 
     // Replaces the speed table's pause with a fixed one (milliseconds; -1: the table). For
     // tests and benchmarks.
@@ -127,7 +125,7 @@ public:
     // plays is never flooded: memory stays bounded and a seek shows within a frame or two
     // instead of after a backlog. At the recorded pace, with any limit, the frame before must
     // have been taken first, and a frame whose turn passes meanwhile is skipped.
-    void setMaxFramesInFlight(int count) { maxInFlight_ = count < 0 ? 0 : count; }
+    void setMaxFramesInFlight(int count) { inFlight_.setLimit(count); }
     // The window has taken one SendData frame (drawn or not).
     void frameConsumed();
 
@@ -160,7 +158,6 @@ private:
     k740::FrameCatalog catalog_;
     std::string path8_;  // the file name for the file functions
     QString path_;
-    bool loaded_ = false;
     std::atomic<int> current_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<int> pauseOverride_{-1};
@@ -168,7 +165,6 @@ private:
     std::atomic<bool> seekShown_{false};
     std::atomic<bool> realTime_{false};
     std::atomic<long long> skipped_{0};
-    std::atomic<int> maxInFlight_{0};
-    std::atomic<int> inFlight_{0};
+    k740::FramesInFlight inFlight_;  // the live receivers' hand-off, waited on instead of dropping
     std::unique_ptr<k740::CaptureFrameSource> peek_;  // the calling thread's reader for frameAt
 };

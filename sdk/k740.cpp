@@ -1,18 +1,13 @@
 // The consumer library: capture files through the frame catalog and its on-demand decoding,
-// the live stream through the live receiver thread, device information packets through the
-// status lines of k740-convert. Every rule comes from the layers below; this file only turns
+// device information packets through the status lines of k740-convert (the live stream is in
+// k740_listener.cpp). Every rule comes from the layers below; this file only turns
 // their results into the consumer types and their failures into k740::Error.
 #include "k740/k740.h"
-
-#include <QObject>
-#include <QString>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
@@ -20,12 +15,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "acquisition/GetlidarData_1.h"
+#include "sdk/k740_shared.h"
 #include "acquisition/lidar_frame.h"
 #include "device/device_packet.h"
 #include "device/status_lines.h"
 #include "export/csv_format.h"
-#include "platform/udp_socket.h"
 #include "playback/capture_index.h"
 
 namespace k740 {
@@ -37,6 +31,8 @@ const LidarDataSingleLine& emptyRecord() {
     return empty;
 }
 
+}  // namespace
+
 void checkProtocolAndViewMode(int protocol, int viewMode) {
     if (protocol != kProtocol16 && protocol != kProtocol17)
         throw Error(ErrorKind::InvalidArgument,
@@ -45,21 +41,17 @@ void checkProtocolAndViewMode(int protocol, int viewMode) {
         throw Error(ErrorKind::InvalidArgument, "view mode takes 1 or 2, not " + std::to_string(viewMode));
 }
 
-}  // namespace
-
 // ---- Frame ----
 
-struct FrameMaker {
-    static Frame make(std::shared_ptr<const LidarDataSingleLine> data, std::size_t index, int protocol,
-                      int viewMode) {
-        Frame f;
-        f.data_ = std::move(data);
-        f.index_ = index;
-        f.protocol_ = protocol;
-        f.viewMode_ = viewMode;
-        return f;
-    }
-};
+Frame FrameMaker::make(std::shared_ptr<const LidarDataSingleLine> data, std::size_t index, int protocol,
+                       int viewMode) {
+    Frame f;
+    f.data_ = std::move(data);
+    f.index_ = index;
+    f.protocol_ = protocol;
+    f.viewMode_ = viewMode;
+    return f;
+}
 
 Frame::Frame() : data_(std::shared_ptr<const LidarDataSingleLine>(), &emptyRecord()) {}
 
@@ -239,110 +231,6 @@ const Frame& Capture::iterator::operator*() {
         loaded_ = true;
     }
     return f_;
-}
-
-// ---- Listener ----
-
-struct Listener::Impl {
-    ListenOptions options;
-    GetlidarData_1 receiver;
-    std::mutex lock;
-    std::condition_variable arrived;
-    std::deque<Frame> queue;
-    bool stopped = false;
-    std::size_t received = 0;
-};
-
-Listener::Listener(const ListenOptions& options) : impl_(new Impl) {
-    checkProtocolAndViewMode(options.protocol, options.viewMode);
-    if (options.returnMode < kStrongEcho || options.returnMode > kDualEchoSecond)
-        throw Error(ErrorKind::InvalidArgument,
-                    "return mode takes 0, 1, 2 or 3, not " + std::to_string(options.returnMode));
-    if (!options.group.empty()) {
-        std::uint32_t group = 0;
-        if (!UdpSocket::parseIPv4(options.group, &group) || (group >> 28) != 0xE)
-            throw Error(ErrorKind::InvalidArgument,
-                        "group takes a multicast address (224.0.0.0 to 239.255.255.255), not '" + options.group + "'");
-    }
-    if (!options.interfaceAddress.empty()) {
-        std::uint32_t ignored = 0;
-        if (options.group.empty())
-            throw Error(ErrorKind::InvalidArgument, "an interface is for joining a group: give the group too");
-        if (!UdpSocket::parseIPv4(options.interfaceAddress, &ignored))
-            throw Error(ErrorKind::InvalidArgument,
-                        "interface takes an IPv4 address, not '" + options.interfaceAddress + "'");
-    }
-    Impl& d = *impl_;
-    d.options = options;
-    if (d.options.maxQueued == 0) d.options.maxQueued = 1;
-    GetlidarData_1& r = d.receiver;
-    r.m_Port = options.port;
-    r.m_MulticastIp = QString::fromStdString(options.group);
-    r.m_InterfaceIp = QString::fromStdString(options.interfaceAddress);
-    r.m_PendingProtocol = options.protocol;
-    r.m_ReturnMode = options.returnMode;
-    r.m_Running = true;
-    r.setReportReceiveBuffer(false);  // a library writes nothing to its host's standard error
-    r.setMaxFramesInFlight(static_cast<int>(std::min<std::size_t>(d.options.maxQueued, 1 << 20)));
-    // Called on the receiver's thread for every frame it lets through.
-    QObject::connect(&r, &GetlidarData_1::SendData, [&d](const LidarDataSingleLine& frame) {
-        auto data = std::make_shared<const LidarDataSingleLine>(frame);
-        std::lock_guard<std::mutex> guard(d.lock);
-        d.queue.push_back(FrameMaker::make(std::move(data), d.received++, d.options.protocol, d.options.viewMode));
-        d.arrived.notify_all();
-    });
-    if (!r.setupSocket()) {
-        QString why = r.lastError();
-        if (why.isEmpty()) why = QStringLiteral("port %1 cannot be opened").arg(options.port);
-        throw Error(ErrorKind::Network, why.toStdString());
-    }
-    r.start();
-}
-
-Listener::~Listener() {
-    stop();
-    impl_->receiver.m_Running = false;
-    impl_->receiver.closeSocket();
-    impl_->receiver.wait();
-}
-
-std::uint16_t Listener::port() const { return impl_->receiver.boundPort(); }
-int Listener::receiveBufferBytes() const { return impl_->receiver.receiveBufferBytes(); }
-int Listener::protocol() const { return impl_->receiver.protocol(); }
-long long Listener::datagrams() const { return impl_->receiver.datagramsReceived(); }
-long long Listener::framesDropped() const { return impl_->receiver.framesDropped(); }
-
-void Listener::stop() {
-    std::lock_guard<std::mutex> guard(impl_->lock);
-    impl_->stopped = true;
-    impl_->arrived.notify_all();
-}
-
-std::optional<Frame> Listener::next(double timeoutSeconds) {
-    Impl& d = *impl_;
-    std::unique_lock<std::mutex> guard(d.lock);
-    const auto ready = [&d] { return d.stopped || !d.queue.empty(); };
-    if (timeoutSeconds < 0) {
-        d.arrived.wait(guard, ready);
-    } else {
-        const auto wait = std::chrono::duration<double>(std::min(timeoutSeconds, 1e7));
-        d.arrived.wait_for(guard, wait, ready);
-    }
-    if (d.stopped || d.queue.empty()) return std::nullopt;
-    Frame f = std::move(d.queue.front());
-    d.queue.pop_front();
-    guard.unlock();
-    d.receiver.frameConsumed();
-    return f;
-}
-
-std::size_t Listener::run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds) {
-    std::size_t handed = 0;
-    while (std::optional<Frame> f = next(idleTimeoutSeconds)) {
-        ++handed;
-        if (!onFrame(*f)) break;
-    }
-    return handed;
 }
 
 // ---- device information packet ----

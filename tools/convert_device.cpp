@@ -5,12 +5,16 @@
 #include "tools/convert_device.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "acquisition/packet_format.h"
+#include "acquisition/receive_engine.h"
 #include "device/device_packet.h"
 #include "device/device_texts.h"
 #include "device/network_config.h"
@@ -98,29 +102,45 @@ int readOptions(int argc, char** argv, DeviceOptions& o) {
     return -1;
 }
 
-// Waits for a device information packet on the port; false (and the reason) on a timeout.
+// The first device information packet the engine passes on.
+struct FirstDevicePacket : ReceiveSink {
+    std::mutex lock;
+    std::condition_variable arrived;
+    bool got = false;
+    DevicePacket packet{};
+    void devicePacket(const DevicePacket& p) override {
+        std::lock_guard<std::mutex> guard(lock);
+        if (got) return;
+        packet = p;
+        got = true;
+        arrived.notify_all();
+    }
+};
+
+// Waits for a device information packet on the port, through the receive engine's device
+// rules; false (and the reason) when the port cannot be had or on a timeout.
 bool waitForDevicePacket(std::uint16_t port, double timeoutSeconds, DevicePacket& packet,
                          std::string* why) {
-    UdpSocket socket;
-    if (!socket.open() || !socket.bind(port)) {
-        *why = "cannot listen on UDP port " + std::to_string(port);
+    FirstDevicePacket sink;
+    ReceiveEngine engine(ReceiveEngine::Role::DevicePackets, &sink);
+    ReceiveSettings settings;
+    settings.port = port;
+    if (!engine.open(settings)) {
+        *why = engine.lastError();
         return false;
     }
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(timeoutSeconds));
-    std::uint8_t buffer[kDevicePacketSize + 1];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        if (socket.waitReadable(static_cast<int>(left.count())) <= 0) continue;
-        const long n = socket.receiveFrom(buffer, sizeof buffer);
-        if (n > 0 && isDevicePacket(buffer, static_cast<std::size_t>(n))) {
-            std::memcpy(packet.data(), buffer, kDevicePacketSize);
-            return true;
-        }
+    std::thread loop([&engine] { engine.run(); });
+    bool got = false;
+    {
+        std::unique_lock<std::mutex> guard(sink.lock);
+        got = sink.arrived.wait_for(guard, std::chrono::duration<double>(timeoutSeconds),
+                                    [&sink] { return sink.got; });
+        if (got) packet = sink.packet;
     }
+    engine.running = false;
+    loop.join();
+    engine.close();
+    if (got) return true;
     *why = "no device information packet on UDP port " + std::to_string(port) + " within " +
            QString::number(timeoutSeconds).toStdString() + " s";
     return false;

@@ -1,21 +1,23 @@
 // k740-convert gps-test: the advanced settings window's GPS time-stamp test without the
-// window, for a production line. The live receiver runs with the test active and writes the
-// same two logs, with the same names and lines, under DIR/<yyyy-MM-dd>/.
+// window, for a production line. The receive engine runs the live assembly with the test's
+// logs as its block observer and writes the same two logs, with the same names and lines,
+// under DIR/<yyyy-MM-dd>/.
 #include "tools/convert_gps.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <string>
+#include <thread>
 
-#include "acquisition/GetlidarData_1.h"
-#include "acquisition/gps_time_test.h"
-#include "acquisition/metatypes.h"
+#include "acquisition/gps_stamp_log.h"
+#include "acquisition/receive_engine.h"
 #include "tools/convert_options.h"
 #include "tools/exit_codes.h"
 
@@ -88,8 +90,6 @@ int gpsTestCommand(int argc, char** argv) {
     GpsOptions o;
     if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
 
-    QCoreApplication app(argc, argv);
-    k740::registerMetaTypes();
     const QDateTime start = QDateTime::currentDateTime();
     const k740::GpsLogPaths paths = k740::gpsLogPaths(
         o.folder.isEmpty() ? k740::defaultGpsLogRoot() : o.folder, o.number, start);
@@ -99,61 +99,68 @@ int gpsTestCommand(int argc, char** argv) {
         return kExitFailure;
     }
 
-    GetlidarData_1 receiver;
-    receiver.m_Port = static_cast<std::uint16_t>(o.port);
-    receiver.m_PendingProtocol = static_cast<int>(o.protocol);
-    receiver.m_ReturnMode = 0;  // the test is served in the strong-echo mode
-    receiver.m_Running = true;
-    receiver.gpsTestLog().setPacketLimit(o.packets);
-    if (!receiver.setupSocket()) {
-        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(receiver.lastError()));
+    // The test's reports come from the loop's thread.
+    std::atomic<int> jumps{0};
+    std::mutex failureLock;
+    std::string failure;
+    k740::GpsStampLog log(nullptr, [&jumps] { ++jumps; },
+                          [&](const std::string& why) {
+                              std::lock_guard<std::mutex> guard(failureLock);
+                              failure = why;
+                          });
+    log.setPacketLimit(o.packets);
+    k740::ReceiveSink frames;  // the frames themselves are not wanted
+    k740::ReceiveEngine engine(k740::ReceiveEngine::Role::LiveStream, &frames);
+    engine.pendingProtocol = static_cast<int>(o.protocol);
+    engine.returnMode = 0;  // the test is served in the strong-echo mode
+    engine.blockObserver = &log;
+    k740::ReceiveSettings settings;
+    settings.port = static_cast<std::uint16_t>(o.port);
+    settings.receiveBuffer = k740::kLiveStreamReceiveBuffer;
+    if (!engine.open(settings)) {
+        std::fprintf(stderr, "k740-convert: %s\n", engine.lastError().c_str());
         return kExitFailure;
     }
-    std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(receiver.boundPort()));
+    std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(engine.boundPort()));
     std::fflush(stderr);
 
-    // The receiver thread starts the test itself at the first whole packet decoded in the
-    // asked protocol, so --packets N logs exactly N whole packets.
+    // The log starts the test itself at the first whole packet decoded in the asked
+    // protocol, so --packets N logs exactly N whole packets.
     QString openError;
-    if (!receiver.startGpsTest(paths.mainLog, paths.errorLog, &openError,
-                               static_cast<int>(o.protocol))) {
-        receiver.closeSocket();
+    if (!log.open(paths.mainLog, paths.errorLog, &openError, static_cast<int>(o.protocol))) {
         std::fprintf(stderr, "k740-convert: %s\n", qPrintable(openError));
         return kExitFailure;
     }
-    bool timing = false;
+    engine.observing = true;
     std::signal(SIGINT, onGpsInterrupt);
     std::signal(SIGTERM, onGpsInterrupt);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        if (g_gpsInterrupted || !receiver.gpsTestLog().isOpen()) {
-            QCoreApplication::quit();
-            return;
-        }
-        if (!timing && receiver.gpsTestLog().started() && o.seconds > 0) {
+    std::thread loop([&engine] { engine.run(); });
+    using Clock = std::chrono::steady_clock;
+    bool timing = false;
+    Clock::time_point deadline;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (g_gpsInterrupted || !log.isOpen()) break;
+        if (!timing && log.started() && o.seconds > 0) {
             timing = true;
-            QTimer::singleShot(static_cast<int>(o.seconds * 1000), &app,
-                               [] { QCoreApplication::quit(); });
+            deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(o.seconds));
         }
-        if (o.packets > 0 && receiver.gpsTestLog().packetsLogged() >= o.packets)
-            QCoreApplication::quit();
-    });
-    QString failure;
-    QObject::connect(&receiver, &GetlidarData_1::gpsTestFailed, &app,
-                     [&failure](const QString& why) { failure = why; });
-    poll.start(20);
-    receiver.start();
-    app.exec();
-
-    const bool started = receiver.gpsTestLog().started();
-    receiver.stopCheckGPSTime();
-    receiver.m_Running = false;
-    receiver.closeSocket();
-    receiver.wait();
-    QCoreApplication::processEvents();  // a failure reported on the way
-    if (!failure.isEmpty()) {
-        std::fprintf(stderr, "k740-convert: %s\n", qPrintable(failure));
-        return kExitFailure;
+        if (timing && Clock::now() >= deadline) break;
+        if (o.packets > 0 && log.packetsLogged() >= o.packets) break;
+    }
+    const bool started = log.started();
+    engine.observing = false;
+    engine.running = false;
+    loop.join();
+    log.close();
+    engine.close();
+    {
+        std::lock_guard<std::mutex> guard(failureLock);
+        if (!failure.empty()) {
+            std::fprintf(stderr, "k740-convert: %s\n", failure.c_str());
+            return kExitFailure;
+        }
     }
     if (!started) {
         std::fprintf(stderr, "k740-convert: no test ran (no whole packet in protocol %ld arrived)\n",
@@ -162,8 +169,8 @@ int gpsTestCommand(int argc, char** argv) {
     }
     std::printf("main log: %s\nerror log: %s\npackets: %lld\njumps: %d\n",
                 qPrintable(QDir::toNativeSeparators(paths.mainLog)),
-                qPrintable(QDir::toNativeSeparators(paths.errorLog)),
-                receiver.gpsTestLog().packetsLogged(), receiver.m_ErrorCount.load());
+                qPrintable(QDir::toNativeSeparators(paths.errorLog)), log.packetsLogged(),
+                jumps.load());
     return kExitOk;
 }
 

@@ -1,11 +1,5 @@
 // k740-convert: the field engineer's command-line tool. Counts, dumps and exports the frames
 // of capture files, and listens to a live sensor stream on the data port.
-#if K740_CONVERT_LISTEN
-#include <QCoreApplication>
-#include <QObject>
-#include <QTimer>
-#endif
-
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
@@ -24,12 +18,9 @@
 #include <string>
 #include <vector>
 
-#if K740_CONVERT_LISTEN
-#include "acquisition/GetlidarData_1.h"
-#include "acquisition/metatypes.h"
-#endif
 #include "acquisition/frame_assembler.h"
 #include "acquisition/packet_format.h"
+#include "acquisition/receive_engine.h"
 #include "export/csv_format.h"
 #include "export/number_text.h"
 #include "playback/capture_index.h"
@@ -49,6 +40,7 @@
 #endif
 #include "tools/exit_codes.h"
 #include "tools/progress_line.h"
+#include "k740/k740.h"
 
 namespace {
 
@@ -217,8 +209,13 @@ int readOptions(int argc, char** argv, Options& o) {
     if (!c.whole("frames", 1, 1000000000L, "a positive count", &o.frames)) return kExitUsage;
     o.group = c.value("group");
     o.interfaceAddress = c.value("interface");
-    if (c.isSet("group") && o.group.empty()) return c.refuse("--group takes a multicast group address");
-    if (c.isSet("interface") && o.group.empty()) return c.refuse("--interface needs --group");
+    if (c.isSet("group") || c.isSet("interface")) {
+        k740::ReceiveSettings settings;
+        settings.group = o.group;
+        settings.interfaceAddress = o.interfaceAddress;
+        if (c.isSet("group") && o.group.empty()) return c.refuse("--group takes a multicast group address");
+        if (const std::string why = k740::settingsProblem(settings); !why.empty()) return c.refuse(why);
+    }
 
     if (cmd == "dump" && !o.live && (c.isSet("protocol") || c.isSet("return-mode")))
         return c.refuse("--protocol and --return-mode need --live for 'dump'");
@@ -359,10 +356,9 @@ constexpr LeftOut kLeftOut[] = {
     {"status", K740_CONVERT_DEVICE, "Qt"},
     {"configure", K740_CONVERT_DEVICE, "Qt"},
     {"gps-test", K740_CONVERT_GPS, "Qt"},
-    {"listen", K740_CONVERT_LISTEN, "Qt"},
 };
 
-// "pcd (needs PCL), listen (needs Qt)", empty when every command is built.
+// "pcd (needs PCL), gps-test (needs Qt)", empty when every command is built.
 std::string missingCommands() {
     std::string missing;
     for (const LeftOut& c : kLeftOut) {
@@ -379,94 +375,68 @@ bool leftOut(const std::string& command) {
     return false;
 }
 
-#if K740_CONVERT_LISTEN
 // ---- live listening ----
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void onInterrupt(int) { g_interrupted = 1; }
 
-// Prints the frames the receiver thread hands over, in the GUI-less event loop.
-class FramePrinter : public QObject {
-    Q_OBJECT
-public:
-    FramePrinter(GetlidarData_1* receiver, bool dump, long limit)
-        : m_Receiver(receiver), m_Dump(dump), m_Limit(limit) {}
-    long printed() const { return m_Printed; }
-
-public slots:
-    void onFrame(LidarDataSingleLine frame) {
-        m_Receiver->frameConsumed();
-        if (m_Limit > 0 && m_Printed >= m_Limit) return;
-        const std::size_t index = static_cast<std::size_t>(m_Printed++);
-        if (m_Dump) {
-            printFrameDump(stdout, index, frame);
-        } else {
-            const std::size_t n = frame.pointAngle.size();
-            if (n == 0)
-                std::printf("frame %zu: 0 points\n", index);
-            else
-                std::printf("frame %zu: %zu points, azimuth %.3f .. %.3f\n", index, n, frame.pointAngle.front(),
-                            frame.pointAngle.back());
-        }
-        std::fflush(stdout);
-        if (m_Limit > 0 && m_Printed >= m_Limit) QCoreApplication::quit();
+// Prints one frame of the live stream.
+void printLiveFrame(const k740::Frame& frame, std::size_t index, bool dump) {
+    if (dump) {
+        LidarDataSingleLine record;
+        record.blockAngle = frame.blockAzimuth();
+        record.distance = frame.distance();
+        record.intensity = frame.intensity();
+        record.pointAngle = frame.azimuth();
+        record.timeStamp = frame.time();
+        printFrameDump(stdout, index, record);
+    } else {
+        const std::vector<double>& azimuth = frame.azimuth();
+        if (azimuth.empty())
+            std::printf("frame %zu: 0 points\n", index);
+        else
+            std::printf("frame %zu: %zu points, azimuth %.3f .. %.3f\n", index, azimuth.size(),
+                        azimuth.front(), azimuth.back());
     }
+    std::fflush(stdout);
+}
 
-private:
-    GetlidarData_1* m_Receiver;
-    bool m_Dump;
-    long m_Limit;
-    long m_Printed = 0;
-};
-
-int runListen(int argc, char** argv, const Options& o) {
-    QCoreApplication app(argc, argv);
-    k740::registerMetaTypes();
-    GetlidarData_1 receiver;
-    receiver.m_Port = static_cast<std::uint16_t>(o.port);
-    receiver.m_MulticastIp = QString::fromStdString(o.group);
-    receiver.m_InterfaceIp = QString::fromStdString(o.interfaceAddress);
-    receiver.m_PendingProtocol = o.protocol;
-    receiver.m_ReturnMode = o.returnMode;
-    receiver.m_Running = true;
-    // A slow terminal must not let frames pile up in the event queue.
-    receiver.setMaxFramesInFlight(64);
-
-    FramePrinter printer(&receiver, o.dump, o.frames);
-    QObject::connect(&receiver, &GetlidarData_1::SendData, &printer, &FramePrinter::onFrame,
-                     static_cast<Qt::ConnectionType>(Qt::AutoConnection | Qt::UniqueConnection));
-
-    receiver.setupSocket();
-    const std::uint16_t bound = receiver.boundPort();
-    if (bound == 0) {
-        std::fprintf(stderr, "k740-convert: cannot receive on port %ld\n", o.port);
-        return kExitFailure;
+// The live stream through the consumer library's listener: its frames are printed here on
+// the main thread as they come, until --frames are printed or Ctrl-C.
+int runListen(const Options& o) {
+    k740::ListenOptions lo;
+    lo.port = static_cast<std::uint16_t>(o.port);
+    lo.group = o.group;
+    lo.interfaceAddress = o.interfaceAddress;
+    lo.protocol = o.protocol;
+    lo.returnMode = o.returnMode;
+    lo.maxQueued = 64;  // a slow terminal must not let frames pile up
+    std::unique_ptr<k740::Listener> listener;
+    try {
+        listener = std::make_unique<k740::Listener>(lo);
+    } catch (const k740::Error& e) {
+        std::fprintf(stderr, "k740-convert: %s\n", e.what());
+        return e.kind() == k740::ErrorKind::InvalidArgument ? kExitUsage : kExitFailure;
     }
-    std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(bound));
+    std::fprintf(stderr, "listening on port %u\n", static_cast<unsigned>(listener->port()));
     std::fflush(stderr);
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    QTimer interruptPoll;
-    QObject::connect(&interruptPoll, &QTimer::timeout, &app, [] {
-        if (g_interrupted) QCoreApplication::quit();
-    });
-    interruptPoll.start(50);
-
-    receiver.start();
-    app.exec();
-
-    receiver.m_Running = false;
-    receiver.closeSocket();
-    receiver.wait();
-    std::fprintf(stderr, "k740-convert: %lld datagrams received, %ld frames\n", receiver.datagramsReceived(),
-                 printer.printed());
-    if (receiver.framesDropped() > 0)
-        std::fprintf(stderr, "k740-convert: %lld frames dropped while printing\n", receiver.framesDropped());
+    long printed = 0;
+    while (!g_interrupted && (o.frames <= 0 || printed < o.frames)) {
+        // A short wait: an interruption is seen within it.
+        if (const std::optional<k740::Frame> f = listener->next(0.05))
+            printLiveFrame(*f, static_cast<std::size_t>(printed++), o.dump);
+    }
+    const long long datagrams = listener->datagrams();
+    const long long dropped = listener->framesDropped();
+    listener.reset();
+    std::fprintf(stderr, "k740-convert: %lld datagrams received, %ld frames\n", datagrams, printed);
+    if (dropped > 0) std::fprintf(stderr, "k740-convert: %lld frames dropped while printing\n", dropped);
     return kExitOk;
 }
-#endif
 
 }  // namespace
 
@@ -503,9 +473,7 @@ int main(int argc, char** argv) {
 #endif
     if (o.command == "las") return k740::runConvertLas(argc, argv);
     if (o.command == "cut") return k740::runConvertCut(argc, argv);
-    const bool known = o.command == "info" || o.command == "dump" || o.command == "csv" ||
-                       (K740_CONVERT_LISTEN && o.command == "listen");
-    if (!known) {
+    if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen") {
         if (leftOut(o.command))
             return k740::convert::usageError("", "'" + o.command + "' is not in this build, which leaves out " +
                                                      missingCommands());
@@ -519,13 +487,5 @@ int main(int argc, char** argv) {
     if (o.command == "info") return runInfo(o);
     if (o.command == "dump") return runDump(o);
     if (o.command == "csv") return runCsv(o);
-#if K740_CONVERT_LISTEN
-    return runListen(argc, argv, o);
-#else
-    return kExitUsage;
-#endif
+    return runListen(o);
 }
-
-#if K740_CONVERT_LISTEN
-#include "k740_convert.moc"
-#endif

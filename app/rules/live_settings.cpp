@@ -1,8 +1,7 @@
 // Reading the live display's port and group fields.
 #include "app/rules/live_settings.h"
 
-#include "device/typed_number.h"
-#include "platform/udp_socket.h"
+#include "acquisition/receive_engine.h"
 
 namespace k740 {
 
@@ -35,21 +34,15 @@ Verdict portRefusal(const char* field, const QString& typed) {
 }  // namespace
 
 bool parsePortField(const QString& text, std::uint16_t* port) {
-    const auto value = typedPort(text);
-    if (!value) return false;
-    if (port) *port = *value;
-    return true;
+    // The receivers' own reading of a port (1-65535 here: the window binds a given port).
+    return portProblem(text.toStdString(), false, port).empty();
 }
 
 bool isGroupField(const QString& text) {
+    // Only 224.0.0.0 to 239.255.255.255 are groups (the receivers' own check); any other
+    // address would leave the live display "on" without a group joined.
     const QString t = text.trimmed();
-    if (t.isEmpty()) return true;
-    std::uint32_t address = 0;
-    if (!UdpSocket::parseIPv4(t.toStdString(), &address)) return false;
-    // Only 224.0.0.0 to 239.255.255.255 are groups; any other address would leave the live
-    // display "on" without a group joined.
-    const std::uint32_t first = address >> 24;
-    return first >= 224 && first <= 239;
+    return t.isEmpty() || isMulticastGroup(t.toStdString());
 }
 
 bool parseDisplayAngleField(const QString& text, float* limit) {

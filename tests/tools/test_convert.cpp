@@ -330,6 +330,8 @@ TEST_F(ConvertTool, UsageErrorsExitWithTwo) {
         {"listen", "--port", "70000"},
         {"listen", "--frames", "0"},
         {"listen", "--interface", "127.0.0.1"},
+        {"listen", "--group", "192.168.1.222"},
+        {"listen", "--group", "239.1.1.1", "--interface", "eth0"},
         {"listen", q(tiny_)},
     };
     for (const QStringList& args : bad) {

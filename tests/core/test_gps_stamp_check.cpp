@@ -1,16 +1,17 @@
-// The GPS time-stamp test: register sources, time texts, the seconds-jump rule, the lines of a
-// packet, and the live receiver writing both logs over loopback.
+// The GPS time-stamp check: register sources, time texts, the seconds-jump rule, the lines of
+// a packet, and the live receiver writing both logs over loopback.
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextCodec>
+#include <chrono>
 #include <vector>
 
 #include "acquisition/GetlidarData_1.h"
-#include "acquisition/gps_test_log.h"
-#include "acquisition/gps_time_test.h"
+#include "acquisition/gps_stamp_check.h"
+#include "acquisition/gps_stamp_log.h"
 #include "packet_writer.h"
 #include "qt_support.h"
 #include "receiver_harness.h"
@@ -42,6 +43,17 @@ QByteArray gbk(const char* utf8) {
     return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(utf8));
 }
 
+std::uint32_t secondsOf(int y, int mo, int d, int h, int mi, int s) {
+    k740::GpsTime t;
+    t.year = static_cast<std::uint8_t>(y - 2000);
+    t.month = static_cast<std::uint8_t>(mo);
+    t.day = static_cast<std::uint8_t>(d);
+    t.hour = static_cast<std::uint8_t>(h);
+    t.minute = static_cast<std::uint8_t>(mi);
+    t.second = static_cast<std::uint8_t>(s);
+    return k740::gpsSeconds(t);
+}
+
 QList<QByteArray> linesOf(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -70,14 +82,19 @@ TEST(GpsTimeTest, RegistersReadTheProtocolsOwnBytes) {
 }
 
 TEST(GpsTimeTest, SecondsAreLocalTimeAndAnInvalidDateGivesTheMarker) {
-    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2000/00/00 00:00:00")), 4294967295u);
-    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2024/02/30 00:00:00")), 4294967295u);
+    EXPECT_EQ(secondsOf(2000, 0, 0, 0, 0, 0), 4294967295u);
+    EXPECT_EQ(secondsOf(2024, 2, 30, 0, 0, 0), 4294967295u);
+    EXPECT_EQ(secondsOf(2023, 2, 29, 0, 0, 0), 4294967295u);
+    EXPECT_EQ(secondsOf(2024, 5, 12, 24, 0, 0), 4294967295u);
+    EXPECT_NE(secondsOf(2024, 2, 29, 0, 0, 0), 4294967295u) << "a leap day is a date";
     const QDateTime local(QDate(2024, 5, 12), QTime(3, 4, 5), Qt::LocalTime);
-    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2024/05/12 03:04:05")),
-              static_cast<std::uint32_t>(local.toSecsSinceEpoch()));
-    EXPECT_EQ(k740::gpsSeconds(QStringLiteral("2024/05/12 03:04:06")) -
-                  k740::gpsSeconds(QStringLiteral("2024/05/12 03:04:05")),
-              1u);
+    EXPECT_EQ(secondsOf(2024, 5, 12, 3, 4, 5), static_cast<std::uint32_t>(local.toSecsSinceEpoch()));
+    EXPECT_EQ(secondsOf(2024, 5, 12, 3, 4, 6) - secondsOf(2024, 5, 12, 3, 4, 5), 1u);
+    // The PC's time beside each line, to the millisecond.
+    const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::LocalTime);
+    const auto point = std::chrono::system_clock::time_point(
+        std::chrono::milliseconds(now.toMSecsSinceEpoch()));
+    EXPECT_EQ(k740::gpsLocalTimeText(point), "2026-01-02 03:04:05:006");
 }
 
 TEST(GpsTimeTest, OnlyIrregularSecondStepsAreJumps) {
@@ -96,32 +113,32 @@ TEST(GpsTimeTest, BlockLinesCarryGbkLabelsAndTheJumpLines) {
     DataPacket p = makeSweepPacket(0, 100);
     stampPacket(p, {24, 5, 12, 3, 4, 7}, 0);
     r.update(p.data(), 0);
-    const QString local = QStringLiteral("2026-01-02 03:04:05:006");
+    const std::string local = "2026-01-02 03:04:05:006";
     // The first block of a test has no earlier time: no jump from the zeroed registers.
     k740::GpsBlockStep s = k740::gpsBlockStep(r, local, 0);
     EXPECT_FALSE(s.jump);
-    EXPECT_TRUE(s.errorLine.isEmpty());
+    EXPECT_TRUE(s.errorLine.empty());
     stampPacket(p, {24, 5, 12, 3, 4, 9}, 0);
     r.update(p.data(), 0);
     s = k740::gpsBlockStep(r, local, 3);
     ASSERT_TRUE(s.jump);
-    const QByteArray stamp = QByteArray::number(k740::gpsSeconds("2024/05/12 03:04:09"));
-    EXPECT_EQ(s.stamp.toLatin1(), stamp);
+    const QByteArray stamp = QByteArray::number(secondsOf(2024, 5, 12, 3, 4, 9));
+    EXPECT_EQ(QByteArray::fromStdString(s.stamp), stamp);
     const QByteArray expectedMain = "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
                                     "2024/05/12 03:04:09\t\t" + stamp + "\n" +
                                     gbk("-------------- GPS时间发生跳变 : ") +
                                     "2024/05/12 03:04:07 -> 2024/05/12 03:04:09--------------\n";
-    EXPECT_EQ(s.mainLines, expectedMain);
-    EXPECT_EQ(s.errorLine, "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间发生跳变 :") +
+    EXPECT_EQ(QByteArray::fromStdString(s.mainLines), expectedMain);
+    EXPECT_EQ(QByteArray::fromStdString(s.errorLine), "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间发生跳变 :") +
                                "2024/05/12 03:04:07 -> 2024/05/12 03:04:09\n");
-    EXPECT_TRUE(s.mainLines.contains("GPS\xca\xb1\xbc\xe4")) << "GBK bytes of the label";
+    EXPECT_NE(s.mainLines.find("GPS\xca\xb1\xbc\xe4"), std::string::npos) << "GBK bytes of the label";
 
     // Block 11 closes the packet with 42 dashes; a zero date gives the invalid marker.
     k740::GpsTimeRegisters zero;  // a sensor without fix: all date and time bytes zero
     s = k740::gpsBlockStep(zero, local, 11);
     EXPECT_FALSE(s.jump);
-    EXPECT_TRUE(s.errorLine.isEmpty());
-    EXPECT_EQ(s.mainLines, "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
+    EXPECT_TRUE(s.errorLine.empty());
+    EXPECT_EQ(QByteArray::fromStdString(s.mainLines), "2026-01-02 03:04:05:006" + gbk("\t\t\tGPS时间 :") +
                                "2000/00/00 00:00:00\t\t4294967295\n" + QByteArray(42, '-') + "\n");
 }
 
@@ -196,11 +213,11 @@ TEST_F(GpsReceiverTest, TheReceiverLogsEveryBlockAndCountsJumpsWithinOneTest) {
     EXPECT_EQ(linesOf(errorLog).size(), 2);
 }
 
-TEST(GpsTestLogStart, ATestStartsAtBlockZeroOfAPacketInTheAskedProtocol) {
+TEST(GpsStampLogStart, ATestStartsAtBlockZeroOfAPacketInTheAskedProtocol) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     int jumps = 0;
-    k740::GpsTestLog log(nullptr, [&] { ++jumps; });
+    k740::GpsStampLog log(nullptr, [&] { ++jumps; });
     QString why;
     ASSERT_TRUE(log.open(dir.filePath("m.txt"), dir.filePath("e.txt"), &why, 1));
     DataPacket p = makeSweepPacket(0, 100);
@@ -239,7 +256,7 @@ TEST_F(GpsReceiverTest, ProtocolOneReadsTheDateAndTimeRecordsFromTheFirstPacketI
     ASSERT_TRUE(waitUntil([&] { return !stamps.empty(); }));
     rx.stopCheckGPSTime();
     EXPECT_TRUE(rx.gpsTestLog().started());
-    EXPECT_EQ(stamps.front(), QString::number(k740::gpsSeconds("2024/05/12 03:04:44")))
+    EXPECT_EQ(stamps.front(), QString::number(secondsOf(2024, 5, 12, 3, 4, 44)))
         << "nothing of the protocol 0 packet was logged";
 }
 

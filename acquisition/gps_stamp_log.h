@@ -1,29 +1,43 @@
-// The GPS time-stamp test as the live receiver runs it: a block observer that keeps the time
-// registers, writes each block's lines to the main and error logs under one lock and reports
-// the time stamp (at most 20 times a second), every jump and a log write that failed through
-// callbacks. A test starts at the first whole packet after open(), with empty registers.
+// The GPS time-stamp test's logs as the live receiver writes them: a block observer that keeps
+// the time registers (acquisition/gps_stamp_check.h), writes each block's lines to the main
+// and error logs under one lock and reports the time stamp (at most 20 times a second), every
+// jump and a log write that failed through callbacks. A test starts at the first whole
+// packet after open(), with empty registers. Also where a test's two logs go.
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "acquisition/frame_assembler.h"
-#include "acquisition/gps_time_test.h"
+#include "acquisition/gps_stamp_check.h"
 
 namespace k740 {
 
-class GpsTestLog : public BlockObserver {
+// The two logs of a test that starts at `start` for the sensor numbered `number`.
+struct GpsLogPaths {
+    QString folder;    // root + "/" + yyyy-MM-dd
+    QString mainLog;   // folder/K740-P_<number>_<yyyy-MM-dd-hh-mm-ss>.txt
+    QString errorLog;  // folder/K740-P_<number>_Error_<yyyy-MM-dd-hh-mm-ss>.txt
+};
+GpsLogPaths gpsLogPaths(const QString& root, const QString& number, const QDateTime& start);
+// Where the window's test writes: "D:/RV_K740-P_GPSTimeTest" on Windows, elsewhere
+// RV_K740-P_GPSTimeTest in the user's documents folder (a "D:/" folder is none there).
+QString defaultGpsLogRoot();
+
+class GpsStampLog : public BlockObserver {
 public:
-    using StampSink = std::function<void(const QString& stamp)>;
+    using StampSink = std::function<void(const std::string& stamp)>;
     using JumpSink = std::function<void()>;
     // A log write failed (a full disk): the logs are closed and the test has ended.
-    using FailureSink = std::function<void(const QString& why)>;
+    using FailureSink = std::function<void(const std::string& why)>;
 
-    GpsTestLog(StampSink stamp, JumpSink jump, FailureSink failure = FailureSink());
+    GpsStampLog(StampSink stamp, JumpSink jump, FailureSink failure = FailureSink());
 
     // Closes the logs if open and opens both at the given paths for appending; the main log
     // gets its header. False, with *why naming the file, when either cannot be opened: then

@@ -1,12 +1,12 @@
-// The GPS time-stamp test without files or threads: the time registers a data block updates,
-// the time texts, the seconds-jump rule, the main- and error-log lines of one block (labels as
-// GBK bytes) and where a test's two logs go.
+// The GPS time-stamp check of the data blocks, without files, threads or Qt: the time
+// registers a data block updates, the time texts, the seconds-jump rule and the main- and
+// error-log lines of one block (labels as GBK bytes).
 #pragma once
 
-#include <QByteArray>
-#include <QDateTime>
-#include <QString>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace k740 {
 
@@ -15,7 +15,7 @@ constexpr std::size_t kGpsTwoPointOffset = 94;  // protocol 0: block bytes 94-99
 constexpr std::size_t kGpsDateRecordOffset = 4 + 3 * 15;  // protocol 1: record 15, y m d
 constexpr std::size_t kGpsTimeRecordOffset = 4 + 3 * 31;  // protocol 1: record 31, h m s
 
-// The error count and time stamp reported while nothing is valid: an invalid GPS date.
+// The time stamp of a GPS date that is no valid date.
 constexpr std::uint32_t kInvalidGpsSeconds = 4294967295u;
 
 struct GpsTime {
@@ -40,38 +40,27 @@ struct GpsTimeRegisters {
 };
 
 // "2024/05/12 03:04:05": 2000 + year, the rest filled to two digits.
-QString gpsClockText(const GpsTime& t);
-// The text read as a local date-time, in seconds since 1970-01-01 00:00 UTC; 4294967295 when
-// it is no valid date (month or day 00).
-std::uint32_t gpsSeconds(const QString& clockText);
+std::string gpsClockText(const GpsTime& t);
+// The time read as a local date-time, in seconds since 1970-01-01 00:00 UTC; 4294967295 when
+// it is no valid date (month or day 00, 30 February, hour 24, ...).
+std::uint32_t gpsSeconds(const GpsTime& t);
 // A jump in the seconds alone: anything but one second on, the same second, or 59 -> 0.
 bool isGpsJump(int currentSecond, int previousSecond);
-// The PC's time beside each line: "yyyy-MM-dd hh:mm:ss:zzz".
-QString gpsLocalTimeText(const QDateTime& t);
+// The PC's time beside each line: "yyyy-MM-dd hh:mm:ss:zzz" in local time.
+std::string gpsLocalTimeText(std::chrono::system_clock::time_point t);
 
 // What one block adds to the logs. A jump is looked for only when the registers hold an
 // earlier block of the same test.
 struct GpsBlockStep {
-    QByteArray mainLines;  // the time line, the jump line on a jump, the dash line after block 11
-    QByteArray errorLine;  // empty unless a jump
+    std::string mainLines;  // the time line, the jump line on a jump, the dash line after block 11
+    std::string errorLine;  // empty unless a jump
     bool jump = false;
-    QString stamp;  // the seconds in decimal, as sendTimeStamp carries them
+    std::string stamp;  // the seconds in decimal, as sendTimeStamp carries them
 };
-GpsBlockStep gpsBlockStep(const GpsTimeRegisters& registers, const QString& localTime,
+GpsBlockStep gpsBlockStep(const GpsTimeRegisters& registers, const std::string& localTime,
                           int blockIndex);
 
 // The main log's first line (GBK), line break included.
-QByteArray gpsLogHeader();
-
-// The two logs of a test that starts at `start` for the sensor numbered `number`.
-struct GpsLogPaths {
-    QString folder;    // root + "/" + yyyy-MM-dd
-    QString mainLog;   // folder/K740-P_<number>_<yyyy-MM-dd-hh-mm-ss>.txt
-    QString errorLog;  // folder/K740-P_<number>_Error_<yyyy-MM-dd-hh-mm-ss>.txt
-};
-GpsLogPaths gpsLogPaths(const QString& root, const QString& number, const QDateTime& start);
-// Where the window's test writes: "D:/RV_K740-P_GPSTimeTest" on Windows, elsewhere
-// RV_K740-P_GPSTimeTest in the user's documents folder (a "D:/" folder is none there).
-QString defaultGpsLogRoot();
+std::string gpsLogHeader();
 
 }  // namespace k740
