@@ -14,6 +14,10 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#ifdef _WIN32
+// Windows' C runtime: the handle stays out of child processes.
+#define O_CLOEXEC _O_NOINHERIT
+#endif
 
 #include "sdk/k740_shared.h"
 #include "acquisition/lidar_frame.h"
