@@ -1,8 +1,11 @@
 // Live capture through the capture library: adapter listing and choice, and the capture
-// handle that writes a dump file.
+// handle that writes a dump file. A build without the library (K740_HAVE_PCAP 0) keeps the
+// adapter choice and says in one line that live capture needs it.
 #include "platform/capture_device.h"
 
+#if K740_HAVE_PCAP
 #include <pcap/pcap.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -34,6 +37,7 @@ bool holds(const AdapterIpv4& net, std::uint32_t address) {
     return net.netmask != 0 && (net.address & net.netmask) == (address & net.netmask);
 }
 
+#if K740_HAVE_PCAP
 std::uint32_t hostOrderAddress(const sockaddr* sa) {
     if (sa == nullptr || sa->sa_family != AF_INET) return 0;
     sockaddr_in in;
@@ -45,6 +49,7 @@ std::uint32_t hostOrderAddress(const sockaddr* sa) {
 constexpr int kReadTimeoutMs = 100;
 // Kernel buffer of the capture: about 6000 sensor records, several seconds of the stream.
 constexpr int kBufferBytes = 8 * 1024 * 1024;
+#endif
 
 }  // namespace
 
@@ -109,6 +114,7 @@ std::string adapterChoiceHelp(const std::vector<CaptureAdapter>& adapters) {
            ". Start the viewer with --capture-interface NAME to choose one.";
 }
 
+#if K740_HAVE_PCAP
 std::vector<CaptureAdapter> listCaptureAdapters(std::string* error) {
     std::vector<CaptureAdapter> out;
     char errbuf[PCAP_ERRBUF_SIZE] = {0};
@@ -138,7 +144,11 @@ std::vector<CaptureAdapter> listCaptureAdapters(std::string* error) {
     return out;
 }
 
+#endif
+
 LiveCapture::~LiveCapture() { close(); }
+
+#if K740_HAVE_PCAP
 
 bool LiveCapture::open(const std::string& adapterName, const std::string& filter) {
     close();
@@ -354,5 +364,45 @@ FrameSearchResult searchFrame(const std::string& adapterName, const FrameSearch&
     pcap_close(handle);
     return result;
 }
+
+#else  // no capture library in this build
+
+namespace {
+const char* const kNoLibrary = "live capture needs libpcap, which this build lacks";
+}
+
+std::vector<CaptureAdapter> listCaptureAdapters(std::string* error) {
+    if (error != nullptr) *error = kNoLibrary;
+    return {};
+}
+
+bool LiveCapture::open(const std::string&, const std::string&) {
+    error_ = kNoLibrary;
+    permissionDenied_ = false;
+    return false;
+}
+
+bool LiveCapture::openDump(const std::string&) {
+    error_ = "no adapter is open";
+    return false;
+}
+
+int LiveCapture::pump(int) {
+    error_ = "not recording";
+    return -1;
+}
+
+void LiveCapture::close() {}
+
+int LiveCapture::linkType() const { return -1; }
+
+FrameSearchResult searchFrame(const std::string&, const FrameSearch&,
+                              const std::function<bool(const std::uint8_t*, std::size_t)>&,
+                              std::vector<std::uint8_t>*, std::string* error, bool* permissionDenied) {
+    if (permissionDenied) *permissionDenied = false;
+    if (error) *error = kNoLibrary;
+    return FrameSearchResult::OpenFailed;
+}
+#endif
 
 }  // namespace k740

@@ -88,7 +88,6 @@ public:
     void close();
 
     bool isOpen() const { return handle_ != nullptr; }
-    bool isDumping() const { return dumper_ != nullptr; }
     int linkType() const;  // 1 = Ethernet, -1 when not open
     std::uint64_t packetsWritten() const { return written_; }
     const std::string& error() const { return error_; }

@@ -1,8 +1,15 @@
-// Capture-file reader over the capture library's offline reader.
+// Capture-file reader: classic pcap read straight from the file, everything else (pcapng)
+// through the capture library's offline reader where the build has the library.
 #include "platform/pcap_file.h"
 
+#if K740_HAVE_PCAP
 #include <pcap/pcap.h>
-#ifndef _WIN32
+#endif
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -12,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +54,62 @@ std::uint32_t read32(const std::uint8_t* p, bool swapped) {
 std::uint16_t read16(const std::uint8_t* p, bool swapped) {
     return swapped ? std::uint16_t(p[0] << 8 | p[1]) : std::uint16_t(p[1] << 8 | p[0]);
 }
+
+// The file functions of the two systems. Names go to them as the narrow bytes they are given
+// (on Windows those of the ANSI code page, GB2312 on Chinese Windows); reads take 64-bit
+// offsets, so that files beyond 2 GiB read and seek everywhere.
+int openForReading(const std::string& path) {
+#ifdef _WIN32
+    return ::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+#else
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+}
+
+// Up to `bytes` bytes from `offset` on: the count read, 0 at the end, -1 with errno set.
+long long readAt(int fd, void* buffer, std::size_t bytes, std::int64_t offset) {
+#ifdef _WIN32
+    if (::_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+    return ::_read(fd, buffer, static_cast<unsigned>(std::min<std::size_t>(bytes, INT_MAX)));
+#else
+    ssize_t n;
+    do {
+        n = ::pread(fd, buffer, bytes, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    return n;
+#endif
+}
+
+void closeFile(int fd) {
+#ifdef _WIN32
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+}
+
+#if K740_HAVE_PCAP
+std::int64_t streamPosition(std::FILE* file) {
+#ifdef _WIN32
+    return static_cast<std::int64_t>(::_ftelli64(file));
+#else
+    return static_cast<std::int64_t>(::ftello(file));
+#endif
+}
+
+bool moveStream(std::FILE* file, std::int64_t position) {
+#ifdef _WIN32
+    return ::_fseeki64(file, position, SEEK_SET) == 0;
+#else
+    return ::fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+#endif
+
+bool isClassicMagic(std::uint32_t magic) {
+    return magic == 0xA1B2C3D4u || magic == 0xD4C3B2A1u || magic == 0xA1B23C4Du || magic == 0x4D3CB2A1u;
+}
+constexpr std::uint32_t kPcapngMagic = 0x0A0D0D0Au;  // a section header block, either byte order
 }  // namespace
 
 PcapFileReader::~PcapFileReader() { close(); }
@@ -56,26 +120,46 @@ bool PcapFileReader::open(const std::string& path, std::size_t streamBuffer) {
     close();
     m_Error.clear();
     m_Records = 0;
-    char errbuf[PCAP_ERRBUF_SIZE] = {0};
-#ifdef _WIN32
-    m_Handle = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openForReading(path);
     if (fd < 0) {
         m_Error = std::strerror(errno);  // missing file, no permission, ...
         return false;
     }
     std::uint8_t header[kFileHeaderSize];
-    const ssize_t got = ::pread(fd, header, sizeof header, 0);
-    if (got == static_cast<ssize_t>(sizeof header)) {
-        const std::uint32_t magic = read32(header, false);
-        if (magic == 0xA1B2C3D4u || magic == 0xD4C3B2A1u || magic == 0xA1B23C4Du || magic == 0x4D3CB2A1u)
-            return openClassic(fd, header, streamBuffer);
-    }
+    const long long got = readAt(fd, header, sizeof header, 0);
+    if (got == static_cast<long long>(sizeof header) && isClassicMagic(read32(header, false)))
+        return openClassic(fd, header, streamBuffer);
+#if K740_HAVE_PCAP
+    return openThroughLibrary(path, fd, streamBuffer);
+#else
+    const int readError = errno;
+    closeFile(fd);
+    if (got < 0)
+        m_Error = std::string("error reading capture file: ") + std::strerror(readError);
+    else if (got >= 4 && read32(header, false) == kPcapngMagic)
+        m_Error = "pcapng files need libpcap, which this build lacks";
+    else
+        m_Error = "not a classic pcap file (other capture formats need libpcap, which this build lacks)";
+    return false;
+#endif
+}
+
+#if K740_HAVE_PCAP
+bool PcapFileReader::openThroughLibrary(const std::string& path, int fd, std::size_t streamBuffer) {
+    char errbuf[PCAP_ERRBUF_SIZE] = {0};
+#ifdef _WIN32
+    // The library's stream comes from the C runtime it shares with the program (the universal
+    // one): it opens the file by name, and its stream is asked for positions.
+    (void)streamBuffer;
+    closeFile(fd);
+    m_Handle = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    if (m_Handle != nullptr && pcap_file(m_Handle) != nullptr) m_Position = streamPosition(pcap_file(m_Handle));
+#else
+    (void)path;
     std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
         m_Error = std::strerror(errno);
-        ::close(fd);
+        closeFile(fd);
         return false;
     }
     if (streamBuffer < kPageSize) streamBuffer = kPageSize;
@@ -87,7 +171,7 @@ bool PcapFileReader::open(const std::string& path, std::size_t streamBuffer) {
 #endif
     // pcapng blocks carry options and padding: the stream is asked for the position.
     m_Handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
-    if (m_Handle != nullptr) m_Position = static_cast<std::int64_t>(ftello(file));
+    if (m_Handle != nullptr) m_Position = streamPosition(file);
     if (m_Handle == nullptr) {
         std::fclose(file);  // on failure the library leaves the stream to us
         m_StreamBuffer.reset();
@@ -99,17 +183,18 @@ bool PcapFileReader::open(const std::string& path, std::size_t streamBuffer) {
     }
     return true;
 }
+#endif
 
 void PcapFileReader::close() {
+#if K740_HAVE_PCAP
     if (m_Handle != nullptr) {
         pcap_close(m_Handle);  // closes the stream too
         m_Handle = nullptr;
     }
+#endif
     m_StreamBuffer.reset();
     m_Position = -1;
-#ifndef _WIN32
-    if (m_Fd >= 0) ::close(m_Fd);
-#endif
+    if (m_Fd >= 0) closeFile(m_Fd);
     m_Fd = -1;
     m_Buffer.reset();
     m_Chunk = nullptr;
@@ -118,7 +203,6 @@ void PcapFileReader::close() {
     m_LinkType = -1;
 }
 
-#ifndef _WIN32
 bool PcapFileReader::openClassic(int fd, const std::uint8_t* header, std::size_t streamBuffer) {
     const std::uint32_t magic = read32(header, false);
     m_Swapped = magic == 0xD4C3B2A1u || magic == 0x4D3CB2A1u;
@@ -127,7 +211,7 @@ bool PcapFileReader::openClassic(int fd, const std::uint8_t* header, std::size_t
     const unsigned major = read16(header + 4, m_Swapped);
     const unsigned minor = read16(header + 6, m_Swapped);
     if (!((major == 2 && minor <= 4) || (major == 543 && minor == 0))) {
-        ::close(fd);
+        closeFile(fd);
         m_Error = "unsupported capture file version " + std::to_string(major) + "." + std::to_string(minor) +
                   " (versions 2.0 to 2.4 and 543.0 can be read)";
         return false;
@@ -162,9 +246,8 @@ bool PcapFileReader::fill(std::size_t bytes) {
         std::uint8_t* start = m_Chunk - m_Available;
         if (m_Available > 0 && m_Data != start) std::memmove(start, m_Data, m_Available);
         m_Data = start;
-        const ssize_t n = ::pread(m_Fd, m_Chunk, m_ChunkSize, m_ReadOffset);
+        const long long n = readAt(m_Fd, m_Chunk, m_ChunkSize, m_ReadOffset);
         if (n < 0) {
-            if (errno == EINTR) continue;
             m_Error = std::string("error reading capture file: ") + std::strerror(errno);
             return false;
         }
@@ -214,12 +297,10 @@ PcapFileReader::Result PcapFileReader::nextClassic(CaptureRecord& record) {
     ++m_Records;
     return Result::Record;
 }
-#endif
 
 PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
-#ifndef _WIN32
     if (m_Fd >= 0) return nextClassic(record);
-#endif
+#if K740_HAVE_PCAP
     if (m_Handle == nullptr) {
         if (m_Error.empty()) m_Error = "capture file not open";
         return Result::Error;
@@ -228,8 +309,6 @@ PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
     const u_char* data = nullptr;
     const int rc = pcap_next_ex(m_Handle, &header, &data);
     if (rc == 1) {
-#ifndef _WIN32
-#endif
         record.data = data;
         record.capturedLength = header->caplen;
         record.originalLength = header->len;
@@ -243,23 +322,22 @@ PcapFileReader::Result PcapFileReader::next(CaptureRecord& record) {
     m_Error = pcap_geterr(m_Handle);
     if (m_Error.empty()) m_Error = "error reading capture file";
     return Result::Error;
-}
-
-std::int64_t PcapFileReader::position() const {
-#ifdef _WIN32
-    return -1;
 #else
-    if (m_Fd >= 0) return m_Position;  // classic pcap: counted record by record
-    if (m_Handle == nullptr) return -1;
-    std::FILE* file = pcap_file(m_Handle);
-    return file != nullptr ? static_cast<std::int64_t>(ftello(file)) : -1;
+    if (m_Error.empty()) m_Error = "capture file not open";
+    return Result::Error;
 #endif
 }
 
+std::int64_t PcapFileReader::position() const {
+    if (m_Fd >= 0) return m_Position;  // classic pcap: counted record by record
+#if K740_HAVE_PCAP
+    std::FILE* file = m_Handle != nullptr ? pcap_file(m_Handle) : nullptr;
+    if (file != nullptr) return streamPosition(file);
+#endif
+    return -1;
+}
+
 bool PcapFileReader::seek(std::int64_t position) {
-#ifndef _WIN32
-    // The library reads records straight from the stream with no read-ahead of its own, so
-    // moving the stream moves the reader.
     if (m_Fd >= 0) {
         if (position < static_cast<std::int64_t>(kFileHeaderSize)) {
             m_Error = "cannot move to the requested record of the capture file";
@@ -271,8 +349,11 @@ bool PcapFileReader::seek(std::int64_t position) {
         m_Position = position;
         return true;
     }
+#if K740_HAVE_PCAP
+    // The library reads records straight from the stream with no read-ahead of its own, so
+    // moving the stream moves the reader.
     std::FILE* file = m_Handle != nullptr ? pcap_file(m_Handle) : nullptr;
-    if (file != nullptr && position >= 0 && fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0) {
+    if (file != nullptr && position >= 0 && moveStream(file, position)) {
         m_Position = position;
         return true;
     }
@@ -283,12 +364,18 @@ bool PcapFileReader::seek(std::int64_t position) {
 
 int PcapFileReader::linkType() const {
     if (m_Fd >= 0) return m_LinkType;
-    return m_Handle != nullptr ? pcap_datalink(m_Handle) : -1;
+#if K740_HAVE_PCAP
+    if (m_Handle != nullptr) return pcap_datalink(m_Handle);
+#endif
+    return -1;
 }
 
 std::uint32_t PcapFileReader::snapLength() const {
     if (m_Fd >= 0) return m_Snaplen;
-    return m_Handle != nullptr ? static_cast<std::uint32_t>(pcap_snapshot(m_Handle)) : 0;
+#if K740_HAVE_PCAP
+    if (m_Handle != nullptr) return static_cast<std::uint32_t>(pcap_snapshot(m_Handle));
+#endif
+    return 0;
 }
 
 bool PcapFileReader::nanosecondTimeStamps() const {

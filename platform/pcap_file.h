@@ -1,6 +1,8 @@
 // Reading capture files record by record: classic pcap in either byte order, micro- or
 // nanosecond time stamps, read straight from the file into one buffer and handed out in
-// place; pcapng (and anything else) through the capture library's offline reader.
+// place; pcapng (and anything else) through the capture library's offline reader, where the
+// build has the library (K740_HAVE_PCAP); without it such files are refused with a line
+// that says so.
 #pragma once
 
 #include <cstddef>
@@ -64,6 +66,7 @@ public:
 
 private:
     bool openClassic(int fd, const std::uint8_t* header, std::size_t streamBuffer);
+    bool openThroughLibrary(const std::string& path, int fd, std::size_t streamBuffer);
     Result nextClassic(CaptureRecord& record);
     // Makes `bytes` bytes from the read position on readable at m_Data; false at the end of
     // the file (m_Available tells how many there were) or a read error (m_Error set).

@@ -11,8 +11,6 @@
 #endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <mutex>
 #else
 #include <arpa/inet.h>
 #include <errno.h>
@@ -32,19 +30,22 @@ constexpr std::intptr_t kNoSocket = -1;
 
 #ifdef _WIN32
 using NativeSocket = SOCKET;
+// SIO_UDP_CONNRESET (mstcpip.h): whether ICMP "port unreachable" ends a receive with an error.
+constexpr DWORD kUdpConnectionReset = IOC_IN | IOC_VENDOR | 12;
 
-// The socket library is started once for the life of the process.
-void startSocketLibrary() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+// The socket library (version 2.2) is started once for the life of the process; its result
+// is kept, so that every later open() reports why sockets cannot be had.
+int startSocketLibrary() {
+    static const int result = [] {
         WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    });
+        return WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    return result;
 }
 int closeNative(NativeSocket s) { return closesocket(s); }
 #else
 using NativeSocket = int;
-void startSocketLibrary() {}
+int startSocketLibrary() { return 0; }
 int closeNative(NativeSocket s) { return ::close(s); }
 #endif
 
@@ -94,12 +95,16 @@ bool UdpSocket::fail() {
 std::string UdpSocket::lastErrorText() const {
     if (error_ == 0) return std::string();
 #ifdef _WIN32
+    // The system's text for the WSA code (in the language of the system), and the code itself,
+    // which is what a search for the failure needs.
     char text[256] = {0};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(error_), 0, text, sizeof text, nullptr);
-    std::string s(text);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-    return s;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        static_cast<DWORD>(error_), 0, text, sizeof text, nullptr);
+    std::string s(text, length);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
+        s.pop_back();
+    const std::string code = "Winsock error " + std::to_string(error_);
+    return s.empty() ? code : s + " (" + code + ")";
 #else
     return std::strerror(error_);
 #endif
@@ -141,14 +146,19 @@ UdpSocket::~UdpSocket() { close(); }
 
 bool UdpSocket::open() {
     close();
-    startSocketLibrary();
+    error_ = startSocketLibrary();
+    if (error_ != 0) return false;
 #ifdef _WIN32
-    error_ = 0;
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) return fail();
     fd_ = static_cast<std::intptr_t>(s);
+    // Windows ends the next receive with WSAECONNRESET when a datagram this socket sent met a
+    // closed port (the ICMP answer); a receiver would take that for a failure, not for "no
+    // datagram": such reports are switched off.
+    BOOL report = FALSE;
+    DWORD returned = 0;
+    WSAIoctl(s, kUdpConnectionReset, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
 #else
-    error_ = 0;
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     if (s < 0) return fail();
     fd_ = s;
@@ -202,12 +212,6 @@ bool UdpSocket::setMulticastLoop(bool on) {
     const unsigned char value = on ? 1 : 0;
 #endif
     return setOption(fd_, IPPROTO_IP, IP_MULTICAST_LOOP, value);
-}
-
-bool UdpSocket::setBroadcast(bool on) {
-    if (!isOpen()) return false;
-    const int value = on ? 1 : 0;
-    return setOption(fd_, SOL_SOCKET, SO_BROADCAST, value);
 }
 
 bool UdpSocket::bind(std::uint16_t port, const std::string& address) {

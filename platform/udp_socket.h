@@ -25,7 +25,6 @@ public:
     // Outgoing multicast: interface and loopback of our own datagrams.
     bool setMulticastInterface(const std::string& interfaceAddress);
     bool setMulticastLoop(bool on);
-    bool setBroadcast(bool on);
     // Binds to the address (empty = any) and port (0 = any free port).
     bool bind(std::uint16_t port, const std::string& address = std::string());
     // Port actually bound, 0 when not bound.
@@ -48,9 +47,8 @@ public:
     int requestReceiveBuffer(int bytes);
     int receiveBufferSize() const;
 
-    // System error code and text of the last call that failed on this socket (0 / empty when
-    // none has failed since open()).
-    int lastErrorCode() const { return error_; }
+    // System error text of the last call that failed on this socket (empty when none has
+    // failed since open()).
     std::string lastErrorText() const;
     // The last failure was a bind to an address and port already taken.
     bool lastErrorWasAddressInUse() const;

@@ -12,6 +12,10 @@
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+// Windows' C runtime: the handle stays out of child processes.
+#define O_CLOEXEC _O_NOINHERIT
+#endif
 
 #include "sdk/k740_shared.h"
 #include "acquisition/lidar_frame.h"

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <utility>
 
-
-#include "export/save_options.h"
+#include "export/save_options.h"  // the angle-range rule
 #include "tools/exit_codes.h"
 
 namespace k740::convert {
@@ -71,91 +71,133 @@ bool parseWhole(const std::string& text, long lo, long hi, long* out) {
     return true;
 }
 
+namespace {
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The option's name in an argument after its dashes: up to the first '='.
+std::string optionName(const std::string& argument, std::size_t dashes) {
+    return argument.substr(dashes, argument.find('=', dashes) - dashes);
+}
+
+}  // namespace
+
 CommandLine::CommandLine(std::string command, std::string synopsis, std::string about)
-    : m_Command(std::move(command)),
-      m_Synopsis(std::move(synopsis)),
-      m_About(std::move(about)),
-      m_Parser(std::make_unique<QCommandLineParser>()) {
-    m_Parser->setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    m_Options.emplace_back(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                           QStringLiteral("Shows this help."));
-    m_Parser->addOption(m_Options.back());
+    : m_Command(std::move(command)), m_Synopsis(std::move(synopsis)), m_About(std::move(about)) {
+    m_Options.push_back(Option{{"h", "help"}, std::string(), "Shows this help.", {}, false});
 }
 
-void CommandLine::addFlag(const QString& name, const QString& description) {
-    m_Options.emplace_back(name, description);
-    m_Parser->addOption(m_Options.back());
+void CommandLine::addFlag(const std::string& name, const std::string& description) {
+    m_Options.push_back(Option{{name}, std::string(), description, {}, false});
 }
 
-void CommandLine::addOption(const QString& name, const QString& valueName, const QString& description) {
-    m_Options.emplace_back(name, description, valueName);
-    m_Parser->addOption(m_Options.back());
+void CommandLine::addOption(const std::string& name, const std::string& valueName, const std::string& description) {
+    m_Options.push_back(Option{{name}, valueName, description, {}, false});
+}
+
+CommandLine::Option* CommandLine::find(const std::string& name) {
+    for (Option& o : m_Options)
+        if (std::find(o.names.begin(), o.names.end(), name) != o.names.end()) return &o;
+    return nullptr;
+}
+
+const CommandLine::Option* CommandLine::find(const std::string& name) const {
+    return const_cast<CommandLine*>(this)->find(name);
+}
+
+void CommandLine::readOption(int* at, std::size_t dashes, int argc, char** argv, std::vector<std::string>* unknown,
+                             std::string* error) {
+    const std::string argument = argv[*at];
+    const std::string name = optionName(argument, dashes);
+    Option* o = find(name);
+    if (o == nullptr) {
+        unknown->push_back(name);
+        return;
+    }
+    o->given = true;
+    const std::size_t assign = argument.find('=');
+    if (o->valueName.empty()) {
+        if (assign != std::string::npos) *error = "Unexpected value after '" + argument.substr(0, assign) + "'.";
+        return;
+    }
+    if (assign != std::string::npos) {
+        o->values.push_back(argument.substr(assign + 1));
+    } else if (*at + 1 < argc) {
+        o->values.push_back(argv[++*at]);  // the next argument, whatever it looks like
+    } else {
+        *error = "Missing value after '" + argument + "'.";
+    }
 }
 
 int CommandLine::parse(int argc, char** argv) {
-    m_Arguments = QStringList{QString::fromStdString("k740-convert " + m_Command)};
-    for (int i = 2; i < argc; ++i) m_Arguments << QString::fromLatin1(argv[i]);
-    if (!m_Parser->parse(m_Arguments)) {
-        const QStringList unknown = m_Parser->unknownOptionNames();
-        if (!unknown.isEmpty()) {
-            const std::string typed = typedOption(unknown.first());
-            std::string message = "unknown option '" + typed + "' for '" + m_Command + "'";
-            if (typed.size() > 2 && typed[1] != '-') message += " (a file name beginning with '-' goes after '--')";
-            return refuse(message);
-        }
-        return refuse(raw(m_Parser->errorText()));
+    m_Given.assign(argv + std::min(argc, 2), argv + std::max(argc, 2));
+    m_Plain.clear();
+    for (Option& o : m_Options) {
+        o.values.clear();
+        o.given = false;
     }
-    if (m_Parser->isSet(QStringLiteral("help"))) {
+    std::vector<std::string> unknown;
+    std::string error;  // the last missing or unexpected value
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            m_Plain.push_back(argument);  // "-" alone is a plain argument too
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else {
+            readOption(&i, startsWith(argument, "--") ? 2 : 1, argc, argv, &unknown, &error);
+        }
+    }
+    if (!unknown.empty()) {
+        const std::string typed = typedOption(unknown.front());
+        std::string message = "unknown option '" + typed + "' for '" + m_Command + "'";
+        if (typed.size() > 2 && typed[1] != '-') message += " (a file name beginning with '-' goes after '--')";
+        return refuse(message);
+    }
+    if (!error.empty()) return refuse(error);
+    if (isSet("help")) {
         std::fputs(helpText().c_str(), stdout);
         return tools::kExitOk;
     }
     return -1;
 }
 
-std::string CommandLine::typedOption(const QString& name) const {
-    // With single-dash words read as long options, "-x", "--x" and "--x=1" all name "x".
-    for (int i = 1; i < m_Arguments.size(); ++i) {
-        const QString& a = m_Arguments[i];
-        if (a == QLatin1String("--")) break;
-        if (a.size() < 2 || !a.startsWith(QLatin1Char('-'))) continue;
-        const int dashes = a.startsWith(QLatin1String("--")) ? 2 : 1;
-        const QString option = a.section(QLatin1Char('='), 0, 0);
-        if (option.mid(dashes) == name) return raw(option);
+std::string CommandLine::typedOption(const std::string& name) const {
+    // "-x", "--x" and "--x=1" all name "x".
+    for (const std::string& a : m_Given) {
+        if (a == "--") break;
+        if (a.size() < 2 || a[0] != '-') continue;
+        const std::size_t dashes = startsWith(a, "--") ? 2 : 1;
+        if (optionName(a, dashes) == name) return a.substr(0, a.find('='));
     }
-    return "--" + raw(name);
+    return "--" + name;
 }
 
-bool CommandLine::isSet(const QString& name) const {
-    for (const QCommandLineOption& o : m_Options)
-        if (o.names().contains(name)) return m_Parser->isSet(name);
-    return false;
+bool CommandLine::isSet(const std::string& name) const {
+    const Option* o = find(name);
+    return o != nullptr && o->given;
 }
 
-std::string CommandLine::raw(const QString& text) { return text.toLatin1().toStdString(); }
-
-std::string CommandLine::value(const QString& name, const std::string& fallback) const {
-    return isSet(name) ? raw(m_Parser->value(name)) : fallback;
+std::string CommandLine::value(const std::string& name, const std::string& fallback) const {
+    if (!isSet(name)) return fallback;
+    const Option* o = find(name);
+    return o->values.empty() ? std::string() : o->values.back();
 }
 
-std::vector<std::string> CommandLine::arguments() const {
-    std::vector<std::string> out;
-    for (const QString& a : m_Parser->positionalArguments()) out.push_back(raw(a));
-    return out;
-}
-
-bool CommandLine::whole(const QString& name, long lo, long hi, const std::string& what, long* out) const {
+bool CommandLine::whole(const std::string& name, long lo, long hi, const std::string& what, long* out) const {
     if (!isSet(name)) return true;
     const std::string text = value(name);
     if (parseWhole(text, lo, hi, out)) return true;
-    refuse("--" + name.toStdString() + " takes " + what + ", not '" + text + "'");
+    refuse("--" + name + " takes " + what + ", not '" + text + "'");
     return false;
 }
 
-bool CommandLine::real(const QString& name, double lo, double hi, const std::string& what, double* out) const {
+bool CommandLine::real(const std::string& name, double lo, double hi, const std::string& what, double* out) const {
     if (!isSet(name)) return true;
     const std::string text = value(name);
     if (parseReal(text, lo, hi, out)) return true;
-    refuse("--" + name.toStdString() + " takes " + what + ", not '" + text + "'");
+    refuse("--" + name + " takes " + what + ", not '" + text + "'");
     return false;
 }
 
@@ -163,8 +205,8 @@ bool CommandLine::angleRange(float* lo, float* hi) const {
     // Any finite number here; the angle-range rule says what it makes of it.
     constexpr double kAny = std::numeric_limits<double>::max();
     double min = *lo, max = *hi;
-    if (!real(QStringLiteral("angle-min"), -kAny, kAny, "a number of degrees", &min)) return false;
-    if (!real(QStringLiteral("angle-max"), -kAny, kAny, "a number of degrees", &max)) return false;
+    if (!real("angle-min", -kAny, kAny, "a number of degrees", &min)) return false;
+    if (!real("angle-max", -kAny, kAny, "a number of degrees", &max)) return false;
     *lo = static_cast<float>(min);
     *hi = static_cast<float>(max);
     const std::string complaint = checkAngleRange(lo, hi);
@@ -176,11 +218,11 @@ bool CommandLine::angleRange(float* lo, float* hi) const {
 
 std::string CommandLine::helpText() const {
     std::string text = "usage:\n" + m_Synopsis + "\noptions:\n";
-    for (const QCommandLineOption& o : m_Options) {
-        std::string head = "  --" + o.names().last().toStdString();
-        if (!o.valueName().isEmpty()) head += " " + o.valueName().toStdString();
+    for (const Option& o : m_Options) {
+        std::string head = "  --" + o.names.back();
+        if (!o.valueName.empty()) head += " " + o.valueName;
         head.resize(std::max<std::size_t>(head.size() + 2, 26), ' ');
-        text += head + o.description().toStdString() + "\n";
+        text += head + o.description + "\n";
     }
     if (!m_About.empty()) text += "\n" + m_About;
     return text;

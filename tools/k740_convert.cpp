@@ -10,6 +10,10 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,13 +25,19 @@
 #include "export/number_text.h"
 #include "playback/capture_index.h"
 #include "tools/convert_cut.h"
+#if K740_CONVERT_DEVICE
 #include "tools/convert_device.h"
+#endif
+#if K740_CONVERT_GPS
 #include "tools/convert_gps.h"
+#endif
 #include "tools/convert_las.h"
 #include "platform/same_file.h"
 #include "tools/capture_feed.h"
 #include "tools/convert_options.h"
+#if K740_CONVERT_PCD
 #include "tools/convert_pcd.h"
+#endif
 #include "tools/exit_codes.h"
 #include "tools/progress_line.h"
 #include "k740/k740.h"
@@ -335,6 +345,36 @@ int runCsv(const Options& o) {
     return kExitOk;
 }
 
+// The commands a build without Qt (or PCL) leaves out, and what each needs.
+struct LeftOut {
+    const char* command;
+    bool built;
+    const char* needs;
+};
+constexpr LeftOut kLeftOut[] = {
+    {"pcd", K740_CONVERT_PCD, "PCL"},
+    {"status", K740_CONVERT_DEVICE, "Qt"},
+    {"configure", K740_CONVERT_DEVICE, "Qt"},
+    {"gps-test", K740_CONVERT_GPS, "Qt"},
+};
+
+// "pcd (needs PCL), gps-test (needs Qt)", empty when every command is built.
+std::string missingCommands() {
+    std::string missing;
+    for (const LeftOut& c : kLeftOut) {
+        if (c.built) continue;
+        if (!missing.empty()) missing += ", ";
+        missing += std::string(c.command) + " (needs " + c.needs + ")";
+    }
+    return missing;
+}
+
+bool leftOut(const std::string& command) {
+    for (const LeftOut& c : kLeftOut)
+        if (!c.built && command == c.command) return true;
+    return false;
+}
+
 // ---- live listening ----
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -401,6 +441,11 @@ int runListen(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The same bytes on every system: a dump or a count piped into a file or compared with
+    // another machine's has no "\r\n" for "\n".
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
@@ -409,19 +454,31 @@ int main(int argc, char** argv) {
     o.command = argv[1];
     if (o.command == "--help" || o.command == "-h" || o.command == "help") {
         std::fputs(kUsage, stdout);
+        const std::string missing = missingCommands();
+        if (!missing.empty()) std::printf("\nThis build leaves out: %s.\n", missing.c_str());
         return kExitOk;
     }
     if (o.command == "--version") {
         std::printf("k740-convert %s\n", K740_VERSION);
         return kExitOk;
     }
+#if K740_CONVERT_DEVICE
     if (const int rc = k740::convert::deviceCommand(argc, argv); rc >= 0) return rc;
+#endif
+#if K740_CONVERT_GPS
     if (const int rc = k740::convert::gpsTestCommand(argc, argv); rc >= 0) return rc;
+#endif
+#if K740_CONVERT_PCD
     if (o.command == "pcd") return k740::runConvertPcd(argc, argv);
+#endif
     if (o.command == "las") return k740::runConvertLas(argc, argv);
     if (o.command == "cut") return k740::runConvertCut(argc, argv);
-    if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen")
+    if (o.command != "info" && o.command != "dump" && o.command != "csv" && o.command != "listen") {
+        if (leftOut(o.command))
+            return k740::convert::usageError("", "'" + o.command + "' is not in this build, which leaves out " +
+                                                     missingCommands());
         return k740::convert::usageError("", "unknown command '" + o.command + "'");
+    }
     if (const int rc = readOptions(argc, argv, o); rc >= 0) return rc;
 
     static char outBuffer[1 << 16];

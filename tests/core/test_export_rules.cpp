@@ -2,13 +2,13 @@
 // progress of an export, and the export file's write checks (a full disk is not "saved").
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "export/csv_export_file.h"
 #include "export/save_options.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -124,8 +124,8 @@ std::string readAll(const std::string& path) {
 }
 
 TEST(CsvExportFile, WritesHeaderAndFramesAndReportsSaved) {
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("out.csv").toStdString();
+    k740test::TempDir dir;
+    const std::string path = dir.filePath("out.csv");
     {
         std::ofstream old(path);
         old << "an older file's text that must go\n";

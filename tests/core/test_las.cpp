@@ -3,7 +3,6 @@
 // writer thread writing LAS, and a full disk.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdint>
@@ -19,6 +18,7 @@
 #include "export/csv_format.h"
 #include "export/las_export_file.h"
 #include "packet_writer.h"
+#include "temp_dir.h"
 
 using namespace k740test;
 
@@ -122,7 +122,7 @@ std::vector<LidarDataSingleLine> sweepFrames(int packets) {
 }  // namespace
 
 TEST(LasFile, HeaderAndEveryPointAgreeWithTheCsvRows) {
-    QTemporaryDir dir;
+    k740test::TempDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::vector<LidarDataSingleLine> frames = sweepFrames(60);
     ASSERT_GE(frames.size(), 3u);
@@ -137,7 +137,7 @@ TEST(LasFile, HeaderAndEveryPointAgreeWithTheCsvRows) {
         o.viewMode = c.viewMode;
         o.angleMin = c.lo;
         o.angleMax = c.hi;
-        const std::string path = dir.filePath("out.las").toStdString();
+        const std::string path = dir.filePath("out.las");
         k740::LasExportFile las("test 1.0");
         ASSERT_TRUE(las.open(path)) << las.error();
         std::ostringstream csv;
@@ -186,12 +186,12 @@ TEST(LasFile, HeaderAndEveryPointAgreeWithTheCsvRows) {
 }
 
 TEST(LasFile, TheWriterThreadWritesLasAndAFullDiskIsNeverSaved) {
-    QTemporaryDir dir;
+    k740test::TempDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::vector<LidarDataSingleLine> frames = sweepFrames(30);
     ASSERT_GE(frames.size(), 1u);
     k740::CsvExportOptions o;
-    const std::string path = dir.filePath("thread.las").toStdString();
+    const std::string path = dir.filePath("thread.las");
     {
         k740::CsvExportWriter writer;
         ASSERT_TRUE(writer.open(path, {}, k740::ExportFormat::Las, "rv-k740-p test"));

@@ -16,6 +16,9 @@
 namespace {
 
 std::string viaPrintf(const char* format, double v) {
+    // The number text is the same on every system; printf's NaN is not: glibc writes the
+    // sign of a negative NaN, Windows' printf does not. The glibc text is the reference.
+    if (std::isnan(v)) return std::signbit(v) ? "-nan" : "nan";
     char text[64];
     std::snprintf(text, sizeof text, format, v);
     return text;
