@@ -167,7 +167,6 @@ bool ACWPSettingWidget::sendPacket(const QByteArray& packet, const QString& addr
                                    std::uint16_t port) {
     m_SendBuffer = packet;
     m_LastAddress = address;
-    m_LastPort = port;
     QString why;
     if (k740::sendConfigDatagram(packet, address, port, &why)) return true;
     k740::Dialogs::critical(this, errorTitle(),
