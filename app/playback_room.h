@@ -95,7 +95,6 @@ public:
     int playPresses() const { return m_PlayPresses; }
     bool forward() const { return m_Forward; }
     bool backward() const { return m_Backward; }
-    const SeekCycle& seekCycle() const { return m_Seek; }
     // The run-time icon paths the buttons show now ("./Resources/images/...").
     QString playIcon() const { return m_PlayIcon; }
     QString seekForwardIcon() const { return m_ForwardIcon; }

@@ -104,7 +104,6 @@ public:
     // at most kMaxTrail). Changing it, clearing the view or the protocol empties the trail and
     // gives its memory back.
     void setTrailLength(int length);
-    int trailLength() const { return m_Trail.length(); }
     void clearTrail();
     // Older frames drawn beside the newest now, and the bytes they hold.
     int trailFramesShown() const { return m_Trail.framesKept(); }
