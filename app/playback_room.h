@@ -88,6 +88,7 @@ public:
     bool openDropped(const QList<QUrl>& urls);
 
     QString fileName() const { return m_FileName; }
+    ReadLiveOffData* player() const { return m_Player; }
     // The loaded file's frames (the slider runs over them) and the counter's value.
     int frameCount() const { return m_Position.frames; }
     int frameIndex() const { return counterValue(m_Position); }
