@@ -126,16 +126,11 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
                 m_State.apply(recording ? k740::WindowEvent::RecordingStarted
                                         : k740::WindowEvent::RecordingStopped);
             });
-    k740::ServiceRoom::Widgets service;
-    service.page = ui->Tab_3;
-    service.viewModeRow = ui->horizontalLayout_K740;
-    service.resendViewMode = ui->setVerticalPushButton;
-    service.channels = ui->Btn_Channel;
-    service.advanced = ui->Btn_ACWPSetting;
-    service.echo = ui->CBox_Echo;
-    service.angleLabel = ui->label_3;
-    service.angleField = ui->showAngle_lineEdit;
-    m_ServiceRoom = new k740::ServiceRoom(this, service, m_Receiver, m_StatusReceiver, this);
+    m_ServiceRoom = new k740::ServiceRoom(
+        this,
+        {ui->Tab_3, ui->horizontalLayout_K740, ui->setVerticalPushButton, ui->Btn_Channel,
+         ui->Btn_ACWPSetting, ui->CBox_Echo, ui->label_3, ui->showAngle_lineEdit},
+        m_Receiver, m_StatusReceiver, this);
 
     k740::ViewRoom::Widgets viewWidgets;
     viewWidgets.screen = ui->screen;
@@ -403,18 +398,10 @@ void manwindow::clearView() {
 void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) { m_View->onKey(event); }
 
 std::unique_ptr<k740::SettingsMemory> manwindow::settingsMemory(const QString& file) {
-    k740::SettingsMemory::Widgets w;
-    w.dataPort = ui->lineEdit_portNumber;
-    w.devicePort = ui->lineEdit;
-    w.group = ui->lineEdit_2;
-    w.protocol = ui->comboBox_agree;
-    w.model = ui->comboBoxLidarModel;
-    w.colourMode = ui->comboBox_4;
-    w.viewMode = ui->comboBox_degree;
-    w.gridButton = ui->toolButton_MeaGrid;
-    w.axesButton = ui->toolButton_Coor;
-    w.dockButton = ui->tolbtn_LidarDataList;
-    w.dock = ui->LidraDataDock;
+    const k740::SettingsMemory::Widgets w{
+        ui->lineEdit_portNumber, ui->lineEdit,          ui->lineEdit_2,         ui->comboBox_agree,
+        ui->comboBoxLidarModel,  ui->comboBox_4,        ui->comboBox_degree,    ui->toolButton_MeaGrid,
+        ui->toolButton_Coor,     ui->tolbtn_LidarDataList, ui->LidraDataDock};
     return std::make_unique<k740::SettingsMemory>(*this, w, k740::SettingsMemory::Rooms{m_View, m_Playback, m_Pace},
                                                   file);
 }

@@ -80,7 +80,7 @@ void play(manwindow& window, int speedStep, const char* name) {
     // The speed button as the operator presses it: until the speed asked for.
     for (int i = 0; i < 6 && playSpeedStep.load() != speedStep; ++i)
         named<QToolButton>(window, "toolButton_SeekForward")->click();
-    while (!(window.modeState().mode == k740::WindowMode::Idle && window.modeState().finished))
+    while (!(window.modeState().mode() == k740::WindowMode::Idle && window.modeState().finished()))
         QTest::qWait(2);
     const double wall = clock.elapsed() / 1000.0;
     std::printf("%-7s wall %7.2f s   frames drawn %5lld   skipped %5lld   (of %d)\n", name, wall,
