@@ -225,6 +225,9 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
 }
 
 manwindow::~manwindow() {
+    // The form's widgets and the rooms go after this body, with the window's members already
+    // gone: nothing they signal on their way out (the dock hiding) may reach the window.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
     // The player first: its queued frames and end report must not outlive the window.
     delete m_Player;
     m_Player = nullptr;

@@ -268,6 +268,7 @@ TEST_F(ViewerTest, ReadoutTextFollowsEachFrameUnlessARegionIsPicked) {
     ASSERT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().readoutOn);
     window->CalculateCoordinates(makeFrame({{20.0, 500, 9, 1}}));
     EXPECT_FALSE(viewerOf(*window)->contains("0"));
+    named<QToolButton>(*window, "toolButton_selectCloud")->click();  // disarmed again
 }
 
 }  // namespace
