@@ -9,7 +9,6 @@
 #include "platform/udp_socket.h"
 #include "sim/sim_config.h"
 #include "sim/sim_engine.h"
-#include "ui_manwindow.h"
 
 namespace k740 {
 
@@ -17,6 +16,14 @@ namespace {
 constexpr const char* kSensorAddress = "127.0.0.2";
 constexpr const char* kHostAddress = "127.0.0.1";
 constexpr int kTopView = 1;  // "Top" in the view list
+
+// A widget of the window's form by its object name.
+template <class T>
+T* formWidget(const manwindow& window, const char* name) {
+    T* w = window.findChild<T*>(QString::fromLatin1(name));
+    Q_ASSERT(w);
+    return w;
+}
 }  // namespace
 
 bool pickLoopbackPorts(std::uint16_t wishData, std::uint16_t wishDevice, std::uint16_t* data,
@@ -43,10 +50,11 @@ DemoSession::~DemoSession() {
 }
 
 std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QString* error) {
-    Ui::manwindowClass* ui = window.form();
+    QLineEdit* dataPort = formWidget<QLineEdit>(window, "lineEdit_portNumber");
+    QLineEdit* devicePort = formWidget<QLineEdit>(window, "lineEdit");
     std::unique_ptr<DemoSession> session(new DemoSession);
-    if (!pickLoopbackPorts(static_cast<std::uint16_t>(ui->lineEdit_portNumber->text().toInt()),
-                           static_cast<std::uint16_t>(ui->lineEdit->text().toInt()),
+    if (!pickLoopbackPorts(static_cast<std::uint16_t>(dataPort->text().toInt()),
+                           static_cast<std::uint16_t>(devicePort->text().toInt()),
                            &session->dataPort_, &session->devicePort_)) {
         if (error) *error = QStringLiteral("no free UDP ports on the loopback interface");
         return nullptr;
@@ -72,13 +80,13 @@ std::unique_ptr<DemoSession> DemoSession::start(manwindow& window, int rpm, QStr
 
     // The window listens where the simulated sensor sends, reads the 30-point layout and keeps
     // any group membership on the loopback interface.
-    ui->lineEdit_portNumber->setText(QString::number(session->dataPort_));
-    ui->lineEdit->setText(QString::number(session->devicePort_));
-    ui->comboBox_agree->setCurrentIndex(kProtocol17);
+    dataPort->setText(QString::number(session->dataPort_));
+    devicePort->setText(QString::number(session->devicePort_));
+    formWidget<QComboBox>(window, "comboBox_agree")->setCurrentIndex(kProtocol17);
     // Seen from above the simulated scene is a full ring; from the front only a few lines.
-    ui->comboBox_View->setCurrentIndex(kTopView);
+    formWidget<QComboBox>(window, "comboBox_View")->setCurrentIndex(kTopView);
     window.setMulticastInterface(QString::fromLatin1(kHostAddress));
-    if (!window.liveRunning()) ui->toolButton_Lidar->click();
+    if (!window.liveRunning()) formWidget<QToolButton>(window, "toolButton_Lidar")->click();
     if (!window.liveRunning()) {
         // The window has told the operator why (a warning naming the port or group).
         if (error) *error = QStringLiteral("the live display did not start");

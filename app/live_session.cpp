@@ -107,7 +107,7 @@ void LiveSession::switchOff() {
     // The loops are not waited for: they see their run flags and close their sockets.
     endConnection(m_Receiver);
     endConnection(m_StatusReceiver);
-    if (m_State.mode == WindowMode::LivePaused) showPaused(false);
+    if (m_State.mode() == WindowMode::LivePaused) showPaused(false);
     m_State.apply(WindowEvent::LiveOff);
     m_W.liveButton->setChecked(false);
 }
@@ -122,7 +122,7 @@ bool LiveSession::stop(int waitMs) {
 
 void LiveSession::togglePause() {
     if (!allowedNow(m_DialogParent, m_State, WindowAction::PauseDisplay)) return;
-    const bool pause = m_State.mode == WindowMode::Live;
+    const bool pause = m_State.mode() == WindowMode::Live;
     m_State.apply(pause ? WindowEvent::DisplayPaused : WindowEvent::DisplayResumed);
     showPaused(pause);
 }

@@ -53,6 +53,8 @@ public:
     QString multicastInterface() const { return m_Interface; }
     // The live display has been switched on at least once.
     bool startedOnce() const { return m_StartedOnce; }
+    GetlidarData_1* receiver() const { return m_Receiver; }
+    GetSet* statusReceiver() const { return m_StatusReceiver; }
 
     // Longest wait for a receiver loop to end (it looks at its flags every few milliseconds).
     static constexpr int kStopWaitMs = 2000;

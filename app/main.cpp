@@ -26,10 +26,11 @@
 #include "app/manwindow.h"
 #include "app/pace_room.h"
 #include "app/settings_memory.h"
-#include "app/manwindow_form.h"
 #include "app/recording_room.h"
 #include "app/service_room.h"
 #include "device/ACWPSettingWidget.h"
+
+#include <QToolButton>
 
 namespace {
 
@@ -221,10 +222,10 @@ int main(int argc, char* argv[]) {
     // protocol without storing them over the remembered ones.
     std::unique_ptr<k740::SettingsMemory> memory;
     if (!parser.isSet(QStringLiteral("no-settings"))) {
-        memory = std::make_unique<k740::SettingsMemory>(window);
+        memory = window.settingsMemory();
         memory->restore(parser.isSet(demo));
     }
-    if (parser.isSet(QStringLiteral("real-time"))) window.paceRoom()->setRealTime(true);
+    if (parser.isSet(QStringLiteral("real-time"))) window.findChild<k740::PaceRoom*>()->setRealTime(true);
     window.show();
     window.setAttribute(Qt::WA_QuitOnClose);
 #ifndef _WIN32
@@ -241,7 +242,7 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     } else if (parser.isSet(live) && !window.liveRunning()) {
-        window.form()->toolButton_Lidar->click();
+        window.findChild<QToolButton*>(QStringLiteral("toolButton_Lidar"))->click();
     }
 
     // A capture file named on the command line: opened as "Open" does (a file that cannot be
@@ -252,15 +253,15 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "rv-k740-p: the capture file '%s' did not open\n",
                          qPrintable(file));
         else if (parser.isSet(play))
-            window.form()->toolButton_Play->click();
+            window.findChild<QToolButton*>(QStringLiteral("toolButton_Play"))->click();
     }
     if (parser.isSet(QStringLiteral("capture-interface"))) {
-        window.recordingRoom()->setCaptureInterface(
+        window.findChild<k740::RecordingRoom*>()->setCaptureInterface(
             parser.value(QStringLiteral("capture-interface")));
-        window.serviceRoom()->advancedDialog()->setCaptureInterface(
+        window.findChild<k740::ServiceRoom*>()->advancedDialog()->setCaptureInterface(
             parser.value(QStringLiteral("capture-interface")));
     }
-    if (parser.isSet(QStringLiteral("service"))) window.serviceRoom()->askForCode();
+    if (parser.isSet(QStringLiteral("service"))) window.findChild<k740::ServiceRoom*>()->askForCode();
 
     const int code = QApplication::exec();
     if (memory) memory->store();

@@ -8,7 +8,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeData>
 #include <QSpinBox>
@@ -28,6 +27,7 @@
 #include "display/dialogs_seam.h"
 #include "app/recording_room.h"
 #include "app/service_room.h"
+#include "app/settings_memory.h"
 #include "app/settings_room.h"
 #include "app/close_request.h"
 #include "app/window_layout.h"
@@ -92,10 +92,11 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     live.group = ui->lineEdit_2;
     live.protocol = ui->comboBox_agree;
     m_Live = new k740::LiveSession(this, live, m_Receiver, m_StatusReceiver, m_State, this);
-    m_SettingsRoom = std::make_unique<k740::SettingsRoom>(ui.get(), m_Receiver, m_StatusReceiver);
+    m_SettingsRoom = new k740::SettingsRoom(ui->Btn_Setting, ui->toolButton_About, m_Receiver,
+                                            m_StatusReceiver, this);
     m_Player = new ReadLiveOffData();
     m_Player->setMaxFramesInFlight(kPlayerFramesInFlight);
-    m_Pace = new k740::PaceRoom(ui->Tab_4, ui->horizontalLayout_Offline, m_Player, this);
+    m_Pace = new k740::PaceRoom(ui->checkBox_RealTime, m_Player, this);
     k740::PlaybackRoom::Widgets transport;
     transport.open = ui->toolButton_Open;
     transport.play = ui->toolButton_Play;
@@ -110,13 +111,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     transport.model = ui->comboBoxLidarModel;
     m_Playback = new k740::PlaybackRoom(this, transport, m_Player, m_Receiver,
                                         [this]() { return m_Live->startedOnce(); }, m_State, this);
-    // "Save frames…" stands after the transport, before the tab's closing space.
-    auto* saveFrames = new QToolButton(ui->Tab_4);
-    saveFrames->setObjectName(QStringLiteral("toolButton_SaveFrames"));
-    saveFrames->setText(QStringLiteral("Save frames…"));
-    saveFrames->setToolTip(QStringLiteral("Saves frames of the open capture file as a capture file of their own"));
-    ui->horizontalLayout_Offline->insertWidget(ui->horizontalLayout_Offline->count() - 1, saveFrames);
-    m_Piece = new k740::PieceRoom(this, saveFrames, ui->Slider_Frame, m_Player, this);
+    m_Piece = new k740::PieceRoom(this, ui->toolButton_SaveFrames, ui->Slider_Frame, m_Player, this);
     // The recorder listens on the adapter that carries the sensor's traffic: the one whose
     // subnet holds the address of the last device information packet.
     for (k740::UdpReceiver* source : {static_cast<k740::UdpReceiver*>(m_Receiver),
@@ -127,8 +122,15 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
         this, ui->toolButton_SavePcapData, ui->lineEdit_portNumber, [this] { return bool(m_LiveRunning); },
         [this] { return m_LastSensorAddress; }, this);
     connect(m_Recording, &k740::RecordingRoom::recordingChanged, this,
-            [this](bool recording) { m_State.recording = recording; });
-    m_ServiceRoom = std::make_unique<k740::ServiceRoom>(this, ui.get(), m_Receiver, m_StatusReceiver);
+            [this](bool recording) {
+                m_State.apply(recording ? k740::WindowEvent::RecordingStarted
+                                        : k740::WindowEvent::RecordingStopped);
+            });
+    m_ServiceRoom = new k740::ServiceRoom(
+        this,
+        {ui->Tab_3, ui->horizontalLayout_K740, ui->setVerticalPushButton, ui->Btn_Channel,
+         ui->Btn_ACWPSetting, ui->CBox_Echo, ui->label_3, ui->showAngle_lineEdit},
+        m_Receiver, m_StatusReceiver, this);
 
     k740::ViewRoom::Widgets viewWidgets;
     viewWidgets.screen = ui->screen;
@@ -150,10 +152,7 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     makeConnections();
 
     m_View->resetTable();
-    k740::ViewRoom::Selection& selection = m_View->selection();
     m_Picking = new k740::PickingRoom(
-        {&selection.areaSelectArmed, &selection.active, &selection.pickedCount, &selection.box,
-         &selection.readoutOn},
         {this, ui->screen, m_View->viewer(), m_View->realTimeCloudPtr(), m_View->clickedCloudPtr(),
          m_View->displayMutex(), ui->tableView, m_View->tableModel(), [this] { m_View->resetTable(); },
          [this] { m_View->repaint(); },
@@ -164,18 +163,22 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
                                                   m_NotPlayingOffline || !m_DisplayRunning, &m_LastFrame};
         },
         this);
+    m_View->setSelectionSource([this] {
+        const k740::PickingRoom::Selection& s = m_Picking->selection();
+        return k740::ViewRoom::SelectionView{s.active, s.box, s.readoutOn};
+    });
     ui->analysedata->hide();
     ui->LabFileLoading->hide();
     ui->FileSaveProgressBar->hide();
     ui->LabCsvFileSave->hide();
 
-    m_Ruler = new k740::RulerRoom(this, ui->toolButton_selectCloud, m_View->viewer(),
+    m_Ruler = new k740::RulerRoom(this, ui->toolButton_Measure, m_View->viewer(),
                                   [this] { return m_View->realTimeCloud(); }, [this] { m_View->repaint(); },
                                   this);
 
     // Comforts: a snapshot of the view, the live figures, a trail of frames, seeking keys,
     // dropped files and toggles that show their state.
-    m_Snapshot = new k740::SnapshotRoom(this, ui->screen, ui->toolButton_clear, [this] {
+    m_Snapshot = new k740::SnapshotRoom(this, ui->screen, ui->toolButton_Snapshot, [this] {
         return k740::playbackActive(m_State) ? m_Playback->frameIndex() : int(m_View->framesDrawn());
     }, this);
     k740::FiguresRoom::Sources figures;
@@ -196,7 +199,11 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
         return m_Recording->isRecording() ? QFileInfo(m_Recording->fileName()).size() : -1;
     };
     m_Figures = new k740::FiguresRoom(ui->statusBar, figures, {m_Receiver, m_StatusReceiver}, this);
-    addTrailControl();
+    // The figures come and go with the live display and playback, not a second later.
+    m_State.follow([this](const k740::WindowState&) { m_Figures->tick(); });
+    // Frames drawn together, older ones fainter (1 = off).
+    ui->spinBox_Trail->setRange(1, k740::kMaxTrail);
+    connect(ui->spinBox_Trail, QOverload<int>::of(&QSpinBox::valueChanged), m_View, &k740::ViewRoom::setTrailLength);
     m_Playback->addKeys(ui->Tab_4);
     connect(m_Playback, &k740::PlaybackRoom::frameToShow, this, &manwindow::CalculateCoordinates);
     setAcceptDrops(true);
@@ -213,10 +220,14 @@ manwindow::manwindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::manwindo
     connect(ui->comboBoxLidarModel, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &manwindow::process);
     // The tabs span the window and every text in them shows whole (the rooms' widgets too).
-    k740::layOutMainWindow(this, ui.get());
+    k740::layOutMainWindow(this, {ui->tabWidget, ui->lineEdit_portNumber, ui->lineEdit, ui->lineEdit_2,
+                                  ui->showAngle_lineEdit, {ui->Tab_1, ui->Tab_4, ui->Tab_3, ui->Tab_5}});
 }
 
 manwindow::~manwindow() {
+    // The form's widgets and the rooms go after this body, with the window's members already
+    // gone: nothing they signal on their way out (the dock hiding) may reach the window.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
     // The player first: its queued frames and end report must not outlive the window.
     delete m_Player;
     m_Player = nullptr;
@@ -312,22 +323,6 @@ void manwindow::addLinkLabel() {
     ui->statusBar->addPermanentWidget(link);
 }
 
-void manwindow::addTrailControl() {
-    auto* label = new QLabel(QStringLiteral("Trail"), ui->Tab_3);
-    auto* trail = new QSpinBox(ui->Tab_3);
-    trail->setObjectName(QStringLiteral("spinBox_Trail"));
-    trail->setRange(1, k740::kMaxTrail);
-    trail->setValue(1);
-    trail->setToolTip(QStringLiteral("Frames drawn together, older ones fainter (1 = off)"));
-    // Above the export's progress, in a column that is empty while no export runs.
-    auto* row = new QHBoxLayout;
-    row->addWidget(label);
-    row->addWidget(trail);
-    row->addStretch(1);
-    ui->verticalLayout_CsvSave->insertLayout(0, row);
-    connect(trail, QOverload<int>::of(&QSpinBox::valueChanged), m_View, &k740::ViewRoom::setTrailLength);
-}
-
 void manwindow::showToggleStates() {
     ui->toolButton_MeaGrid->setChecked(!m_View->gridHidden());
     ui->toolButton_Coor->setChecked(m_View->axesShown());
@@ -381,7 +376,6 @@ void manwindow::CalculateCoordinates(struct LidarDataSingleLine lidardata) {
     // While an export runs the frame goes to the file instead of the view.
     const bool exported = m_Export->exportFrame(lidardata, {options.protocol, options.viewMode});
     m_View->drawFrame(lidardata, options, exported, m_Picking->inBoxHook(lidardata));
-    // The frame counter of a playing capture file follows the player (the playback room).
 }
 
 void manwindow::view() { m_View->applyPreset(); }
@@ -405,6 +399,15 @@ void manwindow::clearView() {
 }
 
 void manwindow::onViewerKey(const pcl::visualization::KeyboardEvent& event) { m_View->onKey(event); }
+
+std::unique_ptr<k740::SettingsMemory> manwindow::settingsMemory(const QString& file) {
+    const k740::SettingsMemory::Widgets w{
+        ui->lineEdit_portNumber, ui->lineEdit,          ui->lineEdit_2,         ui->comboBox_agree,
+        ui->comboBoxLidarModel,  ui->comboBox_4,        ui->comboBox_degree,    ui->toolButton_MeaGrid,
+        ui->toolButton_Coor,     ui->tolbtn_LidarDataList, ui->LidraDataDock};
+    return std::make_unique<k740::SettingsMemory>(*this, w, k740::SettingsMemory::Rooms{m_View, m_Playback, m_Pace},
+                                                  file);
+}
 
 void manwindow::setMulticastInterface(const QString& address) {
     m_Live->setMulticastInterface(address);

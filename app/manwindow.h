@@ -26,7 +26,6 @@
 namespace Ui {
 class manwindowClass;
 }
-class QStandardItemModel;
 class GetlidarData_1;
 class GetSet;
 class ReadLiveOffData;
@@ -44,6 +43,7 @@ class PieceRoom;
 class PaceRoom;
 class RulerRoom;
 class CloseRequestWhileBlocked;
+class SettingsMemory;
 }
 
 class manwindow : public QMainWindow {
@@ -52,26 +52,8 @@ public:
     explicit manwindow(QWidget* parent = nullptr);
     ~manwindow() override;
 
-    // The form, the viewer and the receivers, for the demo start-up and for tests.
-    Ui::manwindowClass* form() const { return ui.get(); }
-    pcl::visualization::PCLVisualizer::Ptr viewer() const { return m_View->viewer(); }
-    GetlidarData_1* receiver() const { return m_Receiver; }
-    GetSet* statusReceiver() const { return m_StatusReceiver; }
-    k740::LiveSession* liveSession() const { return m_Live; }
-    ReadLiveOffData* player() const { return m_Player; }
-    k740::PlaybackRoom* playback() const { return m_Playback; }
-    QStandardItemModel* tableModel() const { return m_View->tableModel(); }
-    k740::ViewRoom* viewRoom() const { return m_View; }
-    k740::SettingsRoom* settingsRoom() const { return m_SettingsRoom.get(); }
-    k740::ExportRoom* exportRoom() const { return m_Export; }
-    k740::PickingRoom* pickingRoom() const { return m_Picking; }
-    k740::ServiceRoom* serviceRoom() const { return m_ServiceRoom.get(); }
-    k740::RecordingRoom* recordingRoom() const { return m_Recording; }
-    k740::SnapshotRoom* snapshotRoom() const { return m_Snapshot; }
-    k740::FiguresRoom* figuresRoom() const { return m_Figures; }
-    k740::PieceRoom* pieceRoom() const { return m_Piece; }
-    k740::PaceRoom* paceRoom() const { return m_Pace; }
-    k740::RulerRoom* rulerRoom() const { return m_Ruler; }
+    // The rooms are the window's children (findChild<k740::PlaybackRoom*>() and so on), the
+    // widgets the form's, by their object names.
 
     // Copies of the displayed clouds and the stored frame.
     k740::Cloud realTimeCloud() const { return m_View->realTimeCloud(); }
@@ -88,10 +70,10 @@ public:
     int returnMode() const { return m_ReturnMode; }
     int viewMode() const { return m_ViewMode; }
     bool notPlayingOffline() const { return m_NotPlayingOffline; }
-    // The mode and the facts beside it, from which the flags above follow.
+    // The mode and the facts beside it, from which the flags above follow. It changes only
+    // through its events (WindowState::apply), and the rooms follow it.
     const k740::WindowState& modeState() const { return m_State; }
-    bool selectionActive() const { return m_View->selection().active; }
-    const k740::SelectionBox& selectionBox() const { return m_View->selection().box; }
+    k740::WindowState& modeState() { return m_State; }
     QString readoutTextShown() const { return m_View->readoutText(); }
     long long framesDrawn() const { return m_View->framesDrawn(); }
     long long staleFramesSkipped() const { return m_StaleFramesSkipped; }
@@ -108,6 +90,9 @@ public:
 
     // Key presses on the viewer, as its keyboard callback sees them ("+"/"-" point size).
     void onViewerKey(const pcl::visualization::KeyboardEvent& event);
+
+    // The remembered settings of this window (`file` empty: the user's own settings file).
+    std::unique_ptr<k740::SettingsMemory> settingsMemory(const QString& file = QString());
 
 signals:
     void SendModel(int ReturnMode);
@@ -168,34 +153,24 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    friend struct ManwindowProbe;  // tests reach the state flags through it
-
     void applyPalette();
     void makeConnections();
     void addLinkLabel();
-    void addTrailControl();
     // The toggles look pressed while their feature is on.
     void showToggleStates();
 
-    // Members in the order of the window's data model.
     std::unique_ptr<Ui::manwindowClass> ui;
-    // The viewer, the clouds, the table model, the view's toggles and the picking selection
-    // are the view room's (m_View).
-    LidarDataSingleLine m_LastFrame;
+    LidarDataSingleLine m_LastFrame;  // the frame drawn last (the export and picking read it)
     GetlidarData_1* m_Receiver = nullptr;
     GetSet* m_StatusReceiver = nullptr;
-    // The one state the window's flags follow; the flags read it and cannot be written.
+    // The one state the window's flags follow; the flags read it and cannot be written, the
+    // state changes only through its events.
     k740::WindowState m_State;
     const k740::ModeFlag m_Playing{m_State, &k740::playbackActive};
     const k740::ModeFlag m_NotPlayingOffline{m_State, &k740::notPlayingOffline};
-    // The speed cycles, direction, play presses, file name, frame count and frame index are
-    // the playback room's (m_Playback).
     ReadLiveOffData* m_Player = nullptr;
     k740::PaceRoom* m_Pace = nullptr;
     k740::RulerRoom* m_Ruler = nullptr;
-    // "Live started once" is the live room's: m_Live->startedOnce().
-    const k740::ModeFlag m_OfflineActive{m_State, &k740::playbackActive};
-    const k740::ModeFlag m_Finished{m_State, &k740::playbackFinished};
     int m_ReturnMode = 0;
     int m_ViewMode = 0;
     const k740::ModeFlag m_DisplayRunning{m_State, &k740::displayRunning};
@@ -210,10 +185,10 @@ private:
 
     long long m_StaleFramesSkipped = 0;
     bool m_Closing = false;
-    std::unique_ptr<k740::SettingsRoom> m_SettingsRoom;  // settings and About windows
+    k740::SettingsRoom* m_SettingsRoom = nullptr;  // settings and About windows
     k740::RecordingRoom* m_Recording = nullptr;
     QString m_LastSensorAddress;  // from the last device information packet, for the recorder
-    std::unique_ptr<k740::ServiceRoom> m_ServiceRoom;    // service mode and its windows
+    k740::ServiceRoom* m_ServiceRoom = nullptr;    // service mode and its windows
     k740::SnapshotRoom* m_Snapshot = nullptr;
     k740::FiguresRoom* m_Figures = nullptr;
     k740::PieceRoom* m_Piece = nullptr;

@@ -8,13 +8,8 @@
 
 namespace k740 {
 
-PaceRoom::PaceRoom(QWidget* page, QBoxLayout* row, ReadLiveOffData* player, QObject* parent)
-    : QObject(parent), m_Box(new QCheckBox(QStringLiteral("Real time"), page)), m_Player(player) {
-    m_Box->setObjectName(QStringLiteral("checkBox_RealTime"));
-    m_Box->setToolTip(
-        QStringLiteral("Play at the pace the capture was recorded (the speed buttons multiply "
-                       "it); frames that cannot be drawn in time are skipped"));
-    row->addWidget(m_Box);
+PaceRoom::PaceRoom(QCheckBox* box, ReadLiveOffData* player, QObject* parent)
+    : QObject(parent), m_Box(box), m_Player(player) {
     m_Box->setChecked(m_Player->realTime());
     connect(m_Box, &QCheckBox::toggled, this, [this](bool on) { m_Player->setRealTime(on); });
 }

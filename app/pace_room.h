@@ -6,9 +6,7 @@
 
 #include <QObject>
 
-class QBoxLayout;
 class QCheckBox;
-class QWidget;
 class ReadLiveOffData;
 
 namespace k740 {
@@ -16,8 +14,8 @@ namespace k740 {
 class PaceRoom : public QObject {
     Q_OBJECT
 public:
-    // The check box joins `row` (the Offline tab's row of buttons) on `page`.
-    PaceRoom(QWidget* page, QBoxLayout* row, ReadLiveOffData* player, QObject* parent = nullptr);
+    // `box` is the "Real time" check box.
+    PaceRoom(QCheckBox* box, ReadLiveOffData* player, QObject* parent = nullptr);
 
     QCheckBox* checkBox() const { return m_Box; }
     bool realTime() const;

@@ -18,9 +18,8 @@
 
 namespace k740 {
 
-PickingRoom::PickingRoom(const State& state, const View& view,
-                         std::function<StoredFrame()> storedFrame, QObject* parent)
-    : QObject(parent), m_State(state), m_View(view), m_StoredFrame(std::move(storedFrame)) {
+PickingRoom::PickingRoom(const View& view, std::function<StoredFrame()> storedFrame, QObject* parent)
+    : QObject(parent), m_View(view), m_StoredFrame(std::move(storedFrame)) {
     m_View.viewer->registerAreaPickingCallback(
         [this](const pcl::visualization::AreaPickingEvent& event) { onAreaPicked(event); });
 }
@@ -32,9 +31,9 @@ void PickingRoom::sendPickKey() {
 }
 
 void PickingRoom::setArmed(bool armed) {
-    *m_State.areaSelectArmed = armed;
+    m_Selection.armed = armed;
     // While armed the read-out's world-point picker must not replace the area picker.
-    *m_State.readoutOn = !armed;
+    m_Selection.readoutOn = !armed;
     const Qt::CursorShape shape = armed ? Qt::CrossCursor : Qt::ArrowCursor;
     m_View.window->setCursor(shape);
     m_View.screen->setCursor(shape);
@@ -43,7 +42,7 @@ void PickingRoom::setArmed(bool armed) {
 void PickingRoom::selectPoints() {
     m_View.screen->setFocus();
     sendPickKey();
-    setArmed(!*m_State.areaSelectArmed);
+    setArmed(!m_Selection.armed);
 }
 
 void PickingRoom::onAreaPicked(const pcl::visualization::AreaPickingEvent& event) {
@@ -62,8 +61,8 @@ void PickingRoom::pickIndices(const std::vector<int>& indices) {
     // Only the points actually copied count (an index past the cloud names none).
     const int n = static_cast<int>(picked.size());
     m_View.resetTable();
-    *m_State.selectionBox = box;
-    *m_State.pickedCount = n;
+    m_Selection.box = box;
+    m_Selection.pickedCount = n;
     m_Stats.reset(n);
 
     const StoredFrame stored = m_StoredFrame();
@@ -82,10 +81,10 @@ void PickingRoom::pickIndices(const std::vector<int>& indices) {
                                                    kClickedPointSize, kClickedCloudId);
     m_View.repaint();
 
-    *m_State.selectionActive = true;
+    m_Selection.active = true;
     // The visualizer is still inside its own pick when this runs: leave its picking mode once
     // it has finished.
-    const bool wasArmed = *m_State.areaSelectArmed;
+    const bool wasArmed = m_Selection.armed;
     setArmed(false);
     if (wasArmed)
         QMetaObject::invokeMethod(
@@ -96,7 +95,7 @@ InBoxHook PickingRoom::inBoxHook(const LidarDataSingleLine& frame) {
     return [this, &frame](const CloudPoint& p, std::size_t i) {
         const RegionStatistics::Step step = m_Stats.add(p.x, p.y);
         if (step.textRefreshed) showStatistics(QString::fromStdString(m_Stats.text()));
-        if (!*m_State.selectionActive) return;
+        if (!m_Selection.active) return;
         if (!regionRowVisible(step.row, m_View.table->verticalScrollBar()->value())) return;
         const double d = i < frame.distance.size() ? frame.distance[i] : 0.0;
         const int intensity = i < frame.intensity.size() ? frame.intensity[i] : 0;
@@ -117,6 +116,18 @@ void PickingRoom::showStatistics(const QString& text) {
     showOverlayText(*m_View.viewer, text.toStdString());
 }
 
-void PickingRoom::clear() { m_Stats.reset(0); }
+void PickingRoom::selectBox(const SelectionBox& box, int pickedCount) {
+    m_Selection.box = box;
+    m_Selection.pickedCount = pickedCount;
+    m_Selection.active = true;
+    m_Stats.reset(pickedCount);
+}
+
+void PickingRoom::clear() {
+    m_Selection.box = SelectionBox();
+    m_Selection.active = false;
+    m_Selection.pickedCount = 0;
+    m_Stats.reset(0);
+}
 
 }  // namespace k740

@@ -1,7 +1,8 @@
 // Region picking in the viewer: arming and disarming the visualizer's area picking, the
 // area-picking callback (under the display mutex) that sets the selection box and lists the
 // region's points in the table, the per-point statistics of the region in the overlay text
-// "0", and the cursor and read-out switching. Clear ends the selection.
+// "0", and the cursor and read-out switching. The selection is this room's: the view asks for
+// it when it draws. Clear ends the selection.
 #pragma once
 
 #include <pcl/visualization/pcl_visualizer.h>
@@ -23,14 +24,13 @@ namespace k740 {
 class PickingRoom : public QObject {
     Q_OBJECT
 public:
-    // The window's picking fields: the rest of the window (drawing, clearing, the read-out)
-    // reads them as before.
-    struct State {
-        bool* areaSelectArmed;
-        bool* selectionActive;
-        int* pickedCount;
-        SelectionBox* selectionBox;
-        bool* readoutOn;
+    // The region selection.
+    struct Selection {
+        bool armed = false;   // the visualizer's area picking is on
+        bool active = false;  // a region is picked
+        int pickedCount = 0;  // points the region held when picked
+        SelectionBox box;
+        bool readoutOn = true;  // the cursor read-out shows (off while armed)
     };
     // The window's view, table and display lock.
     struct View {
@@ -54,8 +54,9 @@ public:
         const LidarDataSingleLine* frame = nullptr;
     };
 
-    PickingRoom(const State& state, const View& view, std::function<StoredFrame()> storedFrame,
-                QObject* parent = nullptr);
+    PickingRoom(const View& view, std::function<StoredFrame()> storedFrame, QObject* parent = nullptr);
+
+    const Selection& selection() const { return m_Selection; }
 
     // The "Select" button: arms the area picking, or disarms it when armed.
     void selectPoints();
@@ -64,6 +65,9 @@ public:
     void onAreaPicked(const pcl::visualization::AreaPickingEvent& event);
     // Picked point indices into the realTime cloud (the event's own entry point, for tests too).
     void pickIndices(const std::vector<int>& indices);
+    // Selects the box as a pick of `pickedCount` points in it would, without listing rows:
+    // frames drawn from now on highlight and measure the points in it.
+    void selectBox(const SelectionBox& box, int pickedCount);
 
     // For drawing one frame: feeds each in-box point to the statistics and the table. The
     // frame's distances are scaled by the time the hook sees them.
@@ -80,7 +84,7 @@ private:
     void writeRow(const TableRow& row, int rowNumber);
     void showStatistics(const QString& text);
 
-    State m_State;
+    Selection m_Selection;
     View m_View;
     std::function<StoredFrame()> m_StoredFrame;
     RegionStatistics m_Stats;

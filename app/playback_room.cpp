@@ -69,7 +69,7 @@ PlaybackRoom::PlaybackRoom(QWidget* dialogParent, const Widgets& widgets, ReadLi
         // Let go: the handle shows the frame on screen again (while playing, the next frame
         // moves it).
         connect(m_W.slider, &QSlider::sliderReleased, this, [this] {
-            if (m_State.mode != WindowMode::Playing) showPosition();
+            if (m_State.mode() != WindowMode::Playing) showPosition();
         });
     }
     if (m_W.spinBox) {
@@ -133,9 +133,7 @@ bool PlaybackRoom::openFile(const QString& path) {
     m_FileShown = false;
     m_PlayPresses = 1;
     m_FileName = path;
-    m_State.fileLoaded = true;
-    m_State.finished = false;
-    m_State.fileParked = false;  // a new file starts from its beginning, not where one was paused
+    m_State.apply(WindowEvent::FileOpened);
     setPlayIcon(kPlayIcon);
     // The file stands before its first frame, as if paused there: steps and keys work at once.
     m_Position = FramePosition{result.frames, -1};
@@ -160,7 +158,7 @@ void PlaybackRoom::playClicked() {
     if (notPlayingOffline(m_State)) {
         // Start, restart after the end, or resume.
         if (m_LiveStartedOnce && m_LiveStartedOnce()) setLiveReceiverPaused(true);
-        const bool wasFinished = m_State.finished;
+        const bool wasFinished = m_State.finished();
         setPlayIcon(kPauseIcon);
         m_State.apply(WindowEvent::PlaybackStarted);
         m_Forward = true;
@@ -211,12 +209,12 @@ void PlaybackRoom::step(SeekButton direction) {
 }
 
 void PlaybackRoom::seekForwardClicked() {
-    applySeek(pressSeek(m_Seek, SeekButton::Forward, playbackActive(m_State) && !m_State.finished));
+    applySeek(pressSeek(m_Seek, SeekButton::Forward, playbackActive(m_State) && !m_State.finished()));
 }
 
 void PlaybackRoom::seekBackwardClicked() {
     applySeek(
-        pressSeek(m_Seek, SeekButton::Backward, playbackActive(m_State) && !m_State.finished));
+        pressSeek(m_Seek, SeekButton::Backward, playbackActive(m_State) && !m_State.finished()));
 }
 
 void PlaybackRoom::finishedOrStarted(bool finished) {
@@ -234,9 +232,9 @@ void PlaybackRoom::finishedOrStarted(bool finished) {
 }
 
 void PlaybackRoom::seekToFrame(int frame) {
-    if (!m_State.fileLoaded || liveRunning(m_State) || m_Position.frames <= 0) return;
+    if (!m_State.fileLoaded() || liveRunning(m_State) || m_Position.frames <= 0) return;
     frame = std::clamp(frame, 0, m_Position.frames - 1);
-    if (m_State.mode == WindowMode::Playing) {
+    if (m_State.mode() == WindowMode::Playing) {
         m_Player->seekTo(frame, false);  // the player shows it next, the counter follows
         return;
     }
@@ -245,7 +243,7 @@ void PlaybackRoom::seekToFrame(int frame) {
     // Shown here; the player goes on with its neighbour when it plays or steps. A file that
     // had ended is no longer at its end.
     m_Player->seekTo(frame, true);
-    m_State.finished = false;
+    m_State.apply(WindowEvent::FrameShown);
     m_Position.shown = frame;
     m_FileShown = true;
     showPosition();
@@ -305,12 +303,12 @@ void PlaybackRoom::showPosition() {
 }
 
 void PlaybackRoom::onSliderChanged(int value) {
-    if (!m_State.fileLoaded || m_Position.frames <= 0) return;
+    if (!m_State.fileLoaded() || m_Position.frames <= 0) return;
     seekToFrame(value);
 }
 
 void PlaybackRoom::onCounterChanged(int value) {
-    if (!m_State.fileLoaded || m_Position.frames <= 0) return;
+    if (!m_State.fileLoaded() || m_Position.frames <= 0) return;
     seekToFrame(frameForSliderValue(value, m_Position.frames));
 }
 

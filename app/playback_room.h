@@ -88,6 +88,7 @@ public:
     bool openDropped(const QList<QUrl>& urls);
 
     QString fileName() const { return m_FileName; }
+    ReadLiveOffData* player() const { return m_Player; }
     // The loaded file's frames (the slider runs over them) and the counter's value.
     int frameCount() const { return m_Position.frames; }
     int frameIndex() const { return counterValue(m_Position); }
@@ -95,7 +96,6 @@ public:
     int playPresses() const { return m_PlayPresses; }
     bool forward() const { return m_Forward; }
     bool backward() const { return m_Backward; }
-    const SeekCycle& seekCycle() const { return m_Seek; }
     // The run-time icon paths the buttons show now ("./Resources/images/...").
     QString playIcon() const { return m_PlayIcon; }
     QString seekForwardIcon() const { return m_ForwardIcon; }

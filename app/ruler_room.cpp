@@ -47,7 +47,7 @@ QIcon rulerIcon() {
 
 }  // namespace
 
-RulerRoom::RulerRoom(QWidget* window, QWidget* after,
+RulerRoom::RulerRoom(QWidget* window, QAbstractButton* button,
                      pcl::visualization::PCLVisualizer::Ptr viewer, std::function<Cloud()> cloud,
                      std::function<void()> repaint, QObject* parent)
     : QObject(parent),
@@ -55,19 +55,7 @@ RulerRoom::RulerRoom(QWidget* window, QWidget* after,
       m_Cloud(std::move(cloud)),
       m_Repaint(std::move(repaint)),
       m_Escape(new QShortcut(QKeySequence(Qt::Key_Escape), window)) {
-    auto* button = new QToolButton(after->parentWidget());
-    button->setObjectName(QStringLiteral("toolButton_Measure"));
-    button->setText(QStringLiteral("Measure"));
     button->setIcon(rulerIcon());
-    button->setIconSize(QSize(32, 32));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setAutoRaise(true);
-    button->setMinimumWidth(64);
-    button->setCheckable(true);
-    button->setToolTip(QStringLiteral(
-        "Click two points of the cloud to measure the distance between them (Escape removes it)"));
-    if (auto* row = qobject_cast<QBoxLayout*>(after->parentWidget()->layout()))
-        row->insertWidget(row->indexOf(after) + 1, button);
     m_Measure = button;
     m_Escape->setEnabled(false);  // only while there is something to take away
     connect(m_Escape, &QShortcut::activated, this, &RulerRoom::clear);

@@ -23,10 +23,10 @@ namespace k740 {
 class RulerRoom : public QObject {
     Q_OBJECT
 public:
-    // The checkable "Measure" button joins the row of `after` (the Lidar tab's "Select"),
-    // right after it. `cloud` hands a copy of the points shown now (taken under the display
-    // lock); `repaint` draws the view again. Escape works anywhere in `window`.
-    RulerRoom(QWidget* window, QWidget* after, pcl::visualization::PCLVisualizer::Ptr viewer,
+    // `button` is the checkable "Measure" button (its ruler icon is drawn here). `cloud` hands
+    // a copy of the points shown now (taken under the display lock); `repaint` draws the view
+    // again. Escape works anywhere in `window`.
+    RulerRoom(QWidget* window, QAbstractButton* button, pcl::visualization::PCLVisualizer::Ptr viewer,
               std::function<Cloud()> cloud, std::function<void()> repaint, QObject* parent = nullptr);
 
     QAbstractButton* button() const { return m_Measure; }

@@ -2,6 +2,9 @@
 #include "app/service_room.h"
 
 #include <QBoxLayout>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -15,16 +18,16 @@
 #include "device/device_packet.h"
 #include "device/VerticalAngleSetting.h"
 #include "display/Form_QLaserSelection.h"
-#include "ui_manwindow.h"
 
 namespace k740 {
 
 const char* const kTextWrongServiceCode = "The access code is not correct.";
 
-ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarData_1* receiver,
-                         GetSet* statusReceiver)
-    : m_Window(window),
-      m_Form(form),
+ServiceRoom::ServiceRoom(manwindow* window, const Widgets& widgets, GetlidarData_1* receiver,
+                         GetSet* statusReceiver, QObject* parent)
+    : QObject(parent),
+      m_Window(window),
+      m_W(widgets),
       m_CodeDialog(new CodeDialog()),
       m_Channels(new Form_QLaserSelection()),
       m_VerticalAngles(new VerticalAngleSetting()),
@@ -36,22 +39,22 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
     connect(m_CodeDialog, &CodeDialog::sendCode, window, &manwindow::onCodeData);
 
     // The calibration window's entry sits under the view-mode button, hidden like it.
-    m_VerticalAngleButton = new QPushButton(QStringLiteral("Vertical Angle Setting"), form->Tab_3);
+    m_VerticalAngleButton = new QPushButton(QStringLiteral("Vertical Angle Setting"), m_W.page);
     m_VerticalAngleButton->setObjectName(QStringLiteral("Btn_VerticalAngle"));
     m_VerticalAngleButton->setIcon(QIcon(QStringLiteral(":/image/Resources/images/Sensor.png")));
     m_VerticalAngleButton->setIconSize(QSize(24, 24));
     m_VerticalAngleButton->setMinimumHeight(36);
     // The two stand in one column: side by side they would not fit a small window's row.
-    auto* row = form->horizontalLayout_K740;
-    const int at = row->indexOf(form->setVerticalPushButton);
-    row->removeWidget(form->setVerticalPushButton);
+    QBoxLayout* row = m_W.viewModeRow;
+    const int at = row->indexOf(m_W.resendViewMode);
+    row->removeWidget(m_W.resendViewMode);
     auto* column = new QVBoxLayout;
-    column->addWidget(form->setVerticalPushButton);
+    column->addWidget(m_W.resendViewMode);
     column->addWidget(m_VerticalAngleButton);
     row->insertLayout(at, column);
     m_VerticalAngleButton->hide();
 
-    connect(form->Btn_Channel, &QPushButton::clicked, m_Channels, &QWidget::show);
+    connect(m_W.channels, &QAbstractButton::clicked, m_Channels, &QWidget::show);
     connect(m_VerticalAngleButton, &QPushButton::clicked, m_VerticalAngles, [this] {
         m_VerticalAngles->show();
         m_VerticalAngles->raise();
@@ -59,12 +62,12 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
     });
     // The advanced settings window: its button shows it not refreshed and empties the hidden
     // fields; it starts and stops the live receiver's GPS test and shows what the test reports.
-    connect(form->Btn_ACWPSetting, &QPushButton::clicked, m_Advanced, [this] {
+    connect(m_W.advanced, &QAbstractButton::clicked, m_Advanced, [this] {
         m_Advanced->showFromMainWindow();
         m_Advanced->raise();
         m_Advanced->activateWindow();
     });
-    connect(form->Btn_ACWPSetting, &QPushButton::clicked, m_Advanced,
+    connect(m_W.advanced, &QAbstractButton::clicked, m_Advanced,
             &ACWPSettingWidget::onCleanACWPControl);
     connect(m_Advanced, &ACWPSettingWidget::sendTestFileName, receiver,
             &GetlidarData_1::createTestFile, Qt::UniqueConnection);
@@ -74,11 +77,11 @@ ServiceRoom::ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarDa
             &ACWPSettingWidget::onGpsTestFailed, Qt::UniqueConnection);
     // A test that could log nothing is refused at Start, rather than shown running with 0 jumps.
     m_Advanced->setGpsTestHooks(
-        [window, form]() -> QString {
+        [window, echo = m_W.echo]() -> QString {
             if (!window->liveRunning())
                 return QStringLiteral("The GPS time-stamp test logs the live data: switch the "
                                       "live display (\"Lidar\") on first.");
-            if (form->CBox_Echo->currentIndex() != 0)
+            if (echo->currentIndex() != 0)
                 return QStringLiteral("The GPS time-stamp test logs the data blocks of the "
                                       "\"StrongEcho\" mode: choose it in the echo mode list first.");
             return QString();
@@ -141,9 +144,8 @@ void ServiceRoom::onCodeData(const QString& code) {
 void ServiceRoom::unlock() {
     m_Unlocked = true;
     for (QWidget* w : std::initializer_list<QWidget*>{
-             m_Form->Btn_ACWPSetting, m_Form->Btn_Channel, m_Form->CBox_Echo,
-             m_Form->setVerticalPushButton, m_Form->label_3, m_Form->showAngle_lineEdit,
-             m_VerticalAngleButton})
+             m_W.advanced, m_W.channels, m_W.echo, m_W.resendViewMode, m_W.angleLabel,
+             m_W.angleField, m_VerticalAngleButton})
         w->show();
 }
 

@@ -8,10 +8,12 @@
 #include <QObject>
 #include <QString>
 
-namespace Ui {
-class manwindowClass;
-}
 class manwindow;
+class QAbstractButton;
+class QBoxLayout;
+class QComboBox;
+class QLabel;
+class QLineEdit;
 class GetlidarData_1;
 class GetSet;
 class CodeDialog;
@@ -27,8 +29,20 @@ extern const char* const kTextWrongServiceCode;
 class ServiceRoom : public QObject {
     Q_OBJECT
 public:
-    ServiceRoom(manwindow* window, Ui::manwindowClass* form, GetlidarData_1* receiver,
-                GetSet* statusReceiver);
+    // The form's widgets the room shows once unlocked and the buttons that open its windows.
+    struct Widgets {
+        QWidget* page = nullptr;                   // the K740-P tab's page
+        QBoxLayout* viewModeRow = nullptr;         // the row of the view-mode button
+        QAbstractButton* resendViewMode = nullptr;  // setVerticalPushButton
+        QAbstractButton* channels = nullptr;       // Btn_Channel
+        QAbstractButton* advanced = nullptr;       // Btn_ACWPSetting
+        QComboBox* echo = nullptr;                 // CBox_Echo
+        QLabel* angleLabel = nullptr;              // "显示角度：±"
+        QLineEdit* angleField = nullptr;           // showAngle_lineEdit
+    };
+
+    ServiceRoom(manwindow* window, const Widgets& widgets, GetlidarData_1* receiver,
+                GetSet* statusReceiver, QObject* parent = nullptr);
     ~ServiceRoom() override;
 
     CodeDialog* codeDialog() const { return m_CodeDialog; }
@@ -49,7 +63,7 @@ private:
     void unlock();
 
     manwindow* m_Window;
-    Ui::manwindowClass* m_Form;
+    Widgets m_W;
     // Top-level windows without parent, living as long as the main window.
     CodeDialog* m_CodeDialog = nullptr;
     Form_QLaserSelection* m_Channels = nullptr;

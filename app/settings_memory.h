@@ -9,14 +9,45 @@
 
 #include "app/rules/viewer_comfort.h"
 
-class manwindow;
+class QAbstractButton;
+class QComboBox;
+class QDockWidget;
+class QLineEdit;
+class QMainWindow;
 
 namespace k740 {
 
+class PaceRoom;
+class PlaybackRoom;
+class ViewRoom;
+
 class SettingsMemory {
 public:
+    // The widgets whose values are remembered; the toggles are set through their buttons.
+    struct Widgets {
+        QLineEdit* dataPort = nullptr;
+        QLineEdit* devicePort = nullptr;
+        QLineEdit* group = nullptr;
+        QComboBox* protocol = nullptr;
+        QComboBox* model = nullptr;
+        QComboBox* colourMode = nullptr;
+        QComboBox* viewMode = nullptr;
+        QAbstractButton* gridButton = nullptr;
+        QAbstractButton* axesButton = nullptr;
+        QAbstractButton* dockButton = nullptr;
+        QDockWidget* dock = nullptr;
+    };
+    // The rooms with remembered state: the view (point size, grid, axes), playback (recent
+    // files) and the pace ("Real time").
+    struct Rooms {
+        ViewRoom* view = nullptr;
+        PlaybackRoom* playback = nullptr;
+        PaceRoom* pace = nullptr;
+    };
+
     // `file` empty: "k740/rv-k740-p.ini" in the user's configuration folder.
-    explicit SettingsMemory(manwindow& window, const QString& file = QString());
+    SettingsMemory(QMainWindow& window, const Widgets& widgets, const Rooms& rooms,
+                   const QString& file = QString());
 
     // Puts the stored values into the window. With liveFieldsChosen (the demo chooses its own
     // ports, group and protocol) those are neither applied nor, later, stored over.
@@ -31,7 +62,11 @@ public:
 private:
     StoredSettings current() const;
 
-    manwindow& m_Window;
+    StoredSettingsLimits limits() const;
+
+    QMainWindow& m_Window;
+    Widgets m_W;
+    Rooms m_Rooms;
     QString m_File;
     bool m_LiveFieldsChosen = false;
     StoredSettings m_Loaded;

@@ -1,28 +1,26 @@
 // Wiring of the settings and About windows.
 #include "app/settings_room.h"
 
-#include <QPushButton>
-#include <QToolButton>
+#include <QAbstractButton>
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/About.h"
 #include "device/GetSet.h"
 #include "device/InetactionSetupWidget.h"
-#include "ui_manwindow.h"
 
 namespace k740 {
 
-SettingsRoom::SettingsRoom(Ui::manwindowClass* form, GetlidarData_1* receiver,
-                           GetSet* statusReceiver, QObject* parent)
+SettingsRoom::SettingsRoom(QAbstractButton* settingsButton, QAbstractButton* aboutButton,
+                           GetlidarData_1* receiver, GetSet* statusReceiver, QObject* parent)
     : QObject(parent), m_Settings(new InetactionSetupWidget()), m_About(new About()) {
     // Neither window keeps the program running once the main window has closed.
     m_Settings->setAttribute(Qt::WA_QuitOnClose, false);
     m_About->setAttribute(Qt::WA_QuitOnClose, false);
     // Showing the window empties the fields a Refresh fills, so stale values are never sent.
-    connect(form->Btn_Setting, &QPushButton::clicked, m_Settings, &QWidget::show);
-    connect(form->Btn_Setting, &QPushButton::clicked, m_Settings,
+    connect(settingsButton, &QAbstractButton::clicked, m_Settings, &QWidget::show);
+    connect(settingsButton, &QAbstractButton::clicked, m_Settings,
             &InetactionSetupWidget::onCleanUCWPControl);
-    connect(form->toolButton_About, &QToolButton::clicked, m_About, &QWidget::show);
+    connect(aboutButton, &QAbstractButton::clicked, m_About, &QWidget::show);
     connect(m_Settings, &InetactionSetupWidget::sVersionsToHelp, m_About, &About::sSetVersion);
 
     // Both receivers deliver device information packets (the live receiver sees them on the

@@ -4,9 +4,7 @@
 
 #include <QObject>
 
-namespace Ui {
-class manwindowClass;
-}
+class QAbstractButton;
 class GetlidarData_1;
 class GetSet;
 class InetactionSetupWidget;
@@ -17,8 +15,10 @@ namespace k740 {
 class SettingsRoom : public QObject {
     Q_OBJECT
 public:
-    SettingsRoom(Ui::manwindowClass* form, GetlidarData_1* receiver, GetSet* statusReceiver,
-                 QObject* parent = nullptr);
+    // settingsButton ("Parameter") shows the settings window, aboutButton ("About") the About
+    // window.
+    SettingsRoom(QAbstractButton* settingsButton, QAbstractButton* aboutButton,
+                 GetlidarData_1* receiver, GetSet* statusReceiver, QObject* parent = nullptr);
     ~SettingsRoom() override;
 
     InetactionSetupWidget* settingsDialog() const { return m_Settings; }

@@ -15,20 +15,13 @@
 
 namespace k740 {
 
-SnapshotRoom::SnapshotRoom(QWidget* window, QVTKOpenGLNativeWidget* screen, QWidget* after,
+SnapshotRoom::SnapshotRoom(QWidget* window, QVTKOpenGLNativeWidget* screen, QToolButton* button,
                            std::function<int()> frameNumber, QObject* parent)
-    : QObject(parent), m_Window(window), m_Screen(screen), m_FrameNumber(std::move(frameNumber)) {
-    m_Button = new QToolButton(after->parentWidget());
-    m_Button->setObjectName(QStringLiteral("toolButton_Snapshot"));
-    m_Button->setText(QStringLiteral("Snapshot"));
-    m_Button->setIcon(QIcon(QStringLiteral(":/image/Resources/images/zhengshi.png")));
-    m_Button->setIconSize(QSize(32, 32));
-    m_Button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_Button->setAutoRaise(true);
-    m_Button->setMinimumWidth(64);
-    m_Button->setToolTip(QStringLiteral("Save the view as a PNG picture"));
-    if (auto* row = qobject_cast<QBoxLayout*>(after->parentWidget()->layout()))
-        row->insertWidget(row->indexOf(after) + 1, m_Button);
+    : QObject(parent),
+      m_Window(window),
+      m_Screen(screen),
+      m_FrameNumber(std::move(frameNumber)),
+      m_Button(button) {
     connect(m_Button, &QToolButton::clicked, this, [this] { takeSnapshot(); });
 }
 

@@ -15,9 +15,9 @@ namespace k740 {
 class SnapshotRoom : public QObject {
     Q_OBJECT
 public:
-    // The button is made here and put into the tab's row after `after`; frameNumber gives the
-    // number of the frame on screen for the proposed name.
-    SnapshotRoom(QWidget* window, QVTKOpenGLNativeWidget* screen, QWidget* after,
+    // `button` ("Snapshot") takes the picture; frameNumber gives the number of the frame on
+    // screen for the proposed name.
+    SnapshotRoom(QWidget* window, QVTKOpenGLNativeWidget* screen, QToolButton* button,
                  std::function<int()> frameNumber, QObject* parent = nullptr);
 
     QToolButton* button() const { return m_Button; }

@@ -129,9 +129,6 @@ void ViewRoom::toggleGrid() {
 }
 
 void ViewRoom::clear() {
-    m_Selection.box = SelectionBox();
-    m_Selection.active = false;
-    m_Selection.pickedCount = 0;
     resetTable();
     if (m_AxesShown) m_Viewer->removeCoordinateSystem(kAxesId);
     clearTrail();
@@ -179,8 +176,9 @@ void ViewRoom::onKey(const pcl::visualization::KeyboardEvent& event) {
 void ViewRoom::drawFrame(LidarDataSingleLine& frame, CloudOptions options, bool exported,
                          const InBoxHook& inBox) {
     m_FrameCloud->clear();
-    options.selectionActive = m_Selection.active;
-    options.box = m_Selection.box;
+    const SelectionView selected = selection();
+    options.selectionActive = selected.active;
+    options.box = selected.box;
 
     std::vector<TableRow> rows;
     m_ClickedCloud->clear();
@@ -206,7 +204,7 @@ void ViewRoom::drawFrame(LidarDataSingleLine& frame, CloudOptions options, bool 
     }
     repaint();
     ++m_FramesDrawn;
-    if (m_Selection.readoutOn) refreshReadout();
+    if (selected.readoutOn) refreshReadout();
 }
 
 void ViewRoom::setPointSize(int size) {
@@ -286,7 +284,7 @@ void ViewRoom::refreshReadout() {
     m_ReadoutPicker->GetPickPosition(p);
     const double distance = readoutDistance(p[0], p[1], p[2]);
     const double azimuth = readoutAzimuth(p[0], p[1]);
-    if (m_Selection.active) return;
+    if (selection().active) return;
     m_ReadoutText = QString::fromStdString(k740::readoutText(distance, azimuth));
     showOverlayText(*m_Viewer, m_ReadoutText.toStdString());
 }

@@ -1,8 +1,8 @@
 // The view room: the 3-D viewer and what the operator does with it (preset views, axes,
 // measuring grid, clearing, point size, the cursor read-out), the clouds each frame becomes
 // and the data table's model. It is handed the widgets it drives; the window's slots of the
-// same names forward to it, and region picking (app/picking_room.h) works on its clouds and
-// selection.
+// same names forward to it, and region picking (app/picking_room.h) works on its clouds; the
+// view asks the picking room for the selection it draws.
 #pragma once
 
 #include <pcl/visualization/pcl_visualizer.h>
@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,7 +26,6 @@ class QVTKOpenGLNativeWidget;
 class QWidget;
 class vtkOrientationMarkerWidget;
 class vtkWorldPointPicker;
-struct ManwindowProbe;
 
 namespace k740 {
 
@@ -47,13 +47,11 @@ public:
         QComboBox* presets = nullptr;  // comboBox_View
         QTableView* table = nullptr;
     };
-    // Region picking's fields; the drawing reads them, the picking room writes them.
-    struct Selection {
-        bool areaSelectArmed = false;
-        bool active = false;
-        int pickedCount = 0;
+    // What the drawing reads of the region selection (the picking room's).
+    struct SelectionView {
+        bool active = false;  // a region is picked: its points are highlighted and measured
         SelectionBox box;
-        bool readoutOn = true;
+        bool readoutOn = true;  // the cursor read-out may show (not while area picking is armed)
     };
 
     explicit ViewRoom(const Widgets& widgets, QObject* parent = nullptr);
@@ -61,8 +59,8 @@ public:
 
     pcl::visualization::PCLVisualizer::Ptr viewer() const { return m_Viewer; }
     QStandardItemModel* tableModel() const { return m_TableModel; }
-    Selection& selection() { return m_Selection; }
-    const Selection& selection() const { return m_Selection; }
+    // Where the view asks for the selection it draws (none until set).
+    void setSelectionSource(std::function<SelectionView()> source) { m_SelectionSource = std::move(source); }
     // The live cloud is read and written under the display lock (region picking reads it).
     QMutex* displayMutex() { return &m_DisplayMutex; }
     Cloud::Ptr realTimeCloudPtr() const { return m_RealTimeCloud; }
@@ -90,7 +88,7 @@ public:
     void applyPreset();  // the preset chosen in comboBox_View
     void toggleAxes();
     void toggleGrid();
-    // Empties the view and the table and ends the selection; axes stay as they were.
+    // Empties the view and the table; axes stay as they were.
     void clear();
     // An empty table with its headers, shown in the table view.
     void resetTable();
@@ -104,7 +102,6 @@ public:
     // at most kMaxTrail). Changing it, clearing the view or the protocol empties the trail and
     // gives its memory back.
     void setTrailLength(int length);
-    int trailLength() const { return m_Trail.length(); }
     void clearTrail();
     // Older frames drawn beside the newest now, and the bytes they hold.
     int trailFramesShown() const { return m_Trail.framesKept(); }
@@ -115,8 +112,7 @@ public:
     void injectKey(char code, const char* keySym);
 
 private:
-    friend struct ::ManwindowProbe;  // tests set the selection directly
-
+    SelectionView selection() const { return m_SelectionSource ? m_SelectionSource() : SelectionView(); }
     void sizeTableColumns();
     void showClouds();
     void refreshReadout();
@@ -130,7 +126,7 @@ private:
     Cloud::Ptr m_FrameCloud;
     mutable QMutex m_DisplayMutex;
     QStandardItemModel* m_TableModel = nullptr;
-    Selection m_Selection;
+    std::function<SelectionView()> m_SelectionSource;
     bool m_AxesShown = false;
     bool m_GridHidden = true;
     int m_PointSize = 1;

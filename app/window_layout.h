@@ -4,13 +4,23 @@
 // widgets into the tabs.
 #pragma once
 
+#include <vector>
+
+class QLineEdit;
 class QMainWindow;
-namespace Ui {
-class manwindowClass;
-}
+class QWidget;
 
 namespace k740 {
 
-void layOutMainWindow(QMainWindow* window, Ui::manwindowClass* form);
+struct MainWindowLayout {
+    QWidget* tabs = nullptr;  // the tab row
+    QLineEdit* dataPort = nullptr;
+    QLineEdit* devicePort = nullptr;
+    QLineEdit* group = nullptr;
+    QLineEdit* displayAngle = nullptr;
+    std::vector<QWidget*> pages;  // the tabs' pages
+};
+
+void layOutMainWindow(QMainWindow* window, const MainWindowLayout& form);
 
 }  // namespace k740

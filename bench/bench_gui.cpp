@@ -21,7 +21,7 @@
 #include "acquisition/GetlidarData_1.h"
 #include "acquisition/frame_assembler.h"
 #include "app/manwindow.h"
-#include "app/manwindow_form.h"
+#include "tests/gui/window_reach.h"
 #include "app/view_room.h"
 #include "display/cloud_builder.h"
 #include "platform/udp_socket.h"
@@ -56,8 +56,8 @@ Stats summarise(std::vector<double> ms) {
 }
 
 void frameCost(manwindow& window, int rpm, bool grid = false, int trail = 1) {
-    if (grid != !window.gridHidden()) window.form()->toolButton_MeaGrid->click();
-    window.viewRoom()->setTrailLength(trail);
+    if (grid != !window.gridHidden()) named<QToolButton>(window, "toolButton_MeaGrid")->click();
+    roomOf<k740::ViewRoom>(window)->setTrailLength(trail);
     const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(rpm, 8);
     const int rounds = 40;
     std::vector<double> build, whole;
@@ -84,8 +84,8 @@ void frameCost(manwindow& window, int rpm, bool grid = false, int trail = 1) {
         whole.push_back(t.nsecsElapsed() / 1e6);
     }
     const Stats b = summarise(build), w = summarise(whole);
-    if (grid) window.form()->toolButton_MeaGrid->click();
-    window.viewRoom()->setTrailLength(1);
+    if (grid) named<QToolButton>(window, "toolButton_MeaGrid")->click();
+    roomOf<k740::ViewRoom>(window)->setTrailLength(1);
     const std::string extra = std::string(grid ? " with the grid" : "") +
                               (trail > 1 ? " with a trail of " + std::to_string(trail) : "");
     std::printf(
@@ -100,15 +100,15 @@ void frameCost(manwindow& window, int rpm, bool grid = false, int trail = 1) {
 // once the trail is off again.
 void trailMemory(manwindow& window) {
     const std::vector<LidarDataSingleLine> frames = k740::sim::sweepFrames(600, 8);
-    window.viewRoom()->setTrailLength(1);
+    roomOf<k740::ViewRoom>(window)->setTrailLength(1);
     for (int i = 0; i < 8; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
     QCoreApplication::processEvents();
     const long off = residentKb();
-    window.viewRoom()->setTrailLength(20);
+    roomOf<k740::ViewRoom>(window)->setTrailLength(20);
     for (int i = 0; i < 30; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
     QCoreApplication::processEvents();
     const long full = residentKb();
-    window.viewRoom()->setTrailLength(1);
+    roomOf<k740::ViewRoom>(window)->setTrailLength(1);
     for (int i = 0; i < 4; ++i) window.CalculateCoordinates(frames[i % frames.size()]);
     QCoreApplication::processEvents();
     const long after = residentKb();
@@ -140,14 +140,13 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
         std::printf("simulated sensor did not start: %s\n", error.c_str());
         return;
     }
-    Ui::manwindowClass* ui = window.form();
-    ui->lineEdit_portNumber->setText(QString::number(dataPort));
-    ui->lineEdit->setText(QString::number(devicePort));
-    ui->comboBox_agree->setCurrentIndex(1);
-    if (grid != !window.gridHidden()) ui->toolButton_MeaGrid->click();
-    ui->toolButton_Lidar->click();
+    named<QLineEdit>(window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(window, "lineEdit")->setText(QString::number(devicePort));
+    named<QComboBox>(window, "comboBox_agree")->setCurrentIndex(1);
+    if (grid != !window.gridHidden()) named<QToolButton>(window, "toolButton_MeaGrid")->click();
+    named<QToolButton>(window, "toolButton_Lidar")->click();
     QTest::qWait(1000);  // settle
-    GetlidarData_1* r = window.receiver();
+    GetlidarData_1* r = receiverOf(window);
     const long long drawn0 = window.framesDrawn(), stale0 = window.staleFramesSkipped(),
                     emitted0 = r->framesEmitted(), dropped0 = r->framesDropped();
     // The queue towards the window, looked at between events.
@@ -178,7 +177,7 @@ void liveRate(manwindow& window, int rpm, int seconds, bool grid) {
         rpm, seconds, grid ? " with the grid" : "", emitted + dropped, drawn,
         double(drawn) / seconds, dropped,
         100.0 * double(dropped) / double(std::max(1LL, emitted + dropped)), stale, maxInFlight);
-    if (grid) ui->toolButton_MeaGrid->click();
+    if (grid) named<QToolButton>(window, "toolButton_MeaGrid")->click();
 }
 
 }  // namespace
@@ -195,10 +194,10 @@ int main(int argc, char* argv[]) {
     window.setMulticastInterface(QStringLiteral("127.0.0.1"));
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::printf("window not exposed\n");
-    std::printf("viewer %dx%d pixels\n", window.form()->screen->width(),
-                window.form()->screen->height());
+    std::printf("viewer %dx%d pixels\n", named<QVTKOpenGLNativeWidget>(window, "screen")->width(),
+                named<QVTKOpenGLNativeWidget>(window, "screen")->height());
 
-    window.form()->comboBox_agree->setCurrentIndex(1);
+    named<QComboBox>(window, "comboBox_agree")->setCurrentIndex(1);
     if (soakSeconds > 0) {
         liveRate(window, 1200, soakSeconds, false);
         std::printf("resident at the end: %ld kB\n", residentKb());

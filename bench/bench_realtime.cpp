@@ -22,7 +22,7 @@
 
 #include "acquisition/packet_format.h"
 #include "app/manwindow.h"
-#include "app/manwindow_form.h"
+#include "tests/gui/window_reach.h"
 #include "app/pace_room.h"
 #include "playback/ReadLiveOffData.h"
 #include "sim/sim_engine.h"
@@ -71,16 +71,16 @@ bool writeCapture(const std::string& path, int seconds) {
 }
 
 void play(manwindow& window, int speedStep, const char* name) {
-    ReadLiveOffData* player = window.player();
+    ReadLiveOffData* player = playerOf(window);
     const long long drawn = window.framesDrawn();
     const long long skipped = player->framesSkipped();
     QElapsedTimer clock;
     clock.start();
-    window.form()->toolButton_Play->click();
+    named<QToolButton>(window, "toolButton_Play")->click();
     // The speed button as the operator presses it: until the speed asked for.
     for (int i = 0; i < 6 && playSpeedStep.load() != speedStep; ++i)
-        window.form()->toolButton_SeekForward->click();
-    while (!(window.modeState().mode == k740::WindowMode::Idle && window.modeState().finished))
+        named<QToolButton>(window, "toolButton_SeekForward")->click();
+    while (!(window.modeState().mode() == k740::WindowMode::Idle && window.modeState().finished()))
         QTest::qWait(2);
     const double wall = clock.elapsed() / 1000.0;
     std::printf("%-7s wall %7.2f s   frames drawn %5lld   skipped %5lld   (of %d)\n", name, wall,
@@ -117,15 +117,15 @@ int main(int argc, char* argv[]) {
     manwindow window;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::printf("window not exposed\n");
-    std::printf("viewer %dx%d pixels\n", window.form()->screen->width(),
-                window.form()->screen->height());
-    window.form()->comboBox_agree->setCurrentIndex(1);  // the simulator's protocol "1.7"
+    std::printf("viewer %dx%d pixels\n", named<QVTKOpenGLNativeWidget>(window, "screen")->width(),
+                named<QVTKOpenGLNativeWidget>(window, "screen")->height());
+    named<QComboBox>(window, "comboBox_agree")->setCurrentIndex(1);  // the simulator's protocol "1.7"
     if (!window.openCaptureFile(QString::fromStdString(file))) {
         std::fprintf(stderr, "the capture did not open\n");
         return 1;
     }
-    std::printf("capture: %d s at 20 frames/s, %d frames\n", seconds, window.player()->frameCount());
-    window.paceRoom()->setRealTime(true);
+    std::printf("capture: %d s at 20 frames/s, %d frames\n", seconds, playerOf(window)->frameCount());
+    roomOf<k740::PaceRoom>(window)->setRealTime(true);
     play(window, 0, "normal");
     play(window, 1, "2x");
     play(window, 2, "3x");

@@ -21,8 +21,8 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/manwindow.h"
+#include "tests/gui/window_reach.h"
 #include "display/dialogs_seam.h"
-#include "app/manwindow_form.h"
 #include "app/service_room.h"
 #include "device/ACWPSettingWidget.h"
 #include "device/device_packet.h"
@@ -138,10 +138,9 @@ int main(int argc, char* argv[]) {
         }
     });
 
-    Ui::manwindowClass* ui = window.form();
-    ui->lineEdit_portNumber->setText(QString::number(dataPort));
-    ui->lineEdit->setText(QString::number(devicePort));
-    ui->toolButton_Lidar->click();
+    named<QLineEdit>(window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(window, "lineEdit")->setText(QString::number(devicePort));
+    named<QToolButton>(window, "toolButton_Lidar")->click();
     QTest::qWait(1500);  // settle
     GapMeter meter(window);
 
@@ -169,7 +168,7 @@ int main(int argc, char* argv[]) {
     const qint64 blockedGap = meter.maxGapMs();
 
     // The window's own Refresh, whose search runs on its worker.
-    ACWPSettingWidget* advanced = window.serviceRoom()->advancedDialog();
+    ACWPSettingWidget* advanced = roomOf<k740::ServiceRoom>(window)->advancedDialog();
     advanced->setCaptureInterface(QStringLiteral("lo"));
     advanced->setSensorFilter(QString::fromLatin1(kNoSuchSensor));
     const k740::DevicePacket status = k740::buildDevicePacket(k740::DevicePacketFields());

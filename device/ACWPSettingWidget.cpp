@@ -167,7 +167,6 @@ bool ACWPSettingWidget::sendPacket(const QByteArray& packet, const QString& addr
                                    std::uint16_t port) {
     m_SendBuffer = packet;
     m_LastAddress = address;
-    m_LastPort = port;
     std::string why;
     if (k740::sendConfigDatagram(packet.constData(), std::size_t(packet.size()), address.toStdString(), port, &why))
         return true;

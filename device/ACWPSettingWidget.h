@@ -63,7 +63,6 @@ public:
 
     const QByteArray& lastSentPacket() const { return m_SendBuffer; }
     QString lastSentAddress() const { return m_LastAddress; }
-    std::uint16_t lastSentPort() const { return m_LastPort; }
     const std::vector<int>& statusValues() const { return m_StatusValues; }
 
 signals:
@@ -109,7 +108,6 @@ private:
     QByteArray m_Packet;
     QByteArray m_SendBuffer;
     QString m_LastAddress;
-    std::uint16_t m_LastPort = 0;
     std::uint32_t m_SensorAddress = 0;  // host order, from the last capture (0 = unknown)
     std::uint32_t m_NotedSensorAddress = 0;  // host order, from device packets (0 = none)
     // The adapter to search, or the message that names why there is none.

@@ -21,8 +21,6 @@ Dialogs::Handler& handlerSlot() {
 
 void Dialogs::setHandler(Handler handler) { handlerSlot() = std::move(handler); }
 
-bool Dialogs::hasHandler() { return static_cast<bool>(handlerSlot()); }
-
 QMessageBox::StandardButton Dialogs::message(Kind kind, QWidget* parent, const QString& title,
                                              const QString& text, QMessageBox::StandardButtons buttons) {
     if (handlerSlot()) {

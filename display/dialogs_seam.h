@@ -33,7 +33,6 @@ public:
 
     // An empty handler brings the real dialogs back.
     static void setHandler(Handler handler);
-    static bool hasHandler();
 
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok);

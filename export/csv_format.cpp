@@ -20,16 +20,18 @@ void writeCsvHeader(std::ostream& out) { out << kCsvHeader << '\n'; }
 
 namespace {
 
-// Widest line: 11 + 5 * 13 + 11 + 20 characters and the separators (and the 16 bytes the
-// FreamID's copy takes).
-constexpr std::size_t kLineRoom = 176;
+// A line: FreamID, x, y, z, intensity, azimuth, distance, timestamp.
+constexpr std::size_t kFieldsRoom = textLineRoom(5, 1, 1);
+constexpr std::size_t kFrameIdRoom = textLineRoom(0, 1, 0);
+constexpr std::size_t kLineRoom = kFrameIdRoom + kFieldsRoom;
+static_assert(kLineRoom == 12 + 5 * 33 + 12 + 21, "FreamID and intensity, five numbers, timestamp");
 
 // One data line at p after its "FreamID," (already there); returns its end. Numbers take the
 // stream's default format, printf's "%g" (putNumberG), without the stream's locale
 // machinery: this runs for every point of every exported frame.
 char* putCsvFields(char* p, const PointCm& pt, int intensity, double azimuthDeg, double distanceCm,
                    std::uint64_t timeStamp) {
-    char* const end = p + kLineRoom;
+    char* const end = p + kFieldsRoom;
     p = putNumberG(p, pt.x);
     *p++ = ',';
     p = putNumberG(p, pt.y);
@@ -50,15 +52,15 @@ char* putCsvFields(char* p, const PointCm& pt, int intensity, double azimuthDeg,
 // "FreamID," of a frame's lines.
 struct FrameIdText {
     explicit FrameIdText(int frameId) {
-        char* p = std::to_chars(text, text + sizeof text - 1, frameId).ptr;
+        char* p = std::to_chars(text, text + kIntTextRoom, frameId).ptr;
         *p++ = ',';
         size = static_cast<std::size_t>(p - text);
     }
     char* put(char* p) const {
-        std::memcpy(p, text, sizeof text);
+        std::memcpy(p, text, size);
         return p + size;
     }
-    char text[16];
+    char text[kFrameIdRoom];
     std::size_t size;
 };
 

@@ -50,7 +50,7 @@ char* putFixedG(char* out, double v) {
         digits /= 10;
         --decimals;
     }
-    char text[16] = {};  // six digits, and room for fixed-size copies
+    char text[6];
     for (int i = 4; i >= 0; i -= 2, digits /= 100) {
         const char* pair = kDigitPairs + 2 * (digits % 100);
         text[i] = pair[0];
@@ -62,14 +62,12 @@ char* putFixedG(char* out, double v) {
     if (v < 0) *p++ = '-';
     if (decimals <= 5) {
         const int integerDigits = 6 - decimals;
-        // Fixed-size copies (the caller's room is kNumberTextRoom); what lies past the end
-        // returned is left behind.
-        std::memcpy(p, text, 8);
+        std::memcpy(p, text, static_cast<std::size_t>(integerDigits));
         p += integerDigits;
         if (used > integerDigits) {
-            *p = '.';
-            std::memcpy(p + 1, text + integerDigits, 8);
-            p += 1 + used - integerDigits;
+            *p++ = '.';
+            std::memcpy(p, text + integerDigits, static_cast<std::size_t>(used - integerDigits));
+            p += used - integerDigits;
         }
         return p;
     }

@@ -33,12 +33,12 @@ bool wanted(SensorKind kind, const std::uint8_t* payload, std::size_t length) {
     return false;
 }
 
+}  // namespace
+
 std::int64_t fileSizeOf(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
-
-}  // namespace
 
 bool isSensorRecord(const std::uint8_t* frame, std::size_t capturedLength, bool singleLine) {
     if (frame == nullptr || capturedLength < kCaptureHeaderSize) return false;

@@ -28,6 +28,9 @@ inline std::size_t sensorPayloadSize(bool singleLine) {
 // not examined.
 bool isSensorRecord(const std::uint8_t* frame, std::size_t capturedLength, bool singleLine);
 
+// The size of the file at path in bytes; -1 when it cannot be found out.
+std::int64_t fileSizeOf(const std::string& path);
+
 // Which sensor records a reader hands out.
 enum class SensorKind {
     Data,        // 1206-byte data packets

@@ -230,15 +230,11 @@ void ConfigListener::run() {
         const long n = socket_.receiveFrom(buffer, sizeof buffer);
         if (n < 0) continue;
         const std::size_t length = static_cast<std::size_t>(n);
-        if (length > kDevicePacketSize) {
-            ++rejected_;
-            continue;
-        }
+        if (length > kDevicePacketSize) continue;
         SimState s = engine_.state();
         const Ipv4 oldIp = s.lidarIp;
         std::string why;
         if (!applyConfigPacket(s, buffer, length, &why)) {
-            ++rejected_;
             std::fprintf(stderr, "k740-sim: configuration packet refused: %s\n", why.c_str());
             continue;
         }

@@ -54,7 +54,6 @@ public:
 
     std::string address() const;
     std::uint64_t packetsApplied() const { return applied_; }
-    std::uint64_t packetsRejected() const { return rejected_; }
 
 private:
     void run();
@@ -70,7 +69,6 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<std::uint64_t> applied_{0};
-    std::atomic<std::uint64_t> rejected_{0};
 };
 
 }  // namespace k740::sim

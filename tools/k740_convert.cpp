@@ -244,7 +244,8 @@ void printFrameDump(std::FILE* out, std::size_t index, const LidarDataSingleLine
     const std::size_t n = f.pointAngle.size();
     std::fprintf(out, "F %zu %zu %zu\n", index, f.blockAngle.size(), n);
     char block[64 * 1024];
-    constexpr std::size_t kLineRoom = 2 + 2 * (k740::kNumberTextRoom + 1) + 12 + 21 + 1;
+    // "P ", azimuth, distance, intensity, timestamp.
+    constexpr std::size_t kLineRoom = k740::textLineRoom(2, 1, 1, 2);
     char* q = block;
     for (std::size_t k = 0; k < n; ++k) {
         if (static_cast<std::size_t>(block + sizeof block - q) < kLineRoom) {
@@ -257,9 +258,9 @@ void printFrameDump(std::FILE* out, std::size_t index, const LidarDataSingleLine
         *q++ = ' ';
         q = k740::putNumberG17(q, f.distance[k]);
         *q++ = ' ';
-        q = std::to_chars(q, q + 12, f.intensity[k]).ptr;
+        q = std::to_chars(q, q + k740::kIntTextRoom, f.intensity[k]).ptr;
         *q++ = ' ';
-        q = std::to_chars(q, q + 21, f.timeStamp[k]).ptr;
+        q = std::to_chars(q, q + k740::kCountTextRoom, f.timeStamp[k]).ptr;
         *q++ = '\n';
     }
     std::fwrite(block, 1, static_cast<std::size_t>(q - block), out);

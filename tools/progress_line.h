@@ -3,12 +3,13 @@
 // logs that collect stderr see nothing of it.
 #pragma once
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "playback/capture_index.h"
 
 namespace k740 {
 
@@ -17,7 +18,7 @@ public:
     // total: the file's size in bytes; progress stays off when it is unknown.
     ProgressLine(const std::string& path, bool terminal = ::isatty(STDERR_FILENO) == 1)
         : label_("k740-convert: " + path),
-          total_(fileSize(path)),
+          total_(fileSizeOf(path)),
           enabled_(terminal && total_ > 0) {}
     ~ProgressLine() { finish(); }
     ProgressLine(const ProgressLine&) = delete;
@@ -41,11 +42,6 @@ public:
     }
 
 private:
-    static std::int64_t fileSize(const std::string& path) {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
-    }
-
     std::string label_;
     std::int64_t total_;
     bool enabled_;

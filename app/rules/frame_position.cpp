@@ -34,7 +34,7 @@ int moveTarget(const FramePosition& p, FrameMove move) {
 }
 
 bool moveAllowed(const WindowState& state, FrameMove move) {
-    if (!state.fileLoaded || liveRunning(state)) return false;
+    if (!state.fileLoaded() || liveRunning(state)) return false;
     if (move == FrameMove::First || move == FrameMove::Last) return true;
     return mayRun(state, WindowAction::StepFrame).allowed;
 }

@@ -64,25 +64,65 @@ WindowMode nextMode(WindowMode mode, WindowEvent event) {
             return mode == WindowMode::Playing ? WindowMode::PlaybackPaused : mode;
         case WindowEvent::PlaybackEnded:
             return isPlayback(mode) ? WindowMode::Idle : mode;
+        case WindowEvent::FileOpened:
+        case WindowEvent::FrameShown:
+        case WindowEvent::RecordingStarted:
+        case WindowEvent::RecordingStopped:
+            return mode;
     }
     return mode;
 }
 
+bool WindowState::sameAs(WindowMode mode, bool fileLoaded, bool finished, bool recording,
+                         bool parked) const {
+    return mode_ == mode && fileLoaded_ == fileLoaded && finished_ == finished &&
+           recording_ == recording && fileParked_ == parked;
+}
+
 void WindowState::apply(WindowEvent event) {
-    const WindowMode before = mode;
-    mode = nextMode(mode, event);
-    if (event == WindowEvent::LiveOn && before == WindowMode::PlaybackPaused && mode == WindowMode::Live)
-        fileParked = true;
-    if (event == WindowEvent::LiveOff && isLive(before) && fileParked) {
-        mode = WindowMode::PlaybackPaused;
-        fileParked = false;
+    const WindowMode before = mode_;
+    const bool loaded = fileLoaded_, finished = finished_, recording = recording_, parked = fileParked_;
+    mode_ = nextMode(mode_, event);
+    switch (event) {
+        case WindowEvent::LiveOn:
+            if (before == WindowMode::PlaybackPaused && mode_ == WindowMode::Live) fileParked_ = true;
+            break;
+        case WindowEvent::LiveOff:
+            if (isLive(before) && fileParked_) {
+                mode_ = WindowMode::PlaybackPaused;
+                fileParked_ = false;
+            }
+            break;
+        case WindowEvent::PlaybackStarted:
+            if (mode_ == WindowMode::Playing) finished_ = false;
+            break;
+        case WindowEvent::PlaybackEnded:
+            if (isPlayback(before)) finished_ = true;
+            break;
+        case WindowEvent::FileOpened:
+            // A new file starts from its beginning, not where one was paused.
+            fileLoaded_ = true;
+            finished_ = false;
+            fileParked_ = false;
+            break;
+        case WindowEvent::FrameShown:
+            finished_ = false;
+            break;
+        case WindowEvent::RecordingStarted:
+        case WindowEvent::RecordingStopped:
+            recording_ = event == WindowEvent::RecordingStarted;
+            break;
+        case WindowEvent::DisplayPaused:
+        case WindowEvent::DisplayResumed:
+        case WindowEvent::PlaybackPaused:
+            break;
     }
-    if (event == WindowEvent::PlaybackStarted && mode == WindowMode::Playing) finished = false;
-    if (event == WindowEvent::PlaybackEnded && isPlayback(before)) finished = true;
+    if (sameAs(before, loaded, finished, recording, parked)) return;
+    for (const Follower& f : followers_) f(*this);
 }
 
 Verdict mayRun(const WindowState& state, WindowAction action) {
-    const WindowMode m = state.mode;
+    const WindowMode m = state.mode();
     switch (action) {
         case WindowAction::ToggleLive:
             if (m == WindowMode::Playing) return refuse(Verdict::Box::Warning, kPlayingRefusesLive);
@@ -93,7 +133,7 @@ Verdict mayRun(const WindowState& state, WindowAction action) {
         case WindowAction::ToggleRecording:
             // A running recording can always be stopped, live display or not: otherwise it
             // would go on writing until the display is switched on again.
-            if (state.recording) return {};
+            if (state.recording()) return {};
             if (!isLive(m)) return refuse(Verdict::Box::Information, kConnectFirst);
             return {};
         case WindowAction::OpenExportOptions:
@@ -106,22 +146,22 @@ Verdict mayRun(const WindowState& state, WindowAction action) {
             return {};
         case WindowAction::Play:
             if (isLive(m)) return refuse(Verdict::Box::Warning, kLiveRefusesPlayback);
-            if (!state.fileLoaded) return quietRefusal();
+            if (!state.fileLoaded()) return quietRefusal();
             return {};
         case WindowAction::StepFrame:
             // A single step plays a frame: refused while live like Play.
             if (isLive(m)) return refuse(Verdict::Box::Warning, kLiveRefusesPlayback);
-            if (!state.fileLoaded || m == WindowMode::Playing) return quietRefusal();
+            if (!state.fileLoaded() || m == WindowMode::Playing) return quietRefusal();
             return {};
     }
     return quietRefusal();
 }
 
-bool liveRunning(const WindowState& s) { return isLive(s.mode); }
-bool displayRunning(const WindowState& s) { return s.mode != WindowMode::LivePaused; }
-bool notPlayingOffline(const WindowState& s) { return s.mode != WindowMode::Playing; }
-bool playbackActive(const WindowState& s) { return isPlayback(s.mode); }
-bool playbackFinished(const WindowState& s) { return s.finished; }
+bool liveRunning(const WindowState& s) { return isLive(s.mode()); }
+bool displayRunning(const WindowState& s) { return s.mode() != WindowMode::LivePaused; }
+bool notPlayingOffline(const WindowState& s) { return s.mode() != WindowMode::Playing; }
+bool playbackActive(const WindowState& s) { return isPlayback(s.mode()); }
+bool playbackFinished(const WindowState& s) { return s.finished(); }
 
 const char* modeName(WindowMode mode) {
     switch (mode) {

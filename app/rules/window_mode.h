@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <vector>
 
 namespace k740 {
 
@@ -25,6 +27,10 @@ enum class WindowEvent {
     PlaybackStarted,  // Play pressed: start or resume
     PlaybackPaused,   // Play pressed again
     PlaybackEnded,    // the player reported its end
+    FileOpened,       // a capture file was loaded: it stands before its first frame
+    FrameShown,       // a seek showed a frame of the file: it is no longer at its end
+    RecordingStarted,
+    RecordingStopped,
 };
 
 // Actions the operator starts whose permission depends on the mode.
@@ -45,19 +51,41 @@ constexpr WindowAction kAllActions[] = {
     WindowAction::OpenExportOptions, WindowAction::OpenFile,     WindowAction::Play,
     WindowAction::StepFrame};
 
-// The mode and the facts that stand beside it.
-struct WindowState {
-    WindowMode mode = WindowMode::Idle;
-    bool fileLoaded = false;  // a capture file is loaded: the transport may run
-    bool finished = false;    // the player reported its end; the next Play starts at frame 0
-    bool recording = false;   // a recording runs (it outlives the live display going off)
-    bool exporting = false;   // a CSV export is writing frames
+// The mode and the facts that stand beside it. They change only through events; whoever
+// follows them is told after each event that changed something.
+class WindowState {
+public:
+    WindowState() = default;
+    // A state as it stands: in `mode`, with or without a loaded file and a running recording.
+    explicit WindowState(WindowMode mode, bool fileLoaded = false, bool recording = false)
+        : mode_(mode), fileLoaded_(fileLoaded), recording_(recording) {}
+    WindowState(const WindowState&) = delete;
+    WindowState& operator=(const WindowState&) = delete;
+
+    WindowMode mode() const { return mode_; }
+    bool fileLoaded() const { return fileLoaded_; }  // a capture file is loaded: the transport may run
+    bool finished() const { return finished_; }  // the player reported its end; the next Play starts at frame 0
+    bool recording() const { return recording_; }  // a recording runs (it outlives the live display)
     // A paused file waits with the player while the live display runs: switching the live
     // display off again returns to the paused file (its counter, steps and speeds).
-    bool fileParked = false;
+    bool fileParked() const { return fileParked_; }
 
     // Moves to the mode the event leads to and keeps the facts that follow from it.
     void apply(WindowEvent event);
+
+    // `follower` is called after every event that changed the mode or a fact.
+    using Follower = std::function<void(const WindowState&)>;
+    void follow(Follower follower) { followers_.push_back(std::move(follower)); }
+
+private:
+    bool sameAs(WindowMode mode, bool fileLoaded, bool finished, bool recording, bool parked) const;
+
+    WindowMode mode_ = WindowMode::Idle;
+    bool fileLoaded_ = false;
+    bool finished_ = false;
+    bool recording_ = false;
+    bool fileParked_ = false;
+    std::vector<Follower> followers_;
 };
 
 // The mode an event leads to. An event that does not apply in a mode leaves it unchanged.

@@ -98,9 +98,7 @@ TEST(FramePosition, EveryMoveStepsOnceWithinTheFileWhileItDoesNotPlay) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(k740::modeName(c.mode));
-        k740::WindowState s;
-        s.mode = c.mode;
-        s.fileLoaded = c.fileLoaded;
+        const k740::WindowState s(c.mode, c.fileLoaded);
         EXPECT_EQ(k740::moveAllowed(s, FrameMove::StepForward), c.steps);
         EXPECT_EQ(k740::moveAllowed(s, FrameMove::StepBackward), c.steps);
         EXPECT_EQ(k740::moveAllowed(s, FrameMove::Last), c.homeEnd);

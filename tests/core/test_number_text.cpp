@@ -1,5 +1,5 @@
 // Number text without printf: the same characters as printf's "%g" and "%.17g" in the C
-// locale, over a sweep of values, with the CSV rows built on it.
+// locale, over a sweep of values, nothing written past the text, with the CSV rows built on it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,15 +24,23 @@ std::string viaPrintf(const char* format, double v) {
     return text;
 }
 
-std::string viaG(double v) {
-    char text[k740::kNumberTextRoom];
-    return std::string(text, k740::putNumberG(text, v));
+// The text a writer puts into the caller's room; the room past the text's end must stay as the
+// caller left it (rows are built number after number in one buffer).
+std::string written(char* (*put)(char*, double), double v) {
+    char room[k740::kNumberTextRoom];
+    std::memset(room, '#', sizeof room);
+    char* end = put(room, v);
+    for (const char* p = end; p < room + sizeof room; ++p)
+        if (*p != '#') {
+            ADD_FAILURE() << "written past the end of \"" << std::string(room, end) << "\"";
+            break;
+        }
+    return std::string(room, end);
 }
 
-std::string viaG17(double v) {
-    char text[k740::kNumberTextRoom];
-    return std::string(text, k740::putNumberG17(text, v));
-}
+std::string viaG(double v) { return written(k740::putNumberG, v); }
+
+std::string viaG17(double v) { return written(k740::putNumberG17, v); }
 
 // Counts the values whose text differs from printf's, reporting the first few.
 struct Comparison {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "app/rules/live_settings.h"
 #include "app/rules/window_mode.h"
@@ -72,10 +73,7 @@ TEST(WindowModeTable, RefusalsWithTheirMessages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(k740::modeName(c.mode)) + " / " + k740::actionName(c.action) +
                      (c.fileLoaded ? " / file loaded" : "") + (c.recording ? " / recording" : ""));
-        WindowState s;
-        s.mode = c.mode;
-        s.fileLoaded = c.fileLoaded;
-        s.recording = c.recording;
+        const WindowState s(c.mode, c.fileLoaded, c.recording);
         const Verdict v = k740::mayRun(s, c.action);
         EXPECT_EQ(v.allowed, c.allowed);
         EXPECT_EQ(v.box, c.box);
@@ -88,10 +86,7 @@ TEST(WindowModeTable, RefusalsWithTheirMessages) {
         for (const bool recording : {false, true})
             for (const WindowMode m : k740::kAllModes)
                 for (const WindowAction a : k740::kAllActions) {
-                    WindowState s;
-                    s.mode = m;
-                    s.fileLoaded = fileLoaded;
-                    s.recording = recording;
+                    const WindowState s(m, fileLoaded, recording);
                     const Verdict v = k740::mayRun(s, a);
                     const bool box = v.box != Verdict::Box::None;
                     EXPECT_TRUE(!box || !v.allowed) << k740::actionName(a);
@@ -146,54 +141,92 @@ TEST(WindowModeTable, FlagsFollowTheModeAndTheEndReport) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(k740::modeName(r.mode));
-        WindowState s;
-        s.mode = r.mode;
+        const WindowState s(r.mode);
         EXPECT_EQ(k740::liveRunning(s), r.live);
         EXPECT_EQ(k740::displayRunning(s), r.display);
         EXPECT_EQ(k740::notPlayingOffline(s), r.notPlayingOffline);
         EXPECT_EQ(k740::playbackActive(s), r.playback);
-        // The named flag reads the state as it is now, not as it was when made.
-        const k740::ModeFlag flag(s, &k740::liveRunning);
-        s.mode = r.live ? WindowMode::Idle : WindowMode::Live;
-        EXPECT_NE(static_cast<bool>(flag), r.live);
     }
 
     // The end report marks the file finished; the next start clears it. An end report that
     // reaches a live window (a step still on its way) changes neither mode nor flag.
+    // The named flag reads the state as it is now, not as it was when made.
     WindowState s;
-    s.fileLoaded = true;
+    const k740::ModeFlag playing(s, &k740::playbackActive);
+    s.apply(WindowEvent::FileOpened);
     s.apply(WindowEvent::PlaybackStarted);
+    EXPECT_TRUE(playing);
     s.apply(WindowEvent::PlaybackEnded);
-    EXPECT_EQ(s.mode, WindowMode::Idle);
+    EXPECT_FALSE(playing);
+    EXPECT_EQ(s.mode(), WindowMode::Idle);
     EXPECT_TRUE(k740::playbackFinished(s));
     s.apply(WindowEvent::PlaybackStarted);
     EXPECT_FALSE(k740::playbackFinished(s));
     s.apply(WindowEvent::PlaybackPaused);
     s.apply(WindowEvent::LiveOn);
     s.apply(WindowEvent::PlaybackEnded);
-    EXPECT_EQ(s.mode, WindowMode::Live);
+    EXPECT_EQ(s.mode(), WindowMode::Live);
     EXPECT_FALSE(k740::playbackFinished(s));
+}
+
+TEST(WindowModeTable, FollowersHearOfEachChangeAndOnlyOfChanges) {
+    // A seek past the end, a new file and a recording change the facts beside the mode; an
+    // event that does not apply changes nothing and is not told.
+    WindowState s;
+    std::vector<WindowMode> heard;
+    s.follow([&heard](const WindowState& now) { heard.push_back(now.mode()); });
+    s.apply(WindowEvent::PlaybackPaused);
+    s.apply(WindowEvent::LiveOff);
+    EXPECT_TRUE(heard.empty());
+
+    s.apply(WindowEvent::FileOpened);
+    s.apply(WindowEvent::FileOpened);
+    EXPECT_TRUE(s.fileLoaded());
+    s.apply(WindowEvent::PlaybackStarted);
+    s.apply(WindowEvent::PlaybackEnded);
+    EXPECT_TRUE(s.finished());
+    s.apply(WindowEvent::FrameShown);
+    EXPECT_FALSE(s.finished());
+    s.apply(WindowEvent::LiveOn);
+    s.apply(WindowEvent::RecordingStarted);
+    EXPECT_TRUE(s.recording());
+    s.apply(WindowEvent::LiveOff);
+    EXPECT_TRUE(s.recording());  // a recording outlives the live display
+    s.apply(WindowEvent::RecordingStopped);
+    EXPECT_FALSE(s.recording());
+    EXPECT_EQ(heard, (std::vector<WindowMode>{WindowMode::Idle, WindowMode::Playing, WindowMode::Idle,
+                                              WindowMode::Idle, WindowMode::Live, WindowMode::Live,
+                                              WindowMode::Idle, WindowMode::Idle}));
+
+    // Paused within a file and parked beside the live display, a newly opened file is not
+    // parked: the live display going off leaves the window idle.
+    WindowState parked(WindowMode::PlaybackPaused, true);
+    parked.apply(WindowEvent::LiveOn);
+    EXPECT_TRUE(parked.fileParked());
+    parked.apply(WindowEvent::FileOpened);
+    parked.apply(WindowEvent::LiveOff);
+    EXPECT_EQ(parked.mode(), WindowMode::Idle);
 }
 
 TEST(WindowModeTable, APausedFileOutlivesALiveExcursion) {
     // Paused within a file, the live display goes on and off (paused in between): the file is
     // paused again, so single steps move the counter and the speed buttons cycle.
     WindowState s;
-    s.fileLoaded = true;
+    s.apply(WindowEvent::FileOpened);
     s.apply(WindowEvent::PlaybackStarted);
     s.apply(WindowEvent::PlaybackPaused);
     s.apply(WindowEvent::LiveOn);
     EXPECT_FALSE(k740::playbackActive(s));
     s.apply(WindowEvent::DisplayPaused);
     s.apply(WindowEvent::LiveOff);
-    EXPECT_EQ(s.mode, WindowMode::PlaybackPaused);
+    EXPECT_EQ(s.mode(), WindowMode::PlaybackPaused);
     EXPECT_TRUE(k740::playbackActive(s));
     EXPECT_TRUE(k740::mayRun(s, k740::WindowAction::StepFrame).allowed);
     // Only that once: live from idle ends in idle again.
     s.apply(WindowEvent::PlaybackEnded);
     s.apply(WindowEvent::LiveOn);
     s.apply(WindowEvent::LiveOff);
-    EXPECT_EQ(s.mode, WindowMode::Idle);
+    EXPECT_EQ(s.mode(), WindowMode::Idle);
 }
 
 TEST(LiveSettingsFields, PortsTakeOnlyOneTo65535) {

@@ -16,7 +16,6 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/advanced_form.h"
-#include "app/manwindow_form.h"
 #include "app/service_room.h"
 #include "device/ACWPSettingWidget.h"
 #include "device/GetSet.h"
@@ -237,7 +236,7 @@ TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGp
     WindowFixtureBase fixture;
     ASSERT_TRUE(fixture.exposed);
     manwindow& w = *fixture.window;
-    ACWPSettingWidget* advanced = w.serviceRoom()->advancedDialog();
+    ACWPSettingWidget* advanced = roomOf<k740::ServiceRoom>(w)->advancedDialog();
     ASSERT_NE(advanced, nullptr);
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
@@ -249,7 +248,7 @@ TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGp
     const DevicePacket p = buildDevicePacket(fields);
     advanced->onLidarStatusReceiving(decodeSettingData(p.data()), decodeStatusValues(p.data()));
     advanced->form()->lineEdit_Version->setText("old");
-    w.form()->Btn_ACWPSetting->click();
+    named<QPushButton>(w, "Btn_ACWPSetting")->click();
     EXPECT_TRUE(advanced->isVisible());
     EXPECT_FALSE(advanced->refreshed());
     EXPECT_TRUE(advanced->form()->lineEdit_Version->text().isEmpty());
@@ -257,7 +256,7 @@ TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGp
     // Without the live display a test could log nothing: Start is refused, saying why.
     advanced->form()->lineEdit_IDNumber->setText("SN1");
     advanced->form()->pushButton_startCheck->click();
-    EXPECT_FALSE(w.receiver()->m_GpsTestActive.load());
+    EXPECT_FALSE(receiverOf(w)->m_GpsTestActive.load());
     ASSERT_FALSE(fixture.dialogs.calls.empty());
     EXPECT_TRUE(fixture.dialogs.calls.back().text.contains("live display"));
     EXPECT_EQ(advanced->form()->pushButton_startCheck->text(), "Start");
@@ -268,18 +267,18 @@ TEST(AdvancedInMainWindow, ItsButtonShowsItNotRefreshedAndItDrivesTheReceiversGp
     std::string error;
     const auto sensor = startLoopbackSensor(&dataPort, &devicePort, 0, 600, &error);
     ASSERT_TRUE(sensor) << error;
-    w.form()->lineEdit_portNumber->setText(QString::number(dataPort));
-    w.form()->lineEdit->setText(QString::number(devicePort));
-    w.form()->toolButton_Lidar->click();
+    named<QLineEdit>(w, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(w, "lineEdit")->setText(QString::number(devicePort));
+    named<QToolButton>(w, "toolButton_Lidar")->click();
     ASSERT_TRUE(w.liveRunning());
     advanced->form()->pushButton_startCheck->click();
-    EXPECT_TRUE(w.receiver()->m_GpsTestActive.load());
-    EXPECT_TRUE(w.receiver()->gpsTestLog().isOpen());
-    ASSERT_TRUE(waitUntil([&] { return w.receiver()->gpsTestLog().packetsLogged() >= 20; }, 5000));
+    EXPECT_TRUE(receiverOf(w)->m_GpsTestActive.load());
+    EXPECT_TRUE(receiverOf(w)->gpsTestLog().isOpen());
+    ASSERT_TRUE(waitUntil([&] { return receiverOf(w)->gpsTestLog().packetsLogged() >= 20; }, 5000));
     EXPECT_EQ(advanced->form()->lineEdit_ErrorNumber->text(), "0");
     advanced->form()->pushButton_startCheck->click();
-    EXPECT_FALSE(w.receiver()->m_GpsTestActive.load());
-    EXPECT_FALSE(w.receiver()->gpsTestLog().isOpen());
+    EXPECT_FALSE(receiverOf(w)->m_GpsTestActive.load());
+    EXPECT_FALSE(receiverOf(w)->gpsTestLog().isOpen());
     advanced->close();
     w.stopReceivers(2000);
     sensor->stop();
@@ -320,14 +319,14 @@ TEST(AdvancedInMainWindow, ItsSearchesRunOnAWorkerWhileTheLiveCloudIsDrawn) {
     WindowFixtureBase fixture;
     ASSERT_TRUE(fixture.exposed);
     manwindow& w = *fixture.window;
-    ACWPSettingWidget* advanced = w.serviceRoom()->advancedDialog();
+    ACWPSettingWidget* advanced = roomOf<k740::ServiceRoom>(w)->advancedDialog();
     auto* f = advanced->form();
     std::uint16_t dataPort = 0, devicePort = 0;
     const auto sensor = startLoopbackSensor(&dataPort, &devicePort, 0, 600, &why);
     ASSERT_TRUE(sensor) << why;
-    w.form()->lineEdit_portNumber->setText(QString::number(dataPort));
-    w.form()->lineEdit->setText(QString::number(devicePort));
-    w.form()->toolButton_Lidar->click();
+    named<QLineEdit>(w, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(w, "lineEdit")->setText(QString::number(devicePort));
+    named<QToolButton>(w, "toolButton_Lidar")->click();
     ASSERT_TRUE(w.liveRunning());
     ASSERT_TRUE(waitUntil([&] { return w.framesDrawn() > 0; }, 5000));
 

@@ -9,8 +9,8 @@
 #include <QComboBox>
 #include <QStandardItemModel>
 
-#include "app/manwindow_form.h"
 #include "display/cloud_builder.h"
+#include "app/picking_room.h"
 #include "gui_test_support.h"
 
 namespace {
@@ -19,9 +19,8 @@ using k740::CloudPoint;
 
 class CloudTest : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
     QString cell(int row, int column) {
-        QStandardItem* item = window->tableModel()->item(row, column);
+        QStandardItem* item = tableModelOf(*window)->item(row, column);
         return item ? item->text() : QString();
     }
     static std::tuple<int, int, int> rgb(const CloudPoint& p) { return {p.r, p.g, p.b}; }
@@ -30,17 +29,17 @@ protected:
 TEST_F(CloudTest, TheFormsListsAndAngleLimitReachTheCloud) {
     // Protocol 1.6: 63.5 counts at 90 degrees lie 12.7 cm along +x, truncated to 12 in mode 1.
     const LidarDataSingleLine frame = makeFrame({{90.0, 63.5, 9, 1}, {200.0, 63.5, 9, 2}});
-    ui()->comboBox_degree->setCurrentIndex(0);
-    ui()->comboBox_4->setCurrentIndex(3);  // Azimuth
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(0);
+    named<QComboBox>(*window, "comboBox_4")->setCurrentIndex(3);  // Azimuth
     window->CalculateCoordinates(frame);
     k740::Cloud cloud = window->realTimeCloud();
     ASSERT_EQ(cloud.size(), 2u);
     EXPECT_EQ(cloud[0].x, 12.0f);
     EXPECT_EQ(rgb(cloud[0]), std::make_tuple(0, 125, 192));
 
-    ui()->comboBox_degree->setCurrentIndex(1);
-    ui()->comboBox_agree->setCurrentIndex(1);  // protocol 1.7: twice as far
-    ui()->comboBox_4->setCurrentIndex(4);      // LaserID
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(1);
+    named<QComboBox>(*window, "comboBox_agree")->setCurrentIndex(1);  // protocol 1.7: twice as far
+    named<QComboBox>(*window, "comboBox_4")->setCurrentIndex(4);      // LaserID
     window->CalculateCoordinates(frame);
     cloud = window->realTimeCloud();
     EXPECT_NEAR(cloud[0].x, 25.4, 1e-4);
@@ -56,13 +55,13 @@ TEST_F(CloudTest, TheFormsListsAndAngleLimitReachTheCloud) {
 }
 
 TEST_F(CloudTest, TableShowsTheFirstThirtyRowsAndTheNextFrameOverwritesThem) {
-    ui()->comboBox_degree->setCurrentIndex(1);
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(1);
     std::vector<TestPoint> points;
     points.push_back({90.0, 63.5, 7, 123456789012ULL});
     for (int i = 0; i < 40; ++i) points.push_back({20.0 + i, 500.0 + i, i, 1000ULL + i});
     window->CalculateCoordinates(makeFrame(points));
     EXPECT_EQ(window->tableRows(), 30);
-    EXPECT_EQ(window->tableModel()->rowCount(), 30);
+    EXPECT_EQ(tableModelOf(*window)->rowCount(), 30);
     EXPECT_EQ(cell(0, 1), QStringLiteral("12.7000 0.0000 0.0000"));
     EXPECT_EQ(cell(0, 5), QStringLiteral("123456789012"));
     EXPECT_EQ(cell(29, 0), QStringLiteral("29"));
@@ -81,7 +80,7 @@ TEST_F(CloudTest, PausedDisplayDropsFramesAndKeepsTheLastOne) {
     const k740::Cloud before = window->realTimeCloud();
     const QString firstCell = cell(0, 2);
 
-    ManwindowProbe::displayRunning(*window) = false;
+    putInMode(*window, k740::WindowMode::LivePaused);
     window->CalculateCoordinates(makeFrame({{200.0, 900, 10, 9}}));
     EXPECT_TRUE(window->lastFrame() == first);
     EXPECT_EQ(window->realTimeCloud().size(), before.size());
@@ -89,18 +88,17 @@ TEST_F(CloudTest, PausedDisplayDropsFramesAndKeepsTheLastOne) {
     EXPECT_EQ(cell(0, 2), firstCell);
     EXPECT_EQ(window->framesDrawn(), 1);
 
-    ManwindowProbe::displayRunning(*window) = true;
+    putInMode(*window, k740::WindowMode::Live);
     window->CalculateCoordinates(makeFrame({{200.0, 900, 10, 9}}));
     EXPECT_EQ(window->realTimeCloud().size(), 1u);
     EXPECT_EQ(cell(0, 2), QStringLiteral("200.000"));
 }
 
 TEST_F(CloudTest, BothCloudsKeepTheirIdsAndActorsFrameAfterFrame) {
-    ui()->comboBox_degree->setCurrentIndex(1);
-    ManwindowProbe::selectionBox(*window) = {10, 20, -1, 1, 0, 0};
-    ManwindowProbe::selectionActive(*window) = true;
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(1);
+    roomOf<k740::PickingRoom>(*window)->selectBox({10, 20, -1, 1, 0, 0}, 2);
     window->CalculateCoordinates(makeFrame({{90.0, 50, 1, 1}, {270.0, 50, 1, 4}}));
-    auto viewer = window->viewer();
+    auto viewer = viewerOf(*window);
     ASSERT_TRUE(viewer->contains("realTime_points"));
     ASSERT_TRUE(viewer->contains("clicked_points"));
     const auto realTimeActor = viewer->getCloudActorMap()->at("realTime_points").actor;

@@ -19,7 +19,6 @@
 
 #include "app/demo_session.h"
 #include "app/figures_room.h"
-#include "app/manwindow_form.h"
 #include "app/playback_room.h"
 #include "app/settings_memory.h"
 #include "app/snapshot_room.h"
@@ -34,35 +33,33 @@ QString realCapture(const char* name) {
 
 class Comfort : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
     QTemporaryDir dir;
 };
 
 TEST_F(Comfort, SettingsComeBackInTheNextRunAndAnInvalidStoredValueIsNotApplied) {
     ASSERT_TRUE(exposed);
     const QString file = dir.filePath("viewer.conf");
-    ui()->lineEdit_portNumber->setText("4001");
-    ui()->lineEdit_2->setText("");
-    ui()->comboBox_4->setCurrentIndex(2);
-    ui()->comboBox_degree->setCurrentIndex(1);
-    ui()->toolButton_MeaGrid->click();
-    ui()->tolbtn_LidarDataList->click();  // the dock goes
+    named<QLineEdit>(*window, "lineEdit_portNumber")->setText("4001");
+    named<QLineEdit>(*window, "lineEdit_2")->setText("");
+    named<QComboBox>(*window, "comboBox_4")->setCurrentIndex(2);
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(1);
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+    named<QToolButton>(*window, "tolbtn_LidarDataList")->click();  // the dock goes
     k740::Dialogs::setLastFolders({{"Save CSV", dir.path()}});
-    ASSERT_TRUE(k740::SettingsMemory(*window, file).store());
+    ASSERT_TRUE(window->settingsMemory(file)->store());
 
     {
         WindowFixtureBase next;
-        k740::SettingsMemory memory(*next.window, file);
-        memory.restore(false);
-        EXPECT_TRUE(memory.rejected().isEmpty());
-        Ui::manwindowClass* f = next.window->form();
-        EXPECT_EQ(f->lineEdit_portNumber->text(), "4001");
-        EXPECT_EQ(f->lineEdit_2->text(), "");
-        EXPECT_EQ(f->comboBox_4->currentIndex(), 2);
-        EXPECT_EQ(f->comboBox_degree->currentIndex(), 1);
+        const auto memory = next.window->settingsMemory(file);
+        memory->restore(false);
+        EXPECT_TRUE(memory->rejected().isEmpty());
+        EXPECT_EQ(named<QLineEdit>(*next.window, "lineEdit_portNumber")->text(), "4001");
+        EXPECT_EQ(named<QLineEdit>(*next.window, "lineEdit_2")->text(), "");
+        EXPECT_EQ(named<QComboBox>(*next.window, "comboBox_4")->currentIndex(), 2);
+        EXPECT_EQ(named<QComboBox>(*next.window, "comboBox_degree")->currentIndex(), 1);
         EXPECT_FALSE(next.window->gridHidden());
-        EXPECT_TRUE(f->toolButton_MeaGrid->isChecked());
-        EXPECT_TRUE(f->LidraDataDock->isHidden());
+        EXPECT_TRUE(named<QToolButton>(*next.window, "toolButton_MeaGrid")->isChecked());
+        EXPECT_TRUE(named<QDockWidget>(*next.window, "LidraDataDock")->isHidden());
         EXPECT_EQ(k740::Dialogs::lastFolders().value("Save CSV").toString(), dir.path());
     }
     // A port typed into the file by hand is logged and not applied; the demo's own fields
@@ -72,12 +69,12 @@ TEST_F(Comfort, SettingsComeBackInTheNextRunAndAnInvalidStoredValueIsNotApplied)
         edit.setValue("live/dataPort", "70000");
     }
     WindowFixtureBase demo;
-    demo.window->form()->lineEdit_portNumber->setText("5555");
-    k740::SettingsMemory memory(*demo.window, file);
-    memory.restore(true);
-    EXPECT_EQ(memory.rejected(), QStringList{"live/dataPort"});
-    EXPECT_EQ(demo.window->form()->lineEdit_portNumber->text(), "5555");
-    ASSERT_TRUE(memory.store());
+    named<QLineEdit>(*demo.window, "lineEdit_portNumber")->setText("5555");
+    const auto memory = demo.window->settingsMemory(file);
+    memory->restore(true);
+    EXPECT_EQ(memory->rejected(), QStringList{"live/dataPort"});
+    EXPECT_EQ(named<QLineEdit>(*demo.window, "lineEdit_portNumber")->text(), "5555");
+    ASSERT_TRUE(memory->store());
     EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("live/dataPort").toString(), "2368");
     k740::Dialogs::setLastFolders({});
 }
@@ -87,7 +84,7 @@ TEST_F(Comfort, FiguresShowTheStreamTheSensorAndASilence) {
     QString why;
     auto demo = k740::DemoSession::start(*window, 600, &why);
     ASSERT_TRUE(demo) << why.toStdString();
-    k740::FiguresRoom* figures = window->figuresRoom();
+    k740::FiguresRoom* figures = roomOf<k740::FiguresRoom>(*window);
     ASSERT_TRUE(waitUntil([&] {
         figures->tick();
         return figures->label()->text().contains("sensor 127.0.0.2") &&
@@ -107,49 +104,49 @@ TEST_F(Comfort, FiguresShowTheStreamTheSensorAndASilence) {
 TEST_F(Comfort, SeekingWithTheSliderCounterAndKeysShowsTheFrame) {
     ASSERT_TRUE(exposed);
     ASSERT_TRUE(window->openCaptureFile(realCapture("rotating-32ch-b.pcap")));
-    const int frames = window->player()->frameCount();
+    const int frames = playerOf(*window)->frameCount();
     ASSERT_GE(frames, 5);
     // The keys of the Offline tab work on a file just opened and never played: every press of
     // Right one frame, Left back one.
-    ui()->tabWidget->setCurrentWidget(ui()->Tab_4);
+    named<QTabWidget>(*window, "tabWidget")->setCurrentWidget(named<QWidget>(*window, "Tab_4"));
     QApplication::setActiveWindow(window.get());  // shortcuts need an active window
-    ui()->Slider_Frame->setFocus();
+    named<QSlider>(*window, "Slider_Frame")->setFocus();
     long long drawn = window->framesDrawn();
-    for (int press = 0; press < 3; ++press) QTest::keyClick(ui()->Slider_Frame, Qt::Key_Right);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 3);
-    EXPECT_EQ(ui()->Slider_Frame->value(), 2);
-    QTest::keyClick(ui()->Slider_Frame, Qt::Key_Left);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 2);
+    for (int press = 0; press < 3; ++press) QTest::keyClick(named<QSlider>(*window, "Slider_Frame"), Qt::Key_Right);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 3);
+    EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->value(), 2);
+    QTest::keyClick(named<QSlider>(*window, "Slider_Frame"), Qt::Key_Left);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 2);
     EXPECT_EQ(window->framesDrawn(), drawn + 4);
 
     drawn = window->framesDrawn();
-    ui()->Slider_Frame->setSliderPosition(3);  // the handle moved to the fourth frame, index 3
+    named<QSlider>(*window, "Slider_Frame")->setSliderPosition(3);  // the handle moved to the fourth frame, index 3
     EXPECT_EQ(window->framesDrawn(), drawn + 1);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 4);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 4);
     LidarDataSingleLine expected;
-    ASSERT_TRUE(window->player()->frameAt(3, &expected));
+    ASSERT_TRUE(playerOf(*window)->frameAt(3, &expected));
     EXPECT_EQ(window->lastFrame().timeStamp, expected.timeStamp);
 
     // End, Home; Space plays from there.
-    QTest::keyClick(ui()->Slider_Frame, Qt::Key_End);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), frames);
-    QTest::keyClick(ui()->Slider_Frame, Qt::Key_Home);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    QTest::keyClick(named<QSlider>(*window, "Slider_Frame"), Qt::Key_End);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), frames);
+    QTest::keyClick(named<QSlider>(*window, "Slider_Frame"), Qt::Key_Home);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 1);
     // A number typed into the counter shows that frame once Return is pressed.
     drawn = window->framesDrawn();
-    ui()->Spbox_Frame->setFocus();
-    ui()->Spbox_Frame->selectAll();
-    QTest::keyClicks(ui()->Spbox_Frame, QStringLiteral("5"));
+    named<QSpinBox>(*window, "Spbox_Frame")->setFocus();
+    named<QSpinBox>(*window, "Spbox_Frame")->selectAll();
+    QTest::keyClicks(named<QSpinBox>(*window, "Spbox_Frame"), QStringLiteral("5"));
     EXPECT_EQ(window->framesDrawn(), drawn);  // nothing yet while typing
-    QTest::keyClick(ui()->Spbox_Frame, Qt::Key_Return);
+    QTest::keyClick(named<QSpinBox>(*window, "Spbox_Frame"), Qt::Key_Return);
     EXPECT_EQ(window->framesDrawn(), drawn + 1);
-    EXPECT_EQ(ui()->Slider_Frame->value(), 4);
-    ui()->Slider_Frame->setFocus();
-    QTest::keyClick(ui()->Slider_Frame, Qt::Key_Space);
-    EXPECT_TRUE(window->playback()->frameIndex() >= 1);
+    EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->value(), 4);
+    named<QSlider>(*window, "Slider_Frame")->setFocus();
+    QTest::keyClick(named<QSlider>(*window, "Slider_Frame"), Qt::Key_Space);
+    EXPECT_TRUE(roomOf<k740::PlaybackRoom>(*window)->frameIndex() >= 1);
     EXPECT_FALSE(window->notPlayingOffline());
-    ASSERT_TRUE(waitUntil([&] { return ui()->Spbox_Frame->value() >= 3; }, 5000));
-    QTest::keyClick(ui()->Slider_Frame, Qt::Key_Space);  // pause
+    ASSERT_TRUE(waitUntil([&] { return named<QSpinBox>(*window, "Spbox_Frame")->value() >= 3; }, 5000));
+    QTest::keyClick(named<QSlider>(*window, "Slider_Frame"), Qt::Key_Space);  // pause
     EXPECT_TRUE(window->notPlayingOffline());
 }
 
@@ -158,16 +155,16 @@ TEST_F(Comfort, SnapshotSavesTheViewAtItsSizeAndNamesAFolderItCannotWrite) {
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}, {90.0, 700, 9, 2}}));
     const QString path = dir.filePath("view.png");
     dialogs.answer.fileName = path;
-    ASSERT_TRUE(window->snapshotRoom()->takeSnapshot());
+    ASSERT_TRUE(roomOf<k740::SnapshotRoom>(*window)->takeSnapshot());
     ASSERT_FALSE(dialogs.calls.empty());
     EXPECT_TRUE(dialogs.calls.back().text.startsWith("k740-")) << dialogs.calls.back().text.toStdString();
     EXPECT_TRUE(dialogs.calls.back().text.endsWith(".png"));
     const QImage saved(path);
     ASSERT_FALSE(saved.isNull());
-    EXPECT_EQ(saved.size(), ui()->screen->grabFramebuffer().size());
+    EXPECT_EQ(saved.size(), named<QVTKOpenGLNativeWidget>(*window, "screen")->grabFramebuffer().size());
 
     dialogs.calls.clear();
-    EXPECT_FALSE(window->snapshotRoom()->saveTo("/proc/no-such-folder/view.png"));
+    EXPECT_FALSE(roomOf<k740::SnapshotRoom>(*window)->saveTo("/proc/no-such-folder/view.png"));
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_TRUE(dialogs.calls[0].text.endsWith("the folder \"/proc/no-such-folder\" cannot be written."))
         << dialogs.calls[0].text.toStdString();  // the one cause that happened
@@ -179,38 +176,38 @@ TEST_F(Comfort, TrailKeepsTheLastFramesUntilClearedOrTheProtocolChanges) {
     ASSERT_NE(trail, nullptr);
     trail->setValue(4);
     for (int k = 0; k < 6; ++k) window->CalculateCoordinates(makeFrame({{10.0 * k, 500, 9, 1}}));
-    EXPECT_EQ(window->viewRoom()->trailFramesShown(), 3);
-    EXPECT_TRUE(window->viewer()->contains("trail_0"));
-    ui()->comboBox_agree->setCurrentIndex(1);
-    EXPECT_EQ(window->viewRoom()->trailFramesShown(), 0);
-    EXPECT_FALSE(window->viewer()->contains("trail_0"));
-    EXPECT_EQ(window->viewRoom()->trailBytesHeld(), 0u);
+    EXPECT_EQ(roomOf<k740::ViewRoom>(*window)->trailFramesShown(), 3);
+    EXPECT_TRUE(viewerOf(*window)->contains("trail_0"));
+    named<QComboBox>(*window, "comboBox_agree")->setCurrentIndex(1);
+    EXPECT_EQ(roomOf<k740::ViewRoom>(*window)->trailFramesShown(), 0);
+    EXPECT_FALSE(viewerOf(*window)->contains("trail_0"));
+    EXPECT_EQ(roomOf<k740::ViewRoom>(*window)->trailBytesHeld(), 0u);
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}}));
     window->CalculateCoordinates(makeFrame({{20.0, 500, 9, 1}}));
-    EXPECT_EQ(window->viewRoom()->trailFramesShown(), 1);
-    ui()->toolButton_clear->click();
-    EXPECT_EQ(window->viewRoom()->trailFramesShown(), 0);
+    EXPECT_EQ(roomOf<k740::ViewRoom>(*window)->trailFramesShown(), 1);
+    named<QToolButton>(*window, "toolButton_clear")->click();
+    EXPECT_EQ(roomOf<k740::ViewRoom>(*window)->trailFramesShown(), 0);
 }
 
 TEST_F(Comfort, ADroppedFileOpensAndJoinsTheRecentFilesTogglesShowTheirState) {
     ASSERT_TRUE(exposed);
     const QString file = realCapture("rotating-16ch-a.pcap");
-    EXPECT_TRUE(window->playback()->openDropped({QUrl(QStringLiteral("http://example.invalid/x")),
+    EXPECT_TRUE(roomOf<k740::PlaybackRoom>(*window)->openDropped({QUrl(QStringLiteral("http://example.invalid/x")),
                                                  QUrl::fromLocalFile(file)}));
-    EXPECT_EQ(window->playback()->fileName(), file);
-    EXPECT_EQ(window->playback()->recentFiles().value(0), file);
-    QMenu* menu = ui()->toolButton_Open->menu();
+    EXPECT_EQ(roomOf<k740::PlaybackRoom>(*window)->fileName(), file);
+    EXPECT_EQ(roomOf<k740::PlaybackRoom>(*window)->recentFiles().value(0), file);
+    QMenu* menu = named<QToolButton>(*window, "toolButton_Open")->menu();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->actions().size(), 1);
 
-    EXPECT_FALSE(ui()->toolButton_Coor->isChecked());
-    ui()->toolButton_Coor->click();
-    EXPECT_TRUE(ui()->toolButton_Coor->isChecked());
-    ui()->toolButton_MeaGrid->click();
-    EXPECT_TRUE(ui()->toolButton_MeaGrid->isChecked());
-    ui()->toolButton_clear->click();  // the grid goes with the shapes, the axes stay
-    EXPECT_FALSE(ui()->toolButton_MeaGrid->isChecked());
-    EXPECT_TRUE(ui()->toolButton_Coor->isChecked());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_Coor")->isChecked());
+    named<QToolButton>(*window, "toolButton_Coor")->click();
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Coor")->isChecked());
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_MeaGrid")->isChecked());
+    named<QToolButton>(*window, "toolButton_clear")->click();  // the grid goes with the shapes, the axes stay
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_MeaGrid")->isChecked());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Coor")->isChecked());
 }
 
 }  // namespace

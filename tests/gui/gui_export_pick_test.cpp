@@ -29,7 +29,6 @@
 #include "acquisition/GetlidarData_1.h"
 #include "app/export_room.h"
 #include "export/csv_format.h"
-#include "app/manwindow_form.h"
 #include "app/picking_room.h"
 #include "export/SaveDataOptions.h"
 #include "export/SaveDataOptions_form.h"
@@ -71,8 +70,7 @@ bool requestCloseAsTheWindowManagerDoes(QWidget* window) {
 
 class ExportPickTest : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
-    k740::ExportRoom* room() { return window->exportRoom(); }
+    k740::ExportRoom* room() { return roomOf<k740::ExportRoom>(*window); }
     Ui::SaveDataOptions* options() { return room()->optionsDialog()->form(); }
 
     // Fills the options window and presses OK, as the operator does.
@@ -107,7 +105,7 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     const QString path = dir.filePath("three.csv");
     dialogs.answer.fileName = path;
     std::vector<int> progress;
-    QObject::connect(ui()->FileSaveProgressBar, &QProgressBar::valueChanged,
+    QObject::connect(named<QProgressBar>(*window, "FileSaveProgressBar"), &QProgressBar::valueChanged,
                      [&](int v) { progress.push_back(v); });
 
     pressOk(QString(), "90", "180");
@@ -127,8 +125,8 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     pressOk("3", "90", "180");
     EXPECT_EQ(room()->counter().requested(), 3);
     // While it runs the receiver keeps more frames for it than for drawing.
-    EXPECT_GT(window->receiver()->maxFramesInFlight(), 2);
-    EXPECT_FALSE(ui()->FileSaveProgressBar->isHidden());
+    EXPECT_GT(receiverOf(*window)->maxFramesInFlight(), 2);
+    EXPECT_FALSE(named<QProgressBar>(*window, "FileSaveProgressBar")->isHidden());
     for (std::uint64_t k = 1; k <= 3; ++k) window->CalculateCoordinates(frame(k));
     // While the export ran nothing was drawn.
     EXPECT_TRUE(window->realTimeCloud().empty());
@@ -139,8 +137,8 @@ TEST_F(ExportPickTest, ThreeFramesFromTheOptionsWindowToTheCompletionMessage) {
     EXPECT_TRUE(texts(k740::Dialogs::Kind::Information).empty());
     ASSERT_TRUE(waitUntil([&] { return !texts(k740::Dialogs::Kind::Information).empty(); }, 5000));
     EXPECT_EQ(texts(k740::Dialogs::Kind::Information).back(), "The CSV file is saved successfully");
-    EXPECT_TRUE(ui()->FileSaveProgressBar->isHidden());
-    EXPECT_EQ(window->receiver()->maxFramesInFlight(), 2) << "drawing's slack again";
+    EXPECT_TRUE(named<QProgressBar>(*window, "FileSaveProgressBar")->isHidden());
+    EXPECT_EQ(receiverOf(*window)->maxFramesInFlight(), 2) << "drawing's slack again";
 
     EXPECT_EQ(readFile(path).toStdString(),
               "FreamID,Points_X,Points_Y,Points_Z,intensity,azimuth,distance,timestamp\n"
@@ -181,15 +179,15 @@ TEST_F(ExportPickTest, ALiveExportWritesExactlyTheFramesThatArrivedInOrder) {
     // export counted are the ones it handed to its writer.
     std::vector<LidarDataSingleLine> exported;
     int lastWritten = 0;
-    QObject::connect(window->receiver(), &GetlidarData_1::SendData, room(),
+    QObject::connect(receiverOf(*window), &GetlidarData_1::SendData, room(),
                      [&](const LidarDataSingleLine& f) {
                          const int written = room()->counter().written();
                          if (written != lastWritten) exported.push_back(f);
                          lastWritten = written;
                      });
-    ui()->lineEdit_portNumber->setText(QString::number(dataPort));
-    ui()->lineEdit->setText(QString::number(devicePort));
-    ui()->toolButton_Lidar->click();
+    named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(*window, "lineEdit")->setText(QString::number(devicePort));
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     ASSERT_TRUE(window->liveRunning());
     ASSERT_TRUE(waitUntil([&] { return window->framesDrawn() > 0; }, 5000));
 
@@ -206,8 +204,8 @@ TEST_F(ExportPickTest, ALiveExportWritesExactlyTheFramesThatArrivedInOrder) {
     std::ostringstream expected;
     k740::writeCsvHeader(expected);
     k740::CsvExportOptions o;
-    o.protocol = ui()->comboBox_agree->currentIndex();
-    o.viewMode = ui()->comboBox_degree->currentIndex();
+    o.protocol = named<QComboBox>(*window, "comboBox_agree")->currentIndex();
+    o.viewMode = named<QComboBox>(*window, "comboBox_degree")->currentIndex();
     for (int i = 0; i < 6; ++i) k740::writeCsvFrame(expected, exported[i], i + 1, o);
     const QString text = readFile(path);
     EXPECT_GT(text.count('\n'), 6 * 1000);
@@ -275,11 +273,11 @@ TEST(ClosingTheWindow, EndsTheProgramWhileTheExportOptionsWindowIsOpen) {
     WindowFixtureBase fixture;
     ASSERT_TRUE(fixture.exposed);
     fixture.window->setAttribute(Qt::WA_QuitOnClose);  // as the program sets it
-    SaveDataOptions* options = fixture.window->exportRoom()->optionsDialog();
+    SaveDataOptions* options = roomOf<k740::ExportRoom>(*fixture.window)->optionsDialog();
     bool blocked = false, requested = false;
     QTimer::singleShot(0, fixture.window.get(), [&] {
-        ManwindowProbe::setMode(*fixture.window, k740::WindowMode::Live);
-        fixture.window->form()->Btn_SaveCSV->click();
+        putInMode(*fixture.window, k740::WindowMode::Live);
+        named<QPushButton>(*fixture.window, "Btn_SaveCSV")->click();
         // The options window is application-modal: the toolkit itself would drop the request.
         blocked = QGuiApplication::modalWindow() == options->windowHandle();
         requested = requestCloseAsTheWindowManagerDoes(fixture.window.get());
@@ -299,7 +297,7 @@ TEST(ClosingTheWindow, EndsTheProgramWhileTheExportOptionsWindowIsOpen) {
     const int code = QApplication::exec();
     giveUp.stop();
     again.stop();
-    ManwindowProbe::setMode(*fixture.window, k740::WindowMode::Idle);
+    putInMode(*fixture.window, k740::WindowMode::Idle);
     if (!requested) GTEST_SKIP() << "no X11 window system to ask";
     EXPECT_TRUE(blocked);
     EXPECT_EQ(code, 0) << "the program would have run on behind the options window";
@@ -310,7 +308,7 @@ TEST(ClosingTheWindow, EndsTheProgramWhileTheExportOptionsWindowIsOpen) {
 TEST_F(ExportPickTest, PausedDisplayExportsTheStoredFrameAtOnce) {
     ASSERT_TRUE(exposed);
     window->CalculateCoordinates(frame(42));
-    ManwindowProbe::displayRunning(*window) = false;
+    putInMode(*window, k740::WindowMode::LivePaused);
     const QString path = dir.filePath("paused.csv");
     dialogs.answer.fileName = path;
     pressOk("10", "0", "180");
@@ -326,7 +324,7 @@ TEST_F(ExportPickTest, PausedDisplayExportsTheStoredFrameAtOnce) {
 
 TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
     ASSERT_TRUE(exposed);
-    ui()->comboBox_degree->setCurrentIndex(1);  // exact centimetres
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(1);  // exact centimetres
     // A post of four points near (100, 200) cm, and two far points.
     auto post = [](std::uint64_t stamp, double spread) {
         return makeFrame({{26.0, 4472.0, 1, stamp},
@@ -340,19 +338,19 @@ TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
     const k740::Cloud before = window->realTimeCloud();
     ASSERT_EQ(before.size(), 6u);
 
-    k740::PickingRoom* picking = window->pickingRoom();
+    k740::PickingRoom* picking = roomOf<k740::PickingRoom>(*window);
     // Indices outside the cloud alone: nothing happens.
     picking->pickIndices({6, 99});
-    EXPECT_FALSE(window->selectionActive());
+    EXPECT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().active);
 
     picking->pickIndices({0, 1, 2, 3, 17});
-    ASSERT_TRUE(window->selectionActive());
+    ASSERT_TRUE(roomOf<k740::PickingRoom>(*window)->selection().active);
     // Only the four points actually copied count, not the index past the cloud.
-    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 4);  // the box itself is a core test
+    EXPECT_EQ(picking->selection().pickedCount, 4);  // the box itself is a core test
     EXPECT_EQ(window->clickedCloud().size(), 4u);
-    EXPECT_TRUE(ManwindowProbe::readoutOn(*window));
+    EXPECT_TRUE(picking->selection().readoutOn);
     // The stored frame's points in the box are listed: the four of the post.
-    EXPECT_EQ(window->tableModel()->rowCount(), 4);
+    EXPECT_EQ(tableModelOf(*window)->rowCount(), 4);
 
     // Frames go on: the post's points are green and measured every 4 (= picked) points.
     window->CalculateCoordinates(post(2, 0.0));
@@ -362,10 +360,10 @@ TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
     window->CalculateCoordinates(post(3, 0.0));
     EXPECT_EQ(picking->statistics().text().rfind("x_Min:", 0), 0u);
     EXPECT_NE(picking->statistics().text().find("\ny_Min:"), std::string::npos);
-    EXPECT_TRUE(window->viewer()->contains("0"));
+    EXPECT_TRUE(viewerOf(*window)->contains("0"));
 
-    ui()->toolButton_clear->click();
-    EXPECT_FALSE(window->selectionActive());
+    named<QToolButton>(*window, "toolButton_clear")->click();
+    EXPECT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().active);
     EXPECT_TRUE(picking->statistics().text().empty());
     EXPECT_EQ(picking->statistics().count(), 0);
     window->CalculateCoordinates(post(4, 0.0));
@@ -374,11 +372,11 @@ TEST_F(ExportPickTest, PickedRegionListsItsPointsAndMeasuresUntilClear) {
 
 TEST_F(ExportPickTest, SelectArmsAndDisarmsWithCursorAndReadout) {
     ASSERT_TRUE(exposed);
-    ui()->toolButton_selectCloud->click();
-    EXPECT_FALSE(ManwindowProbe::readoutOn(*window));
+    named<QToolButton>(*window, "toolButton_selectCloud")->click();
+    EXPECT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().readoutOn);
     EXPECT_EQ(window->cursor().shape(), Qt::CrossCursor);
-    ui()->toolButton_selectCloud->click();
-    EXPECT_TRUE(ManwindowProbe::readoutOn(*window));
+    named<QToolButton>(*window, "toolButton_selectCloud")->click();
+    EXPECT_TRUE(roomOf<k740::PickingRoom>(*window)->selection().readoutOn);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 

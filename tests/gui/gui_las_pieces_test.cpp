@@ -12,7 +12,6 @@
 #include <QToolButton>
 
 #include "app/export_room.h"
-#include "app/manwindow_form.h"
 #include "app/playback_room.h"
 #include "export/SaveDataOptions.h"
 #include "export/SaveDataOptions_form.h"
@@ -24,7 +23,6 @@ namespace {
 
 class LasAndPieces : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
     const k740::Dialogs::Request* last(k740::Dialogs::Kind kind) const {
         for (auto it = dialogs.calls.rbegin(); it != dialogs.calls.rend(); ++it)
             if (it->kind == kind) return &*it;
@@ -37,7 +35,7 @@ protected:
 
 TEST_F(LasAndPieces, TheOptionsWindowExportsLiveFramesToLas) {
     ASSERT_TRUE(exposed);
-    Ui::SaveDataOptions* options = window->exportRoom()->optionsDialog()->form();
+    Ui::SaveDataOptions* options = roomOf<k740::ExportRoom>(*window)->optionsDialog()->form();
     const QString path = dir.filePath("two.las");
     dialogs.answer.fileName = path;
     options->comboBox_format->setCurrentIndex(1);
@@ -47,7 +45,7 @@ TEST_F(LasAndPieces, TheOptionsWindowExportsLiveFramesToLas) {
     ASSERT_NE(save, nullptr);
     EXPECT_EQ(save->title, "Save LAS");
     EXPECT_TRUE(save->text.endsWith(".las")) << save->text.toStdString();
-    ASSERT_TRUE(window->exportRoom()->saving());
+    ASSERT_TRUE(roomOf<k740::ExportRoom>(*window)->saving());
 
     // Two measured points a frame and an entry the carry-over zeroed, which is no point.
     for (std::uint64_t k = 1; k <= 2; ++k) {
@@ -64,7 +62,7 @@ TEST_F(LasAndPieces, SaveFramesWritesAPieceOfTheOpenFileThatOpensAgain) {
     ASSERT_TRUE(exposed);
     auto* saveFrames = window->findChild<QToolButton*>("toolButton_SaveFrames");
     ASSERT_NE(saveFrames, nullptr);
-    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(saveFrames) && saveFrames->isVisibleTo(ui()->Tab_4));  // Offline
+    EXPECT_TRUE(named<QWidget>(*window, "Tab_4")->isAncestorOf(saveFrames) && saveFrames->isVisibleTo(named<QWidget>(*window, "Tab_4")));  // Offline
 
     // Nothing open yet: refused by name.
     saveFrames->click();
@@ -75,11 +73,11 @@ TEST_F(LasAndPieces, SaveFramesWritesAPieceOfTheOpenFileThatOpensAgain) {
                                     k740test::captureBytes(k740test::sweepRecords(100),
                                                            k740test::CaptureFormat::PcapLittleMicro)));
     dialogs.answer.fileName = capture;
-    ui()->toolButton_Open->click();
-    ASSERT_EQ(window->playback()->fileName(), capture);
-    const int frames = window->player()->frameCount();
+    named<QToolButton>(*window, "toolButton_Open")->click();
+    ASSERT_EQ(roomOf<k740::PlaybackRoom>(*window)->fileName(), capture);
+    const int frames = playerOf(*window)->frameCount();
     ASSERT_GE(frames, 5);
-    ui()->Slider_Frame->setValue(2);
+    named<QSlider>(*window, "Slider_Frame")->setValue(2);
 
     // The range proposed is the slider's frame and the file's last; the answer is 1..3.
     const QString piece = dir.filePath("piece.pcap");
@@ -102,8 +100,8 @@ TEST_F(LasAndPieces, SaveFramesWritesAPieceOfTheOpenFileThatOpensAgain) {
 
     // The piece opens in the window (what it holds is the core tests' CaptureCut).
     dialogs.answer.fileName = piece;
-    ui()->toolButton_Open->click();
-    ASSERT_EQ(window->playback()->fileName(), piece);
-    EXPECT_GE(window->player()->frameCount(), 3);
-    EXPECT_LE(window->player()->frameCount(), 4);
+    named<QToolButton>(*window, "toolButton_Open")->click();
+    ASSERT_EQ(roomOf<k740::PlaybackRoom>(*window)->fileName(), piece);
+    EXPECT_GE(playerOf(*window)->frameCount(), 3);
+    EXPECT_LE(playerOf(*window)->frameCount(), 4);
 }

@@ -12,7 +12,6 @@
 
 #include "acquisition/GetlidarData_1.h"
 #include "app/demo_session.h"
-#include "app/manwindow_form.h"
 #include "device/GetSet.h"
 #include "gui_test_support.h"
 #include "sim/sim_engine.h"
@@ -21,7 +20,6 @@ namespace {
 
 class LiveTest : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
 
     // A simulated sensor at 127.0.0.2 sending to 127.0.0.1, the window listening for it.
     void startSensorAndWindow(int rpm) {
@@ -29,10 +27,10 @@ protected:
         std::string error;
         sensor = startLoopbackSensor(&dataPort, &devicePort, 1, rpm, &error);
         ASSERT_TRUE(sensor) << error;
-        ui()->lineEdit_portNumber->setText(QString::number(dataPort));
-        ui()->lineEdit->setText(QString::number(devicePort));
-        ui()->comboBox_agree->setCurrentIndex(1);
-        ui()->toolButton_Lidar->click();
+        named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+        named<QLineEdit>(*window, "lineEdit")->setText(QString::number(devicePort));
+        named<QComboBox>(*window, "comboBox_agree")->setCurrentIndex(1);
+        named<QToolButton>(*window, "toolButton_Lidar")->click();
         ASSERT_TRUE(window->liveRunning());
     }
     void TearDown() override {
@@ -66,7 +64,7 @@ TEST_F(LiveTest, SimulatedSensorFramesBecomeTheRealTimeCloud) {
     EXPECT_EQ(window->realTimeCloud().size() + window->clickedCloud().size(), visible);
     EXPECT_EQ(window->frameCloud().size(), frame.pointCount());
     EXPECT_EQ(window->tableRows(), 30);
-    EXPECT_TRUE(window->viewer()->contains("realTime_points"));
+    EXPECT_TRUE(viewerOf(*window)->contains("realTime_points"));
     // A whole revolution: the azimuths cover the circle.
     double lo = 360, hi = 0;
     for (double a : frame.pointAngle) {
@@ -80,7 +78,7 @@ TEST_F(LiveTest, SimulatedSensorFramesBecomeTheRealTimeCloud) {
 TEST_F(LiveTest, SlowDrawingKeepsAtMostTwoFramesInFlightAndCountsTheRest) {
     startSensorAndWindow(1200);
     ASSERT_TRUE(waitUntil([&] { return window->framesDrawn() >= 1; }, 15000));
-    GetlidarData_1* r = window->receiver();
+    GetlidarData_1* r = receiverOf(*window);
     const long long emittedBefore = r->framesEmitted();
     const long long droppedBefore = r->framesDropped();
     const long long drawnBefore = window->framesDrawn();
@@ -101,8 +99,8 @@ TEST_F(LiveTest, ClosingWhileFramesArriveStopsBothThreads) {
     startSensorAndWindow(1200);
     ASSERT_TRUE(waitUntil([&] { return window->framesDrawn() >= 2; }, 15000));
     window->close();
-    EXPECT_FALSE(window->receiver()->isRunning());
-    EXPECT_FALSE(window->statusReceiver()->isRunning());
+    EXPECT_FALSE(receiverOf(*window)->isRunning());
+    EXPECT_FALSE(statusReceiverOf(*window)->isRunning());
     EXPECT_FALSE(window->liveRunning());
     // Frames already queued are dropped quietly after the close.
     const long long drawn = window->framesDrawn();
@@ -115,13 +113,13 @@ TEST_F(LiveTest, DemoSessionFeedsTheWindowOverLoopback) {
     std::unique_ptr<k740::DemoSession> demo = k740::DemoSession::start(*window, 600, &error);
     ASSERT_NE(demo, nullptr) << error.toStdString();
     EXPECT_TRUE(window->liveRunning());
-    EXPECT_EQ(ui()->comboBox_agree->currentText(), QString::fromUtf8("协议1.7"));
-    EXPECT_EQ(ui()->lineEdit_portNumber->text().toUInt(), demo->dataPort());
-    EXPECT_EQ(ui()->lineEdit->text().toUInt(), demo->devicePort());
-    EXPECT_EQ(window->receiver()->boundPort(), demo->dataPort());
+    EXPECT_EQ(named<QComboBox>(*window, "comboBox_agree")->currentText(), QString::fromUtf8("协议1.7"));
+    EXPECT_EQ(named<QLineEdit>(*window, "lineEdit_portNumber")->text().toUInt(), demo->dataPort());
+    EXPECT_EQ(named<QLineEdit>(*window, "lineEdit")->text().toUInt(), demo->devicePort());
+    EXPECT_EQ(receiverOf(*window)->boundPort(), demo->dataPort());
     EXPECT_EQ(demo->engine().config().sourceAddress, "127.0.0.2");
     EXPECT_EQ(demo->engine().config().host, "127.0.0.1");
-    EXPECT_EQ(window->receiver()->m_InterfaceIp, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(receiverOf(*window)->m_InterfaceIp, QStringLiteral("127.0.0.1"));
     ASSERT_TRUE(waitUntil([&] { return window->framesDrawn() >= 3; }, 15000));
     EXPECT_GT(window->realTimeCloud().size(), 10000u);
 
@@ -129,8 +127,8 @@ TEST_F(LiveTest, DemoSessionFeedsTheWindowOverLoopback) {
     const QByteArray shot = qgetenv("K740_SCREENSHOT");
     if (!shot.isEmpty()) {
         window->grab().save(QString::fromLocal8Bit(shot));
-        ui()->toolButton_MeaGrid->click();
-        ui()->toolButton_Coor->click();
+        named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+        named<QToolButton>(*window, "toolButton_Coor")->click();
         waitUntil([&] { return window->framesDrawn() >= 6; }, 5000);
         window->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"),
                                                                  QStringLiteral("-grid.png")));

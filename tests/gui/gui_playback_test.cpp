@@ -14,7 +14,6 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "app/manwindow_form.h"
 #include "app/playback_room.h"
 #include "gui_test_support.h"
 #include "playback/ReadLiveOffData.h"
@@ -39,27 +38,26 @@ protected:
         playbackFinished = 0;
         // Frames follow each other without the speed table's pauses; a few milliseconds keep
         // the player from running through a file before a test can pause it.
-        window->player()->setFramePauseOverride(5);
+        playerOf(*window)->setFramePauseOverride(5);
     }
-    Ui::manwindowClass* ui() { return window->form(); }
-    k740::PlaybackRoom* room() { return window->playback(); }
-    WindowMode mode() { return window->modeState().mode; }
+    k740::PlaybackRoom* room() { return roomOf<k740::PlaybackRoom>(*window); }
+    WindowMode mode() { return window->modeState().mode(); }
 
     // "Open" answered with this file.
     bool open(const QString& file) {
         dialogs.answer.fileName = file;
         dialogs.calls.clear();
-        ui()->toolButton_Open->click();
+        named<QToolButton>(*window, "toolButton_Open")->click();
         return room()->fileName() == file;
     }
     bool playedToTheEnd() {
-        return waitUntil([&] { return mode() == WindowMode::Idle && window->modeState().finished; },
+        return waitUntil([&] { return mode() == WindowMode::Idle && window->modeState().finished(); },
                          60000);
     }
     bool pausedAt(int frameIndex) {
         return waitUntil(
             [&] {
-                return window->player()->pauseGate().waiting() == 1 &&
+                return playerOf(*window)->pauseGate().waiting() == 1 &&
                        room()->frameIndex() == frameIndex;
             },
             10000);
@@ -82,87 +80,87 @@ TEST_F(Playback, RealCapturePlaysToItsEndAndTheWindowReturnsToIdle) {
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::OpenFile);
     // The slider runs over the frames that play (this file's azimuth wraps are one more).
-    const int count = window->player()->frameCount();
+    const int count = playerOf(*window)->frameCount();
     ASSERT_GT(count, 1);
-    EXPECT_EQ(ui()->Slider_Frame->maximum(), count - 1);
-    EXPECT_EQ(ui()->Spbox_Frame->maximum(), count);
-    EXPECT_TRUE(ui()->toolButton_Play->isEnabled());
+    EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->maximum(), count - 1);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->maximum(), count);
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Play")->isEnabled());
 
     const long long drawnBefore = window->framesDrawn();
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     EXPECT_EQ(mode(), WindowMode::Playing);
-    EXPECT_FALSE(ui()->toolButton_Open->isEnabled());
-    EXPECT_FALSE(ui()->toolButton_GoToEnd->isEnabled());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_Open")->isEnabled());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_GoToEnd")->isEnabled());
     EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Pause.png"));
     // The live display is refused while the file plays (the texts are the mode table's).
-    ui()->toolButton_Lidar->click();
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     ASSERT_GE(dialogs.calls.size(), 2u);
     EXPECT_EQ(dialogs.calls.back().kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(mode(), WindowMode::Playing);
 
     ASSERT_TRUE(playedToTheEnd());
-    EXPECT_EQ(window->framesDrawn() - drawnBefore, window->player()->frameCount());
+    EXPECT_EQ(window->framesDrawn() - drawnBefore, playerOf(*window)->frameCount());
     EXPECT_FALSE(window->realTimeCloud().empty());
-    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
-    EXPECT_TRUE(ui()->toolButton_GoToEnd->isEnabled());
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 0);
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Open")->isEnabled());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_GoToEnd")->isEnabled());
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 0);
     EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
-    EXPECT_TRUE(ui()->analysedata->isHidden());  // analysis reached 100
+    EXPECT_TRUE(named<QProgressBar>(*window, "analysedata")->isHidden());  // analysis reached 100
 
     // Play after the end starts a new pass from frame 0.
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     EXPECT_EQ(mode(), WindowMode::Playing);
     ASSERT_TRUE(playedToTheEnd());
-    EXPECT_EQ(window->framesDrawn() - drawnBefore, 2 * window->player()->frameCount());
+    EXPECT_EQ(window->framesDrawn() - drawnBefore, 2 * playerOf(*window)->frameCount());
 }
 
 TEST_F(Playback, PauseStepsAndResume) {
     ASSERT_TRUE(open(generated("steps.pcap", 140)));
-    ASSERT_GE(window->player()->frameCount(), 6);
+    ASSERT_GE(playerOf(*window)->frameCount(), 6);
     // The player holds itself after frame 2 (in its own thread, so no frame slips past);
     // then the operator presses pause.
-    ReadLiveOffData* player = window->player();
+    ReadLiveOffData* player = playerOf(*window);
     const QMetaObject::Connection hold = QObject::connect(
         player, &ReadLiveOffData::sendFrameIndex, player,
         [player](int index) {
             if (index == 2) player->pause();
         },
         Qt::DirectConnection);
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     const int k = 2;
     ASSERT_TRUE(pausedAt(k + 1));
     QObject::disconnect(hold);
-    ui()->toolButton_Play->click();  // pause
+    named<QToolButton>(*window, "toolButton_Play")->click();  // pause
     EXPECT_EQ(mode(), WindowMode::PlaybackPaused);
-    EXPECT_TRUE(ui()->toolButton_GoToEnd->isEnabled());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_GoToEnd")->isEnabled());
     EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
 
-    ui()->toolButton_GoToEnd->click();
+    named<QToolButton>(*window, "toolButton_GoToEnd")->click();
     ASSERT_TRUE(pausedAt(k + 2));
-    EXPECT_EQ(ui()->Spbox_Frame->value(), k + 2);  // frame numbers from 1
-    EXPECT_EQ(ui()->Slider_Frame->value(), k + 1);  // frame indices
-    ui()->toolButton_GoToStart->click();  // reversing shows the frame before, not two before
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), k + 2);  // frame numbers from 1
+    EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->value(), k + 1);  // frame indices
+    named<QToolButton>(*window, "toolButton_GoToStart")->click();  // reversing shows the frame before, not two before
     ASSERT_TRUE(pausedAt(k + 1));
-    EXPECT_EQ(window->player()->currentFrame(), k);
+    EXPECT_EQ(playerOf(*window)->currentFrame(), k);
     EXPECT_EQ(room()->seekBackwardIcon(), QStringLiteral("./Resources/images/Seekbackward.png"));
 
-    ui()->toolButton_Play->click();  // resume: forward again, to the end
+    named<QToolButton>(*window, "toolButton_Play")->click();  // resume: forward again, to the end
     EXPECT_EQ(mode(), WindowMode::Playing);
-    EXPECT_FALSE(ui()->toolButton_GoToStart->isEnabled());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_GoToStart")->isEnabled());
     ASSERT_TRUE(playedToTheEnd());
-    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Open")->isEnabled());
 
     // After the end report the file stands before its first frame again: a step shows frame
     // 0 (and clears a pending step), a step backward from there leads nowhere.
     stepOnce = 1;
     const long long drawn = window->framesDrawn();
-    ui()->toolButton_GoToEnd->click();
+    named<QToolButton>(*window, "toolButton_GoToEnd")->click();
     EXPECT_EQ(stepOnce.load(), 0);
     EXPECT_EQ(mode(), WindowMode::Idle);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 1);
     EXPECT_EQ(window->framesDrawn(), drawn + 1);
-    ui()->toolButton_GoToStart->click();
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    named<QToolButton>(*window, "toolButton_GoToStart")->click();
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 1);
     EXPECT_EQ(window->framesDrawn(), drawn + 1);
 }
 
@@ -170,14 +168,14 @@ TEST_F(Playback, PauseStepsAndResume) {
 TEST_F(Playback, DraggingTheSliderWhilePlayingIsOneSeekAndTheWindowAnswers) {
     // A long capture: some two thousand frames.
     ASSERT_TRUE(open(generated("long.pcap", 29000)));
-    const int frames = window->player()->frameCount();
+    const int frames = playerOf(*window)->frameCount();
     ASSERT_GE(frames, 1900);
-    QSlider* slider = ui()->Slider_Frame;
+    QSlider* slider = named<QSlider>(*window, "Slider_Frame");
     std::vector<int> shown;  // the frames the player shows, in order
     const QMetaObject::Connection log = QObject::connect(
-        window->player(), &ReadLiveOffData::sendFrameIndex, window.get(),
+        playerOf(*window), &ReadLiveOffData::sendFrameIndex, window.get(),
         [&shown](int index) { shown.push_back(index); });
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     ASSERT_TRUE(waitUntil([&] { return room()->frameIndex() >= 20; }, 20000));
 
     // The operator takes the handle and drags it to the middle (as QSlider's mouse handling
@@ -203,7 +201,7 @@ TEST_F(Playback, DraggingTheSliderWhilePlayingIsOneSeekAndTheWindowAnswers) {
     slider->setSliderPosition(slider->maximum());
     ASSERT_TRUE(playedToTheEnd());
     slider->setSliderDown(false);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 0);  // the end: the counter starts over
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 0);  // the end: the counter starts over
     EXPECT_EQ(slider->value(), 0);
     QObject::disconnect(log);
     ASSERT_FALSE(shown.empty());
@@ -211,26 +209,26 @@ TEST_F(Playback, DraggingTheSliderWhilePlayingIsOneSeekAndTheWindowAnswers) {
     EXPECT_LE(shown.size(), 3u) << "frames shown after the seek to the end";
     // The window still answers: Home shows the first frame.
     room()->seekToFrame(0);
-    EXPECT_EQ(ui()->Spbox_Frame->value(), 1);
+    EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->value(), 1);
 }
 
 TEST_F(Playback, SpeedButtonsReachThePlayerAndPlayResetsThem) {
     ASSERT_TRUE(open(generated("speeds.pcap", 140)));
-    ui()->toolButton_Play->click();
-    ui()->toolButton_Play->click();  // paused within the pass: the speeds still apply
+    named<QToolButton>(*window, "toolButton_Play")->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();  // paused within the pass: the speeds still apply
     ASSERT_EQ(mode(), WindowMode::PlaybackPaused);
-    ui()->toolButton_SeekForward->click();  // lands on normal forward
-    ui()->toolButton_SeekForward->click();
+    named<QToolButton>(*window, "toolButton_SeekForward")->click();  // lands on normal forward
+    named<QToolButton>(*window, "toolButton_SeekForward")->click();
     EXPECT_EQ(playSpeedStep.load(), 1);
     EXPECT_EQ(room()->seekForwardIcon(), QStringLiteral("./Resources/images/Seekforward_2x.png"));
-    ui()->toolButton_SeekBackward->click();
+    named<QToolButton>(*window, "toolButton_SeekBackward")->click();
     EXPECT_EQ(playDirection.load(), -1);
     EXPECT_TRUE(room()->backward());
-    ui()->toolButton_SeekBackward->click();
+    named<QToolButton>(*window, "toolButton_SeekBackward")->click();
     EXPECT_EQ(playSpeedStep.load(), 1);
 
     // Play resets both speeds and plays forward.
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     EXPECT_EQ(playSpeedStep.load(), 0);
     EXPECT_EQ(playDirection.load(), 1);
     EXPECT_EQ(room()->seekBackwardIcon(), QStringLiteral("./Resources/images/Seekbackward.png"));
@@ -239,16 +237,16 @@ TEST_F(Playback, SpeedButtonsReachThePlayerAndPlayResetsThem) {
 
 TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
     ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
-    ManwindowProbe::setMode(*window, WindowMode::Live);
+    putInMode(*window, WindowMode::Live);
     playSpeedStep = 3;
     dialogs.calls.clear();
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);  // the mode table's warning
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(mode(), WindowMode::Live);
     EXPECT_EQ(playSpeedStep.load(), 3);
-    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
-    EXPECT_FALSE(window->player()->isRunning());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Open")->isEnabled());
+    EXPECT_FALSE(playerOf(*window)->isRunning());
     EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
 
     // Open and a dropped file are refused the same way, before any dialog, and the loaded
@@ -256,7 +254,7 @@ TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
     const QString other = realCapture("rotating-32ch-b.pcap");
     dialogs.calls.clear();
     dialogs.answer.fileName = other;
-    ui()->toolButton_Open->click();
+    named<QToolButton>(*window, "toolButton_Open")->click();
     EXPECT_FALSE(room()->openDropped({QUrl::fromLocalFile(other)}));
     ASSERT_EQ(dialogs.calls.size(), 2u);
     for (const auto& call : dialogs.calls) {
@@ -264,14 +262,14 @@ TEST_F(Playback, PlayIsRefusedWhileLiveRunsAndChangesNothing) {
         EXPECT_TRUE(call.text.contains(QStringLiteral("close the lidar connection")));
     }
     EXPECT_EQ(room()->fileName(), realCapture("rotating-16ch-a.pcap"));
-    ManwindowProbe::setMode(*window, WindowMode::Idle);
+    putInMode(*window, WindowMode::Idle);
 }
 
 TEST_F(Playback, ReopeningEmptiesTheViewAndAFailedOpenChangesNothing) {
     ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     ASSERT_TRUE(playedToTheEnd());
-    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
+    ASSERT_TRUE(viewerOf(*window)->contains("realTime_points"));
 
     // A file that is no capture: named in a warning, the loaded file stays as it was.
     const int count = room()->frameCount();
@@ -281,26 +279,26 @@ TEST_F(Playback, ReopeningEmptiesTheViewAndAFailedOpenChangesNothing) {
     EXPECT_EQ(dialogs.calls[1].kind, k740::Dialogs::Kind::Warning);
     EXPECT_TRUE(dialogs.calls[1].text.contains(QStringLiteral("README.md")));
     EXPECT_EQ(room()->fileName(), realCapture("rotating-16ch-a.pcap"));
-    EXPECT_EQ(ui()->Slider_Frame->maximum(), count - 1);
-    EXPECT_TRUE(ui()->toolButton_Play->isEnabled());
-    EXPECT_TRUE(window->viewer()->contains("realTime_points"));
+    EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->maximum(), count - 1);
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Play")->isEnabled());
+    EXPECT_TRUE(viewerOf(*window)->contains("realTime_points"));
 
     // The second file: the view is emptied, the range is the new file's, and it plays.
     ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
-    EXPECT_FALSE(window->viewer()->contains("realTime_points"));
+    EXPECT_FALSE(viewerOf(*window)->contains("realTime_points"));
     EXPECT_EQ(room()->playPresses(), 1);
-    EXPECT_EQ(ui()->Slider_Frame->maximum(), window->player()->frameCount() - 1);
+    EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->maximum(), playerOf(*window)->frameCount() - 1);
     const long long before = window->framesDrawn();
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     ASSERT_TRUE(playedToTheEnd());
-    EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+    EXPECT_EQ(window->framesDrawn() - before, playerOf(*window)->frameCount());
 
     // A file only stepped through, never played, leaves the view to the next file too.
     ASSERT_TRUE(open(realCapture("rotating-16ch-a.pcap")));
-    ui()->toolButton_GoToEnd->click();
-    ASSERT_TRUE(window->viewer()->contains("realTime_points"));
+    named<QToolButton>(*window, "toolButton_GoToEnd")->click();
+    ASSERT_TRUE(viewerOf(*window)->contains("realTime_points"));
     ASSERT_TRUE(open(realCapture("rotating-32ch-b.pcap")));
-    EXPECT_FALSE(window->viewer()->contains("realTime_points"));
+    EXPECT_FALSE(viewerOf(*window)->contains("realTime_points"));
 }
 
 TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
@@ -315,14 +313,14 @@ TEST_F(Playback, CapturesWithoutFramesEndAtOnce) {
     for (const QString& file : {none, one}) {
         SCOPED_TRACE(file.toStdString());
         ASSERT_TRUE(open(file));
-        EXPECT_EQ(window->player()->frameCount(), 0);
-        EXPECT_EQ(ui()->Slider_Frame->maximum(), 0);
-        EXPECT_EQ(ui()->Spbox_Frame->maximum(), 0);
+        EXPECT_EQ(playerOf(*window)->frameCount(), 0);
+        EXPECT_EQ(named<QSlider>(*window, "Slider_Frame")->maximum(), 0);
+        EXPECT_EQ(named<QSpinBox>(*window, "Spbox_Frame")->maximum(), 0);
         const long long before = window->framesDrawn();
-        ui()->toolButton_Play->click();
+        named<QToolButton>(*window, "toolButton_Play")->click();
         ASSERT_TRUE(playedToTheEnd());
         EXPECT_EQ(window->framesDrawn(), before);
-        EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+        EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Open")->isEnabled());
         EXPECT_EQ(room()->playIcon(), QStringLiteral("./Resources/images/Play.png"));
         EXPECT_TRUE(window->notPlayingOffline());
     }
@@ -336,14 +334,14 @@ TEST_F(Playback, AFilePlaysInTheModeInForceWhenItWasOpened) {
     const QString file = dir.filePath(QStringLiteral("single-line.pcap"));
     ASSERT_TRUE(k740test::writeFile(
         file.toStdString(), k740test::captureBytes(records, k740test::CaptureFormat::PcapNg)));
-    ui()->comboBoxLidarModel->setCurrentIndex(1);
+    named<QComboBox>(*window, "comboBoxLidarModel")->setCurrentIndex(1);
     ASSERT_TRUE(open(file));
-    ASSERT_GT(window->player()->frameCount(), 0);
-    ui()->comboBoxLidarModel->setCurrentIndex(0);  // changed after Open: this file is unaffected
+    ASSERT_GT(playerOf(*window)->frameCount(), 0);
+    named<QComboBox>(*window, "comboBoxLidarModel")->setCurrentIndex(0);  // changed after Open: this file is unaffected
     const long long before = window->framesDrawn();
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->click();
     ASSERT_TRUE(playedToTheEnd());
-    EXPECT_EQ(window->framesDrawn() - before, window->player()->frameCount());
+    EXPECT_EQ(window->framesDrawn() - before, playerOf(*window)->frameCount());
     EXPECT_EQ(window->lastFrame().distance.size(), 250u * 4u);
 }
 

@@ -15,7 +15,6 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "app/manwindow_form.h"
 #include "app/ruler_room.h"
 #include "app/settings_memory.h"
 #include "gui_test_support.h"
@@ -25,8 +24,7 @@ namespace {
 
 class RulerAndPace : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
-    vtkRenderer* renderer() { return ui()->screen->renderWindow()->GetRenderers()->GetFirstRenderer(); }
+    vtkRenderer* renderer() { return named<QVTKOpenGLNativeWidget>(*window, "screen")->renderWindow()->GetRenderers()->GetFirstRenderer(); }
     // Where a point of the cloud is on the screen now, by VTK's own transform.
     void displayOf(const k740::CloudPoint& p, double* x, double* y) {
         renderer()->SetWorldPoint(p.x, p.y, p.z, 1.0);
@@ -37,7 +35,7 @@ protected:
     }
     // A left click at display pixels, as the view's interactor receives it.
     void click(double x, double y) {
-        vtkRenderWindowInteractor* iren = ui()->screen->interactor();
+        vtkRenderWindowInteractor* iren = named<QVTKOpenGLNativeWidget>(*window, "screen")->interactor();
         iren->SetEventInformation(int(std::lround(x)), int(std::lround(y)));
         iren->InvokeEvent(vtkCommand::LeftButtonPressEvent, nullptr);
         iren->InvokeEvent(vtkCommand::LeftButtonReleaseEvent, nullptr);
@@ -58,8 +56,8 @@ TEST_F(RulerAndPace, TheRulerMeasuresBetweenClickedPointsInEveryViewAndStaysWhil
     window->CalculateCoordinates(makeFrame(wall));
     const k740::Cloud cloud = window->realTimeCloud();
     ASSERT_EQ(cloud.size(), wall.size());
-    k740::RulerRoom* ruler = window->rulerRoom();
-    QToolButton* measure = ui()->Tab_1->findChild<QToolButton*>(QStringLiteral("toolButton_Measure"));
+    k740::RulerRoom* ruler = roomOf<k740::RulerRoom>(*window);
+    QToolButton* measure = named<QWidget>(*window, "Tab_1")->findChild<QToolButton*>(QStringLiteral("toolButton_Measure"));
     ASSERT_NE(measure, nullptr);
 
     // Not armed: a click measures nothing.
@@ -72,7 +70,7 @@ TEST_F(RulerAndPace, TheRulerMeasuresBetweenClickedPointsInEveryViewAndStaysWhil
     ASSERT_TRUE(ruler->armed());
     for (int preset : {0, 1, 2}) {
         SCOPED_TRACE(preset);
-        ui()->comboBox_View->setCurrentIndex(preset);
+        named<QComboBox>(*window, "comboBox_View")->setCurrentIndex(preset);
         // In every view a click near a point takes it; a third click starts again.
         for (int i : {0, 3, 1, 6}) {
             displayOf(cloud[i], &x, &y);
@@ -83,7 +81,7 @@ TEST_F(RulerAndPace, TheRulerMeasuresBetweenClickedPointsInEveryViewAndStaysWhil
         const double length = std::hypot(cloud[6].x - cloud[1].x, cloud[6].y - cloud[1].y);
         EXPECT_TRUE(ruler->text().startsWith(QStringLiteral("Length: %1 cm").arg(length, 0, 'f', 1)))
             << ruler->text().toStdString();
-        EXPECT_TRUE(window->viewer()->contains("ruler_line"));
+        EXPECT_TRUE(viewerOf(*window)->contains("ruler_line"));
     }
     // Far from every point: nothing changes.
     EXPECT_FALSE(ruler->clickAt(2, 2));
@@ -92,38 +90,38 @@ TEST_F(RulerAndPace, TheRulerMeasuresBetweenClickedPointsInEveryViewAndStaysWhil
     // Frames keep arriving, the grid comes and goes: the line stays where it was put.
     const QString text = ruler->text();
     for (int i = 0; i < 3; ++i) window->CalculateCoordinates(makeFrame({{45.0, 4000, 9, 1}}));
-    ui()->toolButton_MeaGrid->click();
-    ui()->toolButton_MeaGrid->click();
-    EXPECT_TRUE(window->viewer()->contains("ruler_line"));
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+    EXPECT_TRUE(viewerOf(*window)->contains("ruler_line"));
     EXPECT_EQ(ruler->text(), text);
 
     // Escape over the view takes it away; the button stays as it is.
     QApplication::setActiveWindow(window.get());
-    ui()->screen->setFocus();
-    QTest::keyClick(ui()->screen, Qt::Key_Escape);
+    named<QVTKOpenGLNativeWidget>(*window, "screen")->setFocus();
+    QTest::keyClick(named<QVTKOpenGLNativeWidget>(*window, "screen"), Qt::Key_Escape);
     EXPECT_EQ(ruler->pointsChosen(), 0);
-    EXPECT_FALSE(window->viewer()->contains("ruler_line"));
+    EXPECT_FALSE(viewerOf(*window)->contains("ruler_line"));
     EXPECT_TRUE(ruler->armed());
 }
 
 TEST_F(RulerAndPace, TheRealTimeBoxSetsThePlayerAndIsRemembered) {
     // The pacing itself and the frames skipped are the core tests' (RecordedPace).
     ASSERT_TRUE(exposed);
-    QCheckBox* box = ui()->Tab_4->findChild<QCheckBox*>(QStringLiteral("checkBox_RealTime"));
+    QCheckBox* box = named<QWidget>(*window, "Tab_4")->findChild<QCheckBox*>(QStringLiteral("checkBox_RealTime"));
     ASSERT_NE(box, nullptr);
-    EXPECT_FALSE(window->player()->realTime());
+    EXPECT_FALSE(playerOf(*window)->realTime());
     box->click();
-    EXPECT_TRUE(window->player()->realTime());
+    EXPECT_TRUE(playerOf(*window)->realTime());
 
     QTemporaryDir dir;
     const QString settingsFile = dir.filePath(QStringLiteral("settings.ini"));
-    k740::SettingsMemory memory(*window, settingsFile);
-    ASSERT_TRUE(memory.store());
+    const auto memory = window->settingsMemory(settingsFile);
+    ASSERT_TRUE(memory->store());
     box->click();
-    EXPECT_FALSE(window->player()->realTime());
-    memory.restore(false);
+    EXPECT_FALSE(playerOf(*window)->realTime());
+    memory->restore(false);
     EXPECT_TRUE(box->isChecked());
-    EXPECT_TRUE(window->player()->realTime());
+    EXPECT_TRUE(playerOf(*window)->realTime());
 }
 
 }  // namespace

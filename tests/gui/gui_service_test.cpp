@@ -12,7 +12,6 @@
 #include <QTableWidget>
 #include <QToolButton>
 
-#include "app/manwindow_form.h"
 #include "app/service_forms.h"
 #include "app/service_room.h"
 #include "device/CodeDialog.h"
@@ -128,14 +127,13 @@ TEST(VerticalAngleWindow, AnglesWrittenToTheSimulatedSensorAreReadBack) {
 namespace {
 
 std::vector<QWidget*> serviceControls(manwindow& w) {
-    Ui::manwindowClass* f = w.form();
-    return {f->Btn_ACWPSetting,
-            f->Btn_Channel,
-            f->CBox_Echo,
-            f->setVerticalPushButton,
-            f->label_3,
-            f->showAngle_lineEdit,
-            w.serviceRoom()->verticalAngleButton()};
+    return {named<QPushButton>(w, "Btn_ACWPSetting"),
+            named<QPushButton>(w, "Btn_Channel"),
+            named<QComboBox>(w, "CBox_Echo"),
+            named<QPushButton>(w, "setVerticalPushButton"),
+            named<QLabel>(w, "label_3"),
+            named<QLineEdit>(w, "showAngle_lineEdit"),
+            roomOf<k740::ServiceRoom>(w)->verticalAngleButton()};
 }
 
 void typeCode(CodeDialog* d, const char* code) {
@@ -149,9 +147,8 @@ TEST(ServiceMode, OnlyTheRightCodeShowsExactlyTheServiceControls) {
     WindowFixtureBase fixture;
     ASSERT_TRUE(fixture.exposed);
     manwindow& w = *fixture.window;
-    ServiceRoom* room = w.serviceRoom();
+    ServiceRoom* room = roomOf<k740::ServiceRoom>(w);
     CodeDialog* code = room->codeDialog();
-    Ui::manwindowClass* f = w.form();
     auto allHidden = [&] {
         for (QWidget* c : serviceControls(w))
             if (!c->isHidden()) return false;
@@ -182,23 +179,23 @@ TEST(ServiceMode, OnlyTheRightCodeShowsExactlyTheServiceControls) {
     EXPECT_TRUE(room->unlocked());
     for (QWidget* c : serviceControls(w))
         EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
-    EXPECT_TRUE(f->toolButton_User->isHidden());
-    EXPECT_TRUE(f->toolButton_Develop->isHidden());
+    EXPECT_TRUE(named<QToolButton>(w, "toolButton_User")->isHidden());
+    EXPECT_TRUE(named<QToolButton>(w, "toolButton_Develop")->isHidden());
     EXPECT_EQ(fixture.dialogs.calls.size(), 1u);
 
     // The unlocked controls lead to their windows, which follow the view mode.
-    f->Btn_Channel->click();
+    named<QPushButton>(w, "Btn_Channel")->click();
     EXPECT_TRUE(room->channelDialog()->isVisible());
     room->verticalAngleButton()->click();
     EXPECT_TRUE(room->verticalAngleDialog()->isVisible());
-    f->comboBox_degree->setCurrentIndex(1);
+    named<QComboBox>(w, "comboBox_degree")->setCurrentIndex(1);
     EXPECT_EQ(room->channelDialog()->degreeMode(), 1);
     EXPECT_EQ(room->verticalAngleDialog()->degreeMode(), 1);
 
     // A wrong code later does not lock service mode again.
     room->askForCode();
     typeCode(code, "wrong");
-    EXPECT_FALSE(f->Btn_Channel->isHidden());
+    EXPECT_FALSE(named<QPushButton>(w, "Btn_Channel")->isHidden());
     room->channelDialog()->close();
     room->verticalAngleDialog()->close();
 }

@@ -13,7 +13,6 @@
 #include "acquisition/packet_format.h"
 #include "app/About.h"
 #include "app/demo_session.h"
-#include "app/manwindow_form.h"
 #include "app/settings_forms.h"
 #include "app/settings_room.h"
 #include "device/InetactionSetupWidget.h"
@@ -97,10 +96,10 @@ TEST(SettingsInMainWindow, ParameterAndAboutButtonsWithTheDemoSensor) {
     QString why;
     auto demo = DemoSession::start(*fixture.window, 600, &why);
     ASSERT_TRUE(demo) << why.toStdString();
-    InetactionSetupWidget* settings = fixture.window->settingsRoom()->settingsDialog();
-    About* about = fixture.window->settingsRoom()->aboutDialog();
+    InetactionSetupWidget* settings = roomOf<k740::SettingsRoom>(*fixture.window)->settingsDialog();
+    About* about = roomOf<k740::SettingsRoom>(*fixture.window)->aboutDialog();
 
-    fixture.window->form()->Btn_Setting->click();
+    named<QPushButton>(*fixture.window, "Btn_Setting")->click();
     EXPECT_TRUE(settings->isVisible());
     ASSERT_TRUE(
         waitUntil([&] { return settings->refreshPending() && settings->statusSeen(); }, 5000));
@@ -113,13 +112,13 @@ TEST(SettingsInMainWindow, ParameterAndAboutButtonsWithTheDemoSensor) {
     EXPECT_FALSE(settings->isVisible());
 
     // Opening it again empties what a Refresh fills.
-    fixture.window->form()->Btn_Setting->click();
+    named<QPushButton>(*fixture.window, "Btn_Setting")->click();
     EXPECT_TRUE(settings->form()->lineEdit_DefaultIP->text().isEmpty());
     settings->close();
 
     ASSERT_TRUE(
         waitUntil([&] { return about->dataReceived() && about->versions().size() == 8; }, 5000));
-    fixture.window->form()->toolButton_About->click();
+    named<QToolButton>(*fixture.window, "toolButton_About")->click();
     EXPECT_TRUE(about->isVisible());
     EXPECT_EQ(about->form()->label_SoftwareBoard3Value->text(), "2025.3.18-V.1.0.5");
     about->close();
@@ -132,10 +131,10 @@ TEST(SettingsInMainWindow, ClosingTheMainWindowEndsTheProgramWhileAboutAndParame
     fixture.window->setAttribute(Qt::WA_QuitOnClose);  // as the program sets it
     bool bothShown = false;
     QTimer::singleShot(0, fixture.window.get(), [&fixture, &bothShown] {
-        fixture.window->form()->Btn_Setting->click();
-        fixture.window->form()->toolButton_About->click();
-        bothShown = fixture.window->settingsRoom()->settingsDialog()->isVisible() &&
-                    fixture.window->settingsRoom()->aboutDialog()->isVisible();
+        named<QPushButton>(*fixture.window, "Btn_Setting")->click();
+        named<QToolButton>(*fixture.window, "toolButton_About")->click();
+        bothShown = roomOf<k740::SettingsRoom>(*fixture.window)->settingsDialog()->isVisible() &&
+                    roomOf<k740::SettingsRoom>(*fixture.window)->aboutDialog()->isVisible();
         fixture.window->close();
     });
     // Without the fix the event loop would run on behind the two windows left open.
@@ -146,6 +145,6 @@ TEST(SettingsInMainWindow, ClosingTheMainWindowEndsTheProgramWhileAboutAndParame
     EXPECT_EQ(QApplication::exec(), 0);
     giveUp.stop();
     EXPECT_TRUE(bothShown);
-    fixture.window->settingsRoom()->settingsDialog()->close();
-    fixture.window->settingsRoom()->aboutDialog()->close();
+    roomOf<k740::SettingsRoom>(*fixture.window)->settingsDialog()->close();
+    roomOf<k740::SettingsRoom>(*fixture.window)->aboutDialog()->close();
 }

@@ -1,5 +1,5 @@
-// Shared helpers of the window tests: a recorder that answers message boxes, access to the
-// window's state flags, frames built point by point, free loopback ports and waiting.
+// Shared helpers of the window tests: a recorder that answers message boxes, the window's
+// widgets and rooms, its mode, frames built point by point, free loopback ports and waiting.
 #pragma once
 
 #include <QCoreApplication>
@@ -19,6 +19,7 @@
 #include "platform/udp_socket.h"
 #include "sim/sim_config.h"
 #include "sim/sim_engine.h"
+#include "tests/gui/window_reach.h"
 
 // Records every message box and file dialog and answers it without showing anything.
 class DialogRecorder {
@@ -40,23 +41,19 @@ public:
     k740::Dialogs::Answer answer;
 };
 
-// The window's private state, for tests.
-struct ManwindowProbe {
-    // Puts the window into a mode as if the operator had got there.
-    static void setMode(manwindow& w, k740::WindowMode mode) { w.m_State.mode = mode; }
-    // "displayRunning(w) = false" pauses drawing (the live paused mode), "= true" resumes it.
-    struct DisplayRunningFlag {
-        manwindow& w;
-        void operator=(bool running) {
-            w.m_State.mode = running ? k740::WindowMode::Live : k740::WindowMode::LivePaused;
-        }
-    };
-    static DisplayRunningFlag displayRunning(manwindow& w) { return {w}; }
-    static bool& selectionActive(manwindow& w) { return w.m_View->m_Selection.active; }
-    static k740::SelectionBox& selectionBox(manwindow& w) { return w.m_View->m_Selection.box; }
-    static int& pickedCount(manwindow& w) { return w.m_View->m_Selection.pickedCount; }
-    static bool& readoutOn(manwindow& w) { return w.m_View->m_Selection.readoutOn; }
-};
+// Puts the window into a mode through the events that lead there, as if the operator had
+// got there (without starting the receivers or the player).
+inline void putInMode(manwindow& w, k740::WindowMode mode) {
+    using E = k740::WindowEvent;
+    using M = k740::WindowMode;
+    k740::WindowState& s = w.modeState();
+    s.apply(E::LiveOff);
+    s.apply(E::PlaybackEnded);
+    if (mode == M::Live || mode == M::LivePaused) s.apply(E::LiveOn);
+    if (mode == M::LivePaused) s.apply(E::DisplayPaused);
+    if (mode == M::Playing || mode == M::PlaybackPaused) s.apply(E::PlaybackStarted);
+    if (mode == M::PlaybackPaused) s.apply(E::PlaybackPaused);
+}
 
 struct TestPoint {
     double azimuth;      // degrees

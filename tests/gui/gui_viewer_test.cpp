@@ -21,23 +21,22 @@
 #include <array>
 #include <cmath>
 
-#include "app/manwindow_form.h"
 #include "display/viewer_geometry.h"
+#include "app/picking_room.h"
 #include "gui_test_support.h"
 
 namespace {
 
 class ViewerTest : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
     vtkRenderer* renderer() {
-        return ui()->screen->renderWindow()->GetRenderers()->GetFirstRenderer();
+        return named<QVTKOpenGLNativeWidget>(*window, "screen")->renderWindow()->GetRenderers()->GetFirstRenderer();
     }
     int props() { return renderer()->GetViewProps()->GetNumberOfItems(); }
-    std::size_t shapes() { return window->viewer()->getShapeActorMap()->size(); }
-    std::size_t clouds() { return window->viewer()->getCloudActorMap()->size(); }
+    std::size_t shapes() { return viewerOf(*window)->getShapeActorMap()->size(); }
+    std::size_t clouds() { return viewerOf(*window)->getCloudActorMap()->size(); }
     void key(char code, const char* sym) {
-        vtkRenderWindowInteractor* iren = ui()->screen->interactor();
+        vtkRenderWindowInteractor* iren = named<QVTKOpenGLNativeWidget>(*window, "screen")->interactor();
         iren->SetKeyEventInformation(0, 0, code, 1, sym);
         iren->InvokeEvent(vtkCommand::KeyPressEvent, nullptr);
         iren->InvokeEvent(vtkCommand::KeyReleaseEvent, nullptr);
@@ -68,7 +67,7 @@ TEST_F(ViewerTest, EveryPresetKeepsItsDirectionAndViewUpAndShowsTheWholeCloud) {
     for (int index : {1, 2, 0}) {        // Top, Left, Front (each a change of the list)
         camera->SetPosition(0, 0, 1e6);  // somewhere the operator left it
         camera->SetFocalPoint(0, 0, 0);
-        ui()->comboBox_View->setCurrentIndex(index);
+        named<QComboBox>(*window, "comboBox_View")->setCurrentIndex(index);
         k740::CameraPreset preset;
         ASSERT_TRUE(k740::presetView(index, &preset));
         const auto want = direction(preset.position, preset.focalPoint);
@@ -93,22 +92,22 @@ TEST_F(ViewerTest, EveryPresetKeepsItsDirectionAndViewUpAndShowsTheWholeCloud) {
 
 TEST_F(ViewerTest, PresetsWithNothingShownStandBackAndChoosingTheShownOneAppliesItAgain) {
     vtkCamera* camera = renderer()->GetActiveCamera();
-    ui()->comboBox_View->setCurrentIndex(1);  // Top, nothing shown yet
+    named<QComboBox>(*window, "comboBox_View")->setCurrentIndex(1);  // Top, nothing shown yet
     // Not a centimetre from the origin: far enough to take in metres of the plane.
     EXPECT_GT(camera->GetDistance(), 500.0);
     expectVector(camera->GetViewUp(), 0, 1, 0);
 
     // The operator turns the view, then picks "Top" again from the list.
     camera->SetPosition(300, -200, 50);
-    emit ui()->comboBox_View->activated(1);
+    emit named<QComboBox>(*window, "comboBox_View")->activated(1);
     const auto got = direction(camera->GetPosition(), camera->GetFocalPoint());
     expectVector(got.data(), 0, 0, -1, 1e-6);
     EXPECT_GT(camera->GetDistance(), 500.0);
 }
 
 TEST_F(ViewerTest, PointerEnteringTheViewGivesItKeyboardFocus) {
-    ui()->comboBox_View->setFocus();
-    QWidget* screen = ui()->screen;
+    named<QComboBox>(*window, "comboBox_View")->setFocus();
+    QWidget* screen = named<QVTKOpenGLNativeWidget>(*window, "screen");
     ASSERT_NE(window->focusWidget(), screen);
     QEvent enter(QEvent::Enter);
     QCoreApplication::sendEvent(screen, &enter);
@@ -117,10 +116,10 @@ TEST_F(ViewerTest, PointerEnteringTheViewGivesItKeyboardFocus) {
 
 TEST_F(ViewerTest, AxesToggleAddsAndRemovesTheCoordinateSystem) {
     const int before = props();
-    ui()->toolButton_Coor->click();
+    named<QToolButton>(*window, "toolButton_Coor")->click();
     EXPECT_TRUE(window->axesShown());
     EXPECT_EQ(props(), before + 1);
-    ui()->toolButton_Coor->click();
+    named<QToolButton>(*window, "toolButton_Coor")->click();
     EXPECT_FALSE(window->axesShown());
     EXPECT_EQ(props(), before);
 }
@@ -134,11 +133,11 @@ vtkIdType lineCells(pcl::visualization::PCLVisualizer& viewer, const char* id, d
 }
 
 TEST_F(ViewerTest, GridDrawsItsLinesRingsAndLabelsInAFewShapes) {
-    auto viewer = window->viewer();
+    auto viewer = viewerOf(*window);
     vtkCamera* camera = renderer()->GetActiveCamera();
     camera->SetPosition(1e6, 1e6, 1e6);
     const int before = props();
-    ui()->toolButton_MeaGrid->click();
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
     EXPECT_FALSE(window->gridHidden());
     // One shape of 51 lines each way, one of 25 rings of 36 chords, one per label.
     EXPECT_EQ(shapes(), 2u + 13u);
@@ -155,7 +154,7 @@ TEST_F(ViewerTest, GridDrawsItsLinesRingsAndLabelsInAFewShapes) {
     // With a cloud to look at, hiding the grid resets the camera onto it.
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}, {200.0, 500, 9, 2}}));
     camera->SetPosition(1e6, 1e6, 1e6);
-    ui()->toolButton_MeaGrid->click();
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
     EXPECT_TRUE(window->gridHidden());
     EXPECT_EQ(shapes(), 0u);
     EXPECT_FALSE(viewer->contains("grid_lines"));
@@ -163,45 +162,43 @@ TEST_F(ViewerTest, GridDrawsItsLinesRingsAndLabelsInAFewShapes) {
 }
 
 TEST_F(ViewerTest, HidingTheGridKeepsTheAxesAndTheirFlag) {
-    ui()->toolButton_Coor->click();
+    named<QToolButton>(*window, "toolButton_Coor")->click();
     const int withAxes = props();
-    ui()->toolButton_MeaGrid->click();
-    ui()->toolButton_MeaGrid->click();
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
     EXPECT_TRUE(window->axesShown());
     EXPECT_EQ(props(), withAxes);
 }
 
 TEST_F(ViewerTest, ClearWithAxesShownEndsWithAxesAndNothingElse) {
-    ui()->toolButton_Coor->click();
+    named<QToolButton>(*window, "toolButton_Coor")->click();
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}, {20.0, 500, 9, 2}}));
-    ui()->toolButton_MeaGrid->click();
-    ManwindowProbe::selectionActive(*window) = true;
-    ManwindowProbe::selectionBox(*window) = {1, 2, 3, 4, 5, 6};
-    ManwindowProbe::pickedCount(*window) = 7;
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
+    roomOf<k740::PickingRoom>(*window)->selectBox({1, 2, 3, 4, 5, 6}, 7);
     ASSERT_EQ(clouds(), 2u);
     ASSERT_GT(shapes(), 0u);
-    ASSERT_GT(window->tableModel()->rowCount(), 0);
+    ASSERT_GT(tableModelOf(*window)->rowCount(), 0);
 
-    ui()->toolButton_clear->click();
+    named<QToolButton>(*window, "toolButton_clear")->click();
     EXPECT_EQ(clouds(), 0u);
     EXPECT_EQ(shapes(), 0u);
     EXPECT_TRUE(window->axesShown());
-    EXPECT_EQ(window->tableModel()->rowCount(), 0);
-    EXPECT_EQ(window->tableModel()->columnCount(), 6);
-    EXPECT_FALSE(window->selectionActive());
-    EXPECT_EQ(window->selectionBox().maxZ, 0.0f);
-    EXPECT_EQ(ManwindowProbe::pickedCount(*window), 0);
+    EXPECT_EQ(tableModelOf(*window)->rowCount(), 0);
+    EXPECT_EQ(tableModelOf(*window)->columnCount(), 6);
+    EXPECT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().active);
+    EXPECT_EQ(roomOf<k740::PickingRoom>(*window)->selection().box.maxZ, 0.0f);
+    EXPECT_EQ(roomOf<k740::PickingRoom>(*window)->selection().pickedCount, 0);
 
     // The grid went with the clear and the window knows it: "MeaGrid" draws it again.
     EXPECT_TRUE(window->gridHidden());
-    ui()->toolButton_MeaGrid->click();
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
     EXPECT_FALSE(window->gridHidden());
-    EXPECT_TRUE(window->viewer()->contains("grid_rings"));
-    ui()->toolButton_MeaGrid->click();
+    EXPECT_TRUE(viewerOf(*window)->contains("grid_rings"));
+    named<QToolButton>(*window, "toolButton_MeaGrid")->click();
 
     // The axes are there: taking them away removes one prop.
     const int withAxes = props();
-    ui()->toolButton_Coor->click();
+    named<QToolButton>(*window, "toolButton_Coor")->click();
     EXPECT_EQ(props(), withAxes - 1);
 }
 
@@ -210,7 +207,7 @@ TEST_F(ViewerTest, PlusAndMinusKeysChangeThePointSizeWithinOneToTen) {
     EXPECT_EQ(window->pointSize(), 10);
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}}));
     double size = 0;
-    window->viewer()->getPointCloudRenderingProperties(
+    viewerOf(*window)->getPointCloudRenderingProperties(
         pcl::visualization::PCL_VISUALIZER_POINT_SIZE, size, "realTime_points");
     EXPECT_EQ(size, 10.0);
     for (int i = 0; i < 3; ++i) key('-', "minus");
@@ -236,7 +233,7 @@ TEST_F(ViewerTest, OtherKeysTypedOverTheViewChangeNothingAndAStrayXCannotArmPick
 
     // Frames keep coming, and a rectangle dragged after the stray "x" is a plain turn of the
     // view, not a pick behind the picking room's back.
-    vtkRenderWindowInteractor* iren = ui()->screen->interactor();
+    vtkRenderWindowInteractor* iren = named<QVTKOpenGLNativeWidget>(*window, "screen")->interactor();
     for (int i = 0; i < 3; ++i) {
         window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}, {20.0, 600, 9, 2}}));
         iren->SetEventInformation(100 + 20 * i, 100, 0, 0);
@@ -245,13 +242,13 @@ TEST_F(ViewerTest, OtherKeysTypedOverTheViewChangeNothingAndAStrayXCannotArmPick
         iren->InvokeEvent(vtkCommand::MouseMoveEvent, nullptr);
         iren->InvokeEvent(vtkCommand::LeftButtonReleaseEvent, nullptr);
     }
-    EXPECT_FALSE(window->selectionActive());
+    EXPECT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().active);
     EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ViewerTest, ReadoutTextFollowsEachFrameUnlessARegionIsPicked) {
     window->CalculateCoordinates(makeFrame({{10.0, 500, 9, 1}}));
-    EXPECT_TRUE(window->viewer()->contains("0"));
+    EXPECT_TRUE(viewerOf(*window)->contains("0"));
     const QString text = window->readoutTextShown();
     EXPECT_TRUE(text.startsWith(QStringLiteral("Distance:"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("    Azimuth:")));
@@ -260,15 +257,18 @@ TEST_F(ViewerTest, ReadoutTextFollowsEachFrameUnlessARegionIsPicked) {
     window->CalculateCoordinates(makeFrame({{20.0, 500, 9, 1}}));
     EXPECT_EQ(shapes(), before);
 
-    ui()->toolButton_clear->click();
-    ManwindowProbe::selectionActive(*window) = true;
+    named<QToolButton>(*window, "toolButton_clear")->click();
+    roomOf<k740::PickingRoom>(*window)->selectBox({}, 0);
     window->CalculateCoordinates(makeFrame({{20.0, 500, 9, 1}}));
-    EXPECT_FALSE(window->viewer()->contains("0"));
+    EXPECT_FALSE(viewerOf(*window)->contains("0"));
 
-    ManwindowProbe::selectionActive(*window) = false;
-    ManwindowProbe::readoutOn(*window) = false;
+    // Area picking armed: no read-out either.
+    named<QToolButton>(*window, "toolButton_clear")->click();
+    named<QToolButton>(*window, "toolButton_selectCloud")->click();
+    ASSERT_FALSE(roomOf<k740::PickingRoom>(*window)->selection().readoutOn);
     window->CalculateCoordinates(makeFrame({{20.0, 500, 9, 1}}));
-    EXPECT_FALSE(window->viewer()->contains("0"));
+    EXPECT_FALSE(viewerOf(*window)->contains("0"));
+    named<QToolButton>(*window, "toolButton_selectCloud")->click();  // disarmed again
 }
 
 }  // namespace

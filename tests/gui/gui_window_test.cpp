@@ -19,7 +19,6 @@
 #include <QToolButton>
 
 #include "acquisition/GetlidarData_1.h"
-#include "app/manwindow_form.h"
 #include "app/service_room.h"
 #include "device/InetactionSetupWidget.h"
 #include "display/whole_text.h"
@@ -38,7 +37,6 @@ bool sameIcon(const QIcon& shown, const QString& file) {
 
 class MainWindowTest : public ::testing::Test, public WindowFixtureBase {
 protected:
-    Ui::manwindowClass* ui() { return window->form(); }
     QWidget* child(const char* name) {
         return window->findChild<QWidget*>(QString::fromLatin1(name));
     }
@@ -86,8 +84,8 @@ TEST_F(MainWindowTest, ButtonsStandInTheirTabsWithTextAndIcon) {
             EXPECT_TRUE(sameIcon(button->icon(), kImages + QLatin1String(b.icon)));
         }
     }
-    EXPECT_TRUE(ui()->toolButton_Lidar->isCheckable());
-    EXPECT_TRUE(ui()->toolButton_SavePcapData->isCheckable());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Lidar")->isCheckable());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_SavePcapData")->isCheckable());
 
     const std::pair<const char*, const char*> tabs[] = {
         {"Tab_1", "Lidar"}, {"Tab_4", "Offline"}, {"Tab_3", "K740-P"}, {"Tab_5", "Help"}};
@@ -129,7 +127,7 @@ TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
             }
         }
     }
-    EXPECT_EQ(ui()->comboBox_agree->currentText(), QString::fromUtf8("协议1.6"));
+    EXPECT_EQ(named<QComboBox>(*window, "comboBox_agree")->currentText(), QString::fromUtf8("协议1.6"));
 
     const std::pair<const char*, const char*> texts[] = {
         {"label_portNumber", "Port Number："},
@@ -150,13 +148,13 @@ TEST_F(MainWindowTest, CombosFieldsAndLabelsCarryTheirItems) {
                                                        : qobject_cast<QLineEdit*>(w)->text();
         EXPECT_EQ(shown, QString::fromUtf8(t.second)) << t.first;
     }
-    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->Slider_Frame));
-    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->Spbox_Frame));
-    EXPECT_TRUE(ui()->Tab_4->isAncestorOf(ui()->analysedata));
-    EXPECT_TRUE(ui()->Tab_3->isAncestorOf(ui()->FileSaveProgressBar));
-    EXPECT_EQ(QString::fromLatin1(ui()->screen->metaObject()->className()),
+    EXPECT_TRUE(named<QWidget>(*window, "Tab_4")->isAncestorOf(named<QSlider>(*window, "Slider_Frame")));
+    EXPECT_TRUE(named<QWidget>(*window, "Tab_4")->isAncestorOf(named<QSpinBox>(*window, "Spbox_Frame")));
+    EXPECT_TRUE(named<QWidget>(*window, "Tab_4")->isAncestorOf(named<QProgressBar>(*window, "analysedata")));
+    EXPECT_TRUE(named<QWidget>(*window, "Tab_3")->isAncestorOf(named<QProgressBar>(*window, "FileSaveProgressBar")));
+    EXPECT_EQ(QString::fromLatin1(named<QVTKOpenGLNativeWidget>(*window, "screen")->metaObject()->className()),
               QStringLiteral("QVTKOpenGLNativeWidget"));
-    EXPECT_TRUE(ui()->splitter->isAncestorOf(ui()->screen));
+    EXPECT_TRUE(named<QSplitter>(*window, "splitter")->isAncestorOf(named<QVTKOpenGLNativeWidget>(*window, "screen")));
 }
 
 TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
@@ -183,11 +181,11 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
     for (const char* name : {"toolButton_Play", "toolButton_GoToEnd", "toolButton_GoToStart",
                              "toolButton_SeekBackward", "toolButton_SeekForward"})
         EXPECT_FALSE(child(name)->isEnabled()) << name;
-    EXPECT_TRUE(ui()->toolButton_Open->isEnabled());
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Open")->isEnabled());
 
-    EXPECT_EQ(ui()->LidraDataDock->windowTitle(), QStringLiteral("LidarData"));
-    EXPECT_TRUE(ui()->LidraDataDock->isAncestorOf(ui()->tableView));
-    auto* model = qobject_cast<QStandardItemModel*>(ui()->tableView->model());
+    EXPECT_EQ(named<QDockWidget>(*window, "LidraDataDock")->windowTitle(), QStringLiteral("LidarData"));
+    EXPECT_TRUE(named<QDockWidget>(*window, "LidraDataDock")->isAncestorOf(named<QTableView>(*window, "tableView")));
+    auto* model = qobject_cast<QStandardItemModel*>(named<QTableView>(*window, "tableView")->model());
     ASSERT_NE(model, nullptr);
     ASSERT_EQ(model->columnCount(), 6);
     const char* headers[] = {"PointID",     "Points_cm_XYZ", "Azimuth",
@@ -196,15 +194,15 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
         EXPECT_EQ(model->horizontalHeaderItem(c)->text(), QLatin1String(headers[c]));
 
     // The data list button shows and hides the dock.
-    const bool shown = ui()->LidraDataDock->isVisible();
-    ui()->tolbtn_LidarDataList->click();
-    EXPECT_NE(ui()->LidraDataDock->isVisible(), shown);
-    ui()->tolbtn_LidarDataList->click();
-    EXPECT_EQ(ui()->LidraDataDock->isVisible(), shown);
+    const bool shown = named<QDockWidget>(*window, "LidraDataDock")->isVisible();
+    named<QToolButton>(*window, "tolbtn_LidarDataList")->click();
+    EXPECT_NE(named<QDockWidget>(*window, "LidraDataDock")->isVisible(), shown);
+    named<QToolButton>(*window, "tolbtn_LidarDataList")->click();
+    EXPECT_EQ(named<QDockWidget>(*window, "LidraDataDock")->isVisible(), shown);
 
     // The status bar carries the maker's link, opened in the browser.
     QLabel* link = nullptr;
-    for (QLabel* l : ui()->statusBar->findChildren<QLabel*>())
+    for (QLabel* l : named<QStatusBar>(*window, "statusBar")->findChildren<QLabel*>())
         if (l->text().contains(QLatin1String("<a href"))) link = l;
     ASSERT_NE(link, nullptr);
     EXPECT_TRUE(link->openExternalLinks());
@@ -214,14 +212,14 @@ TEST_F(MainWindowTest, StartsMaximisedWithPaletteDockAndHiddenWidgets) {
 TEST_F(MainWindowTest, EveryTextShowsWholeDownTo1024x700WithTheDockAndInServiceMode) {
     ASSERT_TRUE(exposed);
     window->onCodeData(QStringLiteral("k740service"));  // the service controls join the tabs
-    ASSERT_TRUE(window->serviceRoom()->unlocked());
+    ASSERT_TRUE(roomOf<k740::ServiceRoom>(*window)->unlocked());
     window->showNormal();
     window->resize(1024, 700);
     ASSERT_TRUE(waitUntil([&] { return window->width() == 1024 && window->height() == 700; }, 3000))
         << "the window cannot be made 1024 x 700: it needs " << window->minimumSizeHint().width();
-    ASSERT_TRUE(ui()->LidraDataDock->isVisible());
-    for (QWidget* tab : {ui()->Tab_1, ui()->Tab_4, ui()->Tab_3, ui()->Tab_5}) {
-        ui()->tabWidget->setCurrentWidget(tab);
+    ASSERT_TRUE(named<QDockWidget>(*window, "LidraDataDock")->isVisible());
+    for (QWidget* tab : {named<QWidget>(*window, "Tab_1"), named<QWidget>(*window, "Tab_4"), named<QWidget>(*window, "Tab_3"), named<QWidget>(*window, "Tab_5")}) {
+        named<QTabWidget>(*window, "tabWidget")->setCurrentWidget(tab);
         QCoreApplication::processEvents();
         for (QWidget* w : tab->findChildren<QWidget*>()) {
             const bool hasText = qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
@@ -239,24 +237,24 @@ TEST_F(MainWindowTest, EveryTextShowsWholeDownTo1024x700WithTheDockAndInServiceM
 }
 
 TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
-    ui()->tolbtn_offdata->click();
+    named<QToolButton>(*window, "tolbtn_offdata")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
     EXPECT_EQ(dialogs.calls[0].text,
               QStringLiteral(
                   "This operation cannot be performed because lidar data is not being played"));
-    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(named<QToolButton>(*window, "tolbtn_offdata")->text(), QStringLiteral("Pause"));
     EXPECT_TRUE(window->displayRunning());
 
-    ui()->toolButton_SavePcapData->click();
+    named<QToolButton>(*window, "toolButton_SavePcapData")->click();
     ASSERT_EQ(dialogs.calls.size(), 2u);
     EXPECT_EQ(dialogs.calls[1].kind, k740::Dialogs::Kind::Information);
     EXPECT_EQ(dialogs.calls[1].title, QStringLiteral("warn"));
     EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Please connect the lidar first"));
-    EXPECT_FALSE(ui()->toolButton_SavePcapData->isChecked());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_SavePcapData")->isChecked());
 
-    ui()->Btn_SaveCSV->click();
+    named<QPushButton>(*window, "Btn_SaveCSV")->click();
     ASSERT_EQ(dialogs.calls.size(), 3u);
     EXPECT_EQ(dialogs.calls[2].kind, k740::Dialogs::Kind::Information);
     EXPECT_EQ(dialogs.calls[2].title, QStringLiteral("warn"));
@@ -265,8 +263,8 @@ TEST_F(MainWindowTest, RefusalsWhileTheLiveDisplayIsOff) {
 }
 
 TEST_F(MainWindowTest, LiveDisplayIsRefusedWhileAFilePlays) {
-    ManwindowProbe::setMode(*window, k740::WindowMode::Playing);
-    ui()->toolButton_Lidar->click();
+    putInMode(*window, k740::WindowMode::Playing);
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
@@ -274,29 +272,29 @@ TEST_F(MainWindowTest, LiveDisplayIsRefusedWhileAFilePlays) {
         dialogs.calls[0].text,
         QStringLiteral(
             "The current video is playing and the real - time lidar display cannot be turned on"));
-    EXPECT_FALSE(ui()->toolButton_Lidar->isChecked());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_Lidar")->isChecked());
     EXPECT_FALSE(window->liveRunning());
-    EXPECT_FALSE(window->receiver()->isRunning());
+    EXPECT_FALSE(receiverOf(*window)->isRunning());
 }
 
 class LiveWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
         freePortPair(&dataPort, &devicePort);
-        ui()->lineEdit_portNumber->setText(QString::number(dataPort));
-        ui()->lineEdit->setText(QString::number(devicePort));
+        named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+        named<QLineEdit>(*window, "lineEdit")->setText(QString::number(devicePort));
     }
     std::uint16_t dataPort = 0, devicePort = 0;
 };
 
 TEST_F(LiveWindowTest, SwitchStartsBothReceiversWithTheFormsSettings) {
-    ui()->comboBox_agree->setCurrentIndex(1);
-    ui()->toolButton_Lidar->click();
+    named<QComboBox>(*window, "comboBox_agree")->setCurrentIndex(1);
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     EXPECT_TRUE(dialogs.calls.empty());
     EXPECT_TRUE(window->liveRunning());
-    EXPECT_TRUE(ui()->toolButton_Lidar->isChecked());
-    GetlidarData_1* r = window->receiver();
-    GetSet* s = window->statusReceiver();
+    EXPECT_TRUE(named<QToolButton>(*window, "toolButton_Lidar")->isChecked());
+    GetlidarData_1* r = receiverOf(*window);
+    GetSet* s = statusReceiverOf(*window);
     EXPECT_TRUE(r->isRunning());
     EXPECT_TRUE(s->isRunning());
     EXPECT_EQ(r->m_Port.load(), dataPort);
@@ -308,12 +306,12 @@ TEST_F(LiveWindowTest, SwitchStartsBothReceiversWithTheFormsSettings) {
     EXPECT_EQ(r->m_PendingProtocol.load(), 1);
 
     // While live, the protocol combo reaches the receiver at once.
-    ui()->comboBox_agree->setCurrentIndex(0);
+    named<QComboBox>(*window, "comboBox_agree")->setCurrentIndex(0);
     EXPECT_EQ(r->m_PendingProtocol.load(), 0);
 
     // Record and play refusals of the live state.
-    ui()->toolButton_Play->setEnabled(true);
-    ui()->toolButton_Play->click();
+    named<QToolButton>(*window, "toolButton_Play")->setEnabled(true);
+    named<QToolButton>(*window, "toolButton_Play")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
@@ -324,31 +322,31 @@ TEST_F(LiveWindowTest, SwitchStartsBothReceiversWithTheFormsSettings) {
             "playing offline data "));
 
     // Off: run flags cleared at once, without waiting for the loops.
-    ui()->toolButton_Lidar->click();
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     EXPECT_FALSE(window->liveRunning());
-    EXPECT_FALSE(ui()->toolButton_Lidar->isChecked());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_Lidar")->isChecked());
     EXPECT_FALSE(r->m_Running.load());
     EXPECT_FALSE(s->m_Running.load());
     EXPECT_TRUE(waitUntil([&] { return !r->isRunning() && !s->isRunning(); }, 3000));
 
     // While off, the protocol combo leaves the receiver alone.
-    ui()->comboBox_agree->setCurrentIndex(1);
+    named<QComboBox>(*window, "comboBox_agree")->setCurrentIndex(1);
     EXPECT_EQ(r->m_PendingProtocol.load(), 0);
 }
 
 TEST_F(LiveWindowTest, SwitchingOnAgainRightAwayWaitsForTheOldLoopsAndRebinds) {
-    GetlidarData_1* r = window->receiver();
-    GetSet* s = window->statusReceiver();
+    GetlidarData_1* r = receiverOf(*window);
+    GetSet* s = statusReceiverOf(*window);
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
-        ui()->toolButton_Lidar->click();  // on
+        named<QToolButton>(*window, "toolButton_Lidar")->click();  // on
         ASSERT_TRUE(window->liveRunning());
         EXPECT_TRUE(r->isRunning());
         EXPECT_TRUE(s->isRunning());
         EXPECT_TRUE(r->m_Running.load());
         EXPECT_EQ(r->boundPort(), dataPort);
         EXPECT_EQ(s->boundPort(), devicePort);
-        ui()->toolButton_Lidar->click();  // off, and on again in the next round at once
+        named<QToolButton>(*window, "toolButton_Lidar")->click();  // off, and on again in the next round at once
         EXPECT_FALSE(window->liveRunning());
     }
     EXPECT_TRUE(waitUntil([&] { return !r->isRunning() && !s->isRunning(); }, 3000));
@@ -356,38 +354,38 @@ TEST_F(LiveWindowTest, SwitchingOnAgainRightAwayWaitsForTheOldLoopsAndRebinds) {
 
 // The live display stays off, with its button unchecked and no loop running, and a warning
 // names what was wrong.
-void expectRefusedStart(manwindow& w, DialogRecorder& dialogs, const QString& named) {
+void expectRefusedStart(manwindow& w, DialogRecorder& dialogs, const QString& field) {
     dialogs.calls.clear();
-    w.form()->toolButton_Lidar->click();
+    named<QToolButton>(w, "toolButton_Lidar")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, k740::Dialogs::Kind::Warning);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("warn"));
-    EXPECT_TRUE(dialogs.calls[0].text.contains(named)) << dialogs.calls[0].text.toStdString();
+    EXPECT_TRUE(dialogs.calls[0].text.contains(field)) << dialogs.calls[0].text.toStdString();
     EXPECT_FALSE(w.liveRunning());
-    EXPECT_FALSE(w.form()->toolButton_Lidar->isChecked());
-    EXPECT_FALSE(w.receiver()->isRunning());
-    EXPECT_FALSE(w.statusReceiver()->isRunning());
-    EXPECT_EQ(w.modeState().mode, k740::WindowMode::Idle);
+    EXPECT_FALSE(named<QToolButton>(w, "toolButton_Lidar")->isChecked());
+    EXPECT_FALSE(receiverOf(w)->isRunning());
+    EXPECT_FALSE(statusReceiverOf(w)->isRunning());
+    EXPECT_EQ(w.modeState().mode(), k740::WindowMode::Idle);
 }
 
 TEST_F(LiveWindowTest, FieldsThatAreNoPortOrGroupAreRefusedByName) {
     // Which texts are ports or groups is the live settings rules' test; here each field once.
-    ui()->lineEdit_portNumber->setText(QStringLiteral("70000"));
+    named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QStringLiteral("70000"));
     expectRefusedStart(*window, dialogs, QStringLiteral("Port Number"));
-    ui()->lineEdit_portNumber->setText(QString::number(dataPort));
-    ui()->lineEdit->setText(QStringLiteral("abc"));
+    named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(*window, "lineEdit")->setText(QStringLiteral("abc"));
     expectRefusedStart(*window, dialogs, QStringLiteral("Telemetry Port"));
-    ui()->lineEdit->setText(QString::number(devicePort));
-    ui()->lineEdit_2->setText(QStringLiteral("224.1.1"));
+    named<QLineEdit>(*window, "lineEdit")->setText(QString::number(devicePort));
+    named<QLineEdit>(*window, "lineEdit_2")->setText(QStringLiteral("224.1.1"));
     expectRefusedStart(*window, dialogs, QStringLiteral("Multicast IP"));
 
     // Corrected, the same fields start the live display.
-    ui()->lineEdit_2->setText(QStringLiteral("224.1.1.1"));
+    named<QLineEdit>(*window, "lineEdit_2")->setText(QStringLiteral("224.1.1.1"));
     dialogs.calls.clear();
-    ui()->toolButton_Lidar->click();
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     EXPECT_TRUE(dialogs.calls.empty());
     EXPECT_TRUE(window->liveRunning());
-    EXPECT_EQ(window->receiver()->boundPort(), dataPort);
+    EXPECT_EQ(receiverOf(*window)->boundPort(), dataPort);
 }
 
 TEST_F(LiveWindowTest, APortInUseIsToldAndNothingGoesLive) {
@@ -396,81 +394,81 @@ TEST_F(LiveWindowTest, APortInUseIsToldAndNothingGoesLive) {
     ASSERT_TRUE(other.open());
     ASSERT_TRUE(other.bind(0, "127.0.0.1"));
     const std::uint16_t busy = other.localPort();
-    ui()->lineEdit_portNumber->setText(QString::number(busy));
+    named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QString::number(busy));
     expectRefusedStart(*window, dialogs, QString::number(busy));
     // The telemetry port in use is told just the same, and the data receiver is let go.
-    ui()->lineEdit_portNumber->setText(QString::number(dataPort));
-    ui()->lineEdit->setText(QString::number(busy));
+    named<QLineEdit>(*window, "lineEdit_portNumber")->setText(QString::number(dataPort));
+    named<QLineEdit>(*window, "lineEdit")->setText(QString::number(busy));
     expectRefusedStart(*window, dialogs, QString::number(busy));
-    EXPECT_EQ(window->receiver()->boundPort(), 0);
+    EXPECT_EQ(receiverOf(*window)->boundPort(), 0);
 
     // Once the port is free again, the next click goes live.
     other.close();
     dialogs.calls.clear();
-    ui()->toolButton_Lidar->click();
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     EXPECT_TRUE(dialogs.calls.empty());
     EXPECT_TRUE(window->liveRunning());
-    EXPECT_EQ(window->statusReceiver()->boundPort(), busy);
+    EXPECT_EQ(statusReceiverOf(*window)->boundPort(), busy);
 }
 
 TEST_F(LiveWindowTest, AGroupThatCannotBeJoinedIsToldByName) {
     // No interface of this machine has an address in TEST-NET-1: joining through it fails.
     window->setMulticastInterface(QStringLiteral("192.0.2.1"));
-    ui()->lineEdit_2->setText(QStringLiteral("239.1.1.7"));
+    named<QLineEdit>(*window, "lineEdit_2")->setText(QStringLiteral("239.1.1.7"));
     expectRefusedStart(*window, dialogs, QStringLiteral("239.1.1.7"));
 }
 
 TEST_F(LiveWindowTest, PauseButtonFlipsBetweenPauseAndPlay) {
-    ui()->toolButton_Lidar->click();
-    ui()->tolbtn_offdata->click();
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
+    named<QToolButton>(*window, "tolbtn_offdata")->click();
     EXPECT_FALSE(window->displayRunning());
-    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Paly "));
-    EXPECT_TRUE(sameIcon(ui()->tolbtn_offdata->icon(), kImages + QStringLiteral("Green.png")));
-    ui()->tolbtn_offdata->click();
+    EXPECT_EQ(named<QToolButton>(*window, "tolbtn_offdata")->text(), QStringLiteral("Paly "));
+    EXPECT_TRUE(sameIcon(named<QToolButton>(*window, "tolbtn_offdata")->icon(), kImages + QStringLiteral("Green.png")));
+    named<QToolButton>(*window, "tolbtn_offdata")->click();
     EXPECT_TRUE(window->displayRunning());
-    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
-    EXPECT_TRUE(sameIcon(ui()->tolbtn_offdata->icon(), kImages + QStringLiteral("Red.png")));
+    EXPECT_EQ(named<QToolButton>(*window, "tolbtn_offdata")->text(), QStringLiteral("Pause"));
+    EXPECT_TRUE(sameIcon(named<QToolButton>(*window, "tolbtn_offdata")->icon(), kImages + QStringLiteral("Red.png")));
     EXPECT_TRUE(dialogs.calls.empty());
 
     // Recording is no longer refused while live: it asks for a file name (cancelled here, so
     // nothing records and the button is unchecked again).
-    ui()->toolButton_SavePcapData->click();
+    named<QToolButton>(*window, "toolButton_SavePcapData")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("Save PCAP"));
-    EXPECT_FALSE(ui()->toolButton_SavePcapData->isChecked());
+    EXPECT_FALSE(named<QToolButton>(*window, "toolButton_SavePcapData")->isChecked());
     dialogs.calls.clear();
 
     // Switching off while paused leaves no paused display behind: the next session draws.
-    ui()->tolbtn_offdata->click();
+    named<QToolButton>(*window, "tolbtn_offdata")->click();
     ASSERT_FALSE(window->displayRunning());
-    ui()->toolButton_Lidar->click();
+    named<QToolButton>(*window, "toolButton_Lidar")->click();
     EXPECT_TRUE(window->displayRunning());
-    EXPECT_EQ(ui()->tolbtn_offdata->text(), QStringLiteral("Pause"));
-    EXPECT_TRUE(sameIcon(ui()->tolbtn_offdata->icon(), kImages + QStringLiteral("Red.png")));
+    EXPECT_EQ(named<QToolButton>(*window, "tolbtn_offdata")->text(), QStringLiteral("Pause"));
+    EXPECT_TRUE(sameIcon(named<QToolButton>(*window, "tolbtn_offdata")->icon(), kImages + QStringLiteral("Red.png")));
 }
 
 TEST_F(MainWindowTest, ModeCombosAndTheAngleFieldReachTheirTargets) {
     QSignalSpy model(window.get(), &manwindow::SendModel);
     QSignalSpy degree(window.get(), &manwindow::SendDegreeMode);
 
-    ui()->CBox_Echo->setCurrentIndex(2);
+    named<QComboBox>(*window, "CBox_Echo")->setCurrentIndex(2);
     EXPECT_EQ(window->returnMode(), 2);
     ASSERT_EQ(model.count(), 1);
     EXPECT_EQ(model.at(0).at(0).toInt(), 2);
     // The receiver object lives in this thread, so the return mode is there at once.
-    EXPECT_EQ(window->receiver()->m_ReturnMode.load(), 2);
+    EXPECT_EQ(receiverOf(*window)->m_ReturnMode.load(), 2);
 
-    ui()->comboBox_degree->setCurrentIndex(1);
+    named<QComboBox>(*window, "comboBox_degree")->setCurrentIndex(1);
     EXPECT_EQ(window->viewMode(), 1);
     ASSERT_EQ(degree.count(), 1);
     EXPECT_EQ(degree.at(0).at(0).toInt(), 1);
 
-    ui()->showAngle_lineEdit->setText(QStringLiteral("90"));
-    emit ui()->showAngle_lineEdit->returnPressed();
+    named<QLineEdit>(*window, "showAngle_lineEdit")->setText(QStringLiteral("90"));
+    emit named<QLineEdit>(*window, "showAngle_lineEdit")->returnPressed();
     EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 90.0f);
     // A typo is refused with a warning naming the field; the limit stays.
-    ui()->showAngle_lineEdit->setText(QStringLiteral("ninety"));
-    emit ui()->showAngle_lineEdit->returnPressed();
+    named<QLineEdit>(*window, "showAngle_lineEdit")->setText(QStringLiteral("ninety"));
+    emit named<QLineEdit>(*window, "showAngle_lineEdit")->returnPressed();
     EXPECT_FLOAT_EQ(k740::g_DisplayAngleLimit, 90.0f);
     ASSERT_FALSE(dialogs.calls.empty());
     EXPECT_EQ(dialogs.calls.back().kind, k740::Dialogs::Kind::Warning);
