@@ -97,13 +97,4 @@ std::optional<Frame> Listener::next(double timeoutSeconds) {
     return f;
 }
 
-std::size_t Listener::run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds) {
-    std::size_t handed = 0;
-    while (std::optional<Frame> f = next(idleTimeoutSeconds)) {
-        ++handed;
-        if (!onFrame(*f)) break;
-    }
-    return handed;
-}
-
 }  // namespace k740

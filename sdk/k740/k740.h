@@ -275,10 +275,9 @@ public:
     // The first frame is partial: it holds the points from wherever the stream was joined
     // to the first frame boundary (and Protocol::V1_6 applies to it until that boundary).
     std::optional<Frame> next(double timeoutSeconds = -1.0) override;
-    // Calls onFrame for every frame until it returns false, stop() is called, or no frame
-    // came for idleTimeoutSeconds (negative: no limit). Returns the frames handed over.
-    // Takes frames by next(), so it shares them with any next() on another thread.
-    std::size_t run(const std::function<bool(const Frame&)>& onFrame, double idleTimeoutSeconds = -1.0) override;
+    // run() (Source's) ends when onFrame returns false, stop() is called, or no frame came
+    // for idleTimeoutSeconds; it takes frames by next(), so it shares them with any next() on
+    // another thread.
     // Ends waiting in next() and run(); safe from any thread.
     void stop();
 
