@@ -30,8 +30,8 @@ public:
 private:
     QWidget* m_Window;
     QVTKOpenGLNativeWidget* m_Screen;
-    QToolButton* m_Button = nullptr;
     std::function<int()> m_FrameNumber;
+    QToolButton* m_Button = nullptr;
 };
 
 }  // namespace k740

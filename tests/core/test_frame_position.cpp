@@ -64,9 +64,10 @@ TEST(FramePosition, SliderCounterAndWarningSpanExactlyTheFramesThatPlay) {
         const k740::OpenedNotice notice = k740::openedFileNotice(
             file, r.complete, r.error, r.frames, QStringLiteral("K740"));
         EXPECT_EQ(notice.box, r.complete ? k740::Verdict::Box::None : k740::Verdict::Box::Warning);
-        if (!r.complete)
+        if (!r.complete) {
             EXPECT_TRUE(notice.text.contains(QStringLiteral("The %1 frames before").arg(info)))
                 << notice.text.toStdString();
+        }
     }
     EXPECT_EQ(k740::sliderMaximum(0), 0);  // a file without frames: the one position 0
 }

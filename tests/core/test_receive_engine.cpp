@@ -156,7 +156,9 @@ TEST(ReceiveEngineLoop, FramesAndDevicePacketsReachTheSinkAsValuesOverLoopback) 
     const auto send = [&](const void* data, std::size_t n) {
         ASSERT_EQ(out.sendTo(data, n, "127.0.0.1", port), static_cast<long>(n));
         ++sent;
-        if (sent % 16 == 0) ASSERT_TRUE(waitFor([&] { return engine.datagramsReceived() >= sent; }));
+        if (sent % 16 == 0) {
+            ASSERT_TRUE(waitFor([&] { return engine.datagramsReceived() >= sent; }));
+        }
     };
     for (std::size_t i = 0; i < packets.size(); ++i) {
         send(packets[i].data(), packets[i].size());
