@@ -76,11 +76,6 @@ TEST(ConvertOptions, RefusalsNameWhatIsWrongAndHelpEndsTheCommand) {
         CommandLine c = dumpLine();
         EXPECT_EQ(parse(c, {"f", flag}), 0) << flag;
     }
-    EXPECT_EQ(dumpLine().helpText(),
-              "usage:\n  k740-convert dump FILE\n\noptions:\n"
-              "  --help                  Shows this help.\n"
-              "  --live                  Assemble as the live receiver does.\n"
-              "  --protocol 0|1          Protocol.\n");
 }
 
 }  // namespace
