@@ -72,13 +72,7 @@ TEST(CapturePositions, PcapngNeedsTheCaptureLibraryAndSaysSo) {
     EXPECT_EQ(reader.error(), "pcapng files need libpcap, which this build lacks");
     EXPECT_FALSE(reader.isOpen());
 #endif
-    // Neither kind of capture, in a build with or without the library: refused.
-    const std::string text = tempPath("k740-not-a-capture.pcap");
-    ASSERT_TRUE(writeFile(text, std::vector<std::uint8_t>(64, 'x')));
-    EXPECT_FALSE(reader.open(text));
-    EXPECT_FALSE(reader.error().empty());
     std::remove(path.c_str());
-    std::remove(text.c_str());
 }
 
 }  // namespace
